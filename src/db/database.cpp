@@ -1,0 +1,135 @@
+#include "db/database.h"
+
+#include <cctype>
+#include <limits>
+
+#include "db/sqlserver_rewrite.h"
+
+namespace kb6 {
+namespace {
+
+constexpr int kAdUseClient = 3;
+constexpr int kAdOpenStatic = 3;
+constexpr int kAdLockOptimistic = 3;
+constexpr int kAdOptionUnspecified = -1;
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+Database::Database(Settings& settings, const RegionalSettings& regional, const Clock& clock,
+                   const ProviderRegistry& providers)
+    : settings_(settings), regional_(regional), clock_(clock), providers_(providers) {}
+
+Database::~Database() = default;
+
+bool Database::IsAccess() const { return Upper(db_kind_) == "ACCESS"; }
+
+bool Database::OpenDatabase() {
+  const std::string result =
+      settings_.SQLServer_Host == "lokal" ? ConnectAccess() : ConnectSQLServer();
+  return result.empty();
+}
+
+void Database::CloseDatabase() {
+  if (connection_ && connection_->State() == 1) {
+    connection_->Close();
+    connection_.reset();
+  }
+}
+
+std::string Database::ConnectAccess() {
+  db_kind_ = "ACCESS";
+  try {
+    if (!settings_.AccessDatenbank.empty()) {
+      // The file name is quoted when it holds ";" or quotes, so that it can
+      // never add attributes of its own.
+      access_connection_string_ = "Provider=Microsoft Jet 4.0 OLE DB Provider;Data Source=" +
+                                  QuoteConnectionValue(settings_.AccessDatenbank) +
+                                  ";Jet OLEDB:Database Password=" + kAccessPassword;
+    }
+    if (!access_connection_string_.empty()) {
+      connection_ = std::make_unique<Connection>(providers_);
+      connection_->Open(access_connection_string_, "", "", kAdOptionUnspecified);
+    }
+    return "";
+  } catch (const DbError& e) {
+    return e.description;
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+std::string Database::ConnectSQLServer() {
+  db_kind_ = "SQLSERVER";
+  try {
+    connection_ = std::make_unique<Connection>(providers_);
+    connection_->SetCursorLocation(kAdUseClient);
+    connection_->SetConnectionString(
+        "Provider=SQLOLEDB.1;Persist Security Info=True;User ID=" +
+        QuoteConnectionValue(settings_.SQLServer_User) +
+        ";Password=" + QuoteConnectionValue(settings_.SQLServer_Passwort) +
+        ";Initial Catalog=" + QuoteConnectionValue(settings_.SQLServer_DB) +
+        ";Data Source=" + QuoteConnectionValue(settings_.SQLServer_Host));
+    connection_->Open("", "", "", kAdOptionUnspecified);
+    return "";
+  } catch (const DbError& e) {
+    return e.description;
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+std::string Database::OpenRecordset(std::string& statement, Recordset& rs) {
+  if (!connection_) {
+    const bool access = db_kind_ == "ACCESS";
+    if (!(access ? ConnectAccess() : ConnectSQLServer()).empty()) {
+      return access ? "Die Datenbankverbindung konnten nicht aufgebaut werden."
+                    : "Die Verbindung zum SQL Server konnten nicht aufgebaut werden.";
+    }
+  }
+  if (!connection_) return "Die Datenbankverbindung konnten nicht aufgebaut werden.";
+  if (connection_->State() == 0) return "Die Verbindung zur Datenbank konnte nicht hergestellt werden.";
+  try {
+    if (db_kind_ == "SQLSERVER") statement = ConvertQueryForSQLServer(statement);
+    if (rs.State() == 1) rs.Close();
+    rs.SetCursorLocation(kAdUseClient);
+    rs.Open(statement, *connection_, kAdOpenStatic, kAdLockOptimistic, kAdOptionUnspecified);
+    return "";
+  } catch (const DbError& e) {
+    return std::to_string(e.number) + " - " + e.description;
+  } catch (const RuntimeError& e) {
+    return std::to_string(e.number()) + " - " + e.description();
+  } catch (const std::exception& e) {
+    return "-1 - " + std::string(e.what());
+  }
+}
+
+void Database::CloseRecordset(Recordset& rs) { rs.Close(); }
+
+int32_t Database::ExecuteSQL(std::string& statement, bool no_error_log) {
+  if (statement.empty()) return 0;
+  std::string failure;
+  try {
+    if (db_kind_ == "SQLSERVER") statement = RewriteStatementForSqlServer(statement);
+    if (!connection_)
+      throw DbError{3704, "Der Vorgang ist für ein geschlossenes Objekt nicht zulässig."};
+    const int64_t affected = connection_->Execute(statement, kAdOptionUnspecified);
+    // Kept in 32 bits: a large UPDATE that succeeded must not read as failure.
+    if (affected > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(affected);
+  } catch (const DbError& e) {
+    failure = e.description;
+  } catch (const RuntimeError& e) {
+    failure = e.description();
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (!no_error_log && error_log_) error_log_(failure);
+  return -99;
+}
+
+}  // namespace kb6

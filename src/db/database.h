@@ -1,0 +1,78 @@
+// The database module: the one connection of the process for both back ends,
+// recordsets, statement execution with the SQL Server rewrite, the record
+// counter, and the INSERT builder with the literal formats. Database
+// operations report failure by their result and never raise.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/clock.h"
+#include "common/regional.h"
+#include "db/provider.h"
+#include "host/settings.h"
+
+namespace kb6 {
+
+// The fixed password the Access file is protected with.
+inline constexpr const char* kAccessPassword = ".keepclear-4";
+
+class Database {
+ public:
+  Database(Settings& settings, const RegionalSettings& regional, const Clock& clock,
+           const ProviderRegistry& providers);
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool OpenDatabase();
+  void CloseDatabase();
+  std::string ConnectAccess();
+  std::string ConnectSQLServer();
+
+  // Empty on success, else the error text. For SQL Server the caller's
+  // statement receives its rewritten form.
+  std::string OpenRecordset(std::string& statement, Recordset& rs);
+  static void CloseRecordset(Recordset& rs);
+
+  // Rows affected, 0 for an empty statement, -99 on failure.
+  int32_t ExecuteSQL(std::string& statement, bool no_error_log);
+  int32_t ExecuteSQL(const std::string& statement, bool no_error_log) {
+    std::string s = statement;
+    return ExecuteSQL(s, no_error_log);
+  }
+
+  // The next key of table/field from SATZZAEHLER; 0 when it cannot be had.
+  int32_t GetNextID(const std::string& table, const std::string& field);
+
+  // Where ExecuteSQL's failures go when its no-error-log flag is false: the
+  // run log fills this seam.
+  void SetErrorLog(std::function<void(const std::string& description)> log) {
+    error_log_ = std::move(log);
+  }
+
+  const std::string& DbKind() const { return db_kind_; }
+  bool IsAccess() const;
+  const std::string& AccessConnectionString() const { return access_connection_string_; }
+  const RegionalSettings& Regional() const { return regional_; }
+  const Clock& ClockSource() const { return clock_; }
+  Settings& SettingsBlock() { return settings_; }
+  Connection* DbConnection() { return connection_.get(); }
+
+  // The text that callers store the result of OpenRecordset into.
+  std::string LastOpenError;
+
+ private:
+  Settings& settings_;
+  const RegionalSettings& regional_;
+  const Clock& clock_;
+  const ProviderRegistry& providers_;
+  std::unique_ptr<Connection> connection_;
+  std::string db_kind_;
+  std::string access_connection_string_;
+  std::function<void(const std::string&)> error_log_;
+};
+
+}  // namespace kb6

@@ -1,0 +1,145 @@
+#include "db/literals.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "common/dates.h"
+#include "db/database.h"
+
+namespace kb6 {
+namespace {
+
+std::string Trim(const std::string& s) {
+  const size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+  const std::string t(tail);
+  return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
+  return s;
+}
+
+std::string Pad2(int n) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02d", n);
+  return buf;
+}
+
+}  // namespace
+
+std::string AddInsertField(const Database& db, std::string& statement, std::string value,
+                           const std::string& column, const std::string& type_code,
+                           bool keep_blanks) {
+  try {
+    if (!keep_blanks) value = Trim(value);
+    value = ReplaceAll(value, "'", "\xC2\xB4");  // the acute accent "´"
+    if (value.empty()) return "";
+    statement = Trim(statement);
+    const size_t k = Upper(statement).find(") VALUES (");
+    if (k == std::string::npos) return "";
+    const std::string code = Upper(type_code);
+    std::string literal;
+    if (code == "A" || code == "U" || code == "M") {
+      literal = "'" + value + "'";
+    } else if (code == "N") {
+      if (!db.Regional().IsNumeric(Value(value))) return "";
+      if (value.find('.') != std::string::npos) {
+        // Mid$(value, Len - 2, 1) fails for texts shorter than three characters.
+        if (value.size() < 3) return "";
+        if (value[value.size() - 3] == '.') value[value.size() - 3] = ',';
+      }
+      literal = SQLNumberLiteral(db, Value(value));
+    } else if (code == "D" || code == "DT" || code == "T") {
+      if (!CheckDateValue(db, value).empty()) return "";
+      literal = SQLDateLiteral(db, Value(value));
+    } else {
+      return "";
+    }
+    if (EndsWith(statement, "()"))
+      statement = statement.substr(0, k) + column + statement.substr(k);
+    else
+      statement = statement.substr(0, k) + ", " + column + statement.substr(k);
+    const bool no_values_yet = EndsWith(statement, "()");
+    statement.pop_back();
+    statement += no_values_yet ? literal + ")" : ", " + literal + ")";
+  } catch (...) {
+  }
+  return "";
+}
+
+std::string SQLNumberLiteral(const Database& db, const Value& value) {
+  try {
+    std::string s = db.Regional().ToText(value);
+    s = ReplaceAll(s, ".", "");
+    if (const size_t c = s.find(','); c != std::string::npos) s[c] = '.';
+    return s;
+  } catch (...) {
+    return "";
+  }
+}
+
+std::string CheckDateValue(const Database& db, std::string& value) {
+  if (value.empty()) return "";
+  if (value == "0") return "Kein Datum";
+  const RegionalSettings& r = db.Regional();
+  auto d = r.ParseDate(value);
+  if (!d) return "error";
+  // Through "dd.mm.yyyy hh:mm:ss" and back, which drops fractions of a second.
+  auto back = r.ParseDate(r.FormatDate(*d, "dd.mm.yyyy hh:mm:ss"));
+  if (!back) return "error";
+  const CivilDateTime c = CivilFromSerial(*back);
+  if (c.day < 1 || c.month < 1 || c.year > 2999 || c.year < 1600) return "error";
+  value = r.ToText(Value::Date(*back));
+  return "";
+}
+
+std::string SQLDateLiteral(const Database& db, const Value& value) {
+  try {
+    const RegionalSettings& r = db.Regional();
+    std::optional<double> serial;
+    if (value.kind() == Value::Kind::kDate) serial = value.AsDateSerial();
+    else if (value.kind() == Value::Kind::kText) serial = r.ParseDate(value.AsText());
+    const bool has_time =
+        serial && r.TextOrEmpty(value).find(':') != std::string::npos;
+    if (db.IsAccess()) {
+      if (!serial) return "#01-01-1980#";
+      const CivilDateTime c = CivilFromSerial(*serial);
+      std::string s = "#" + std::to_string(c.month) + "-" + std::to_string(c.day) + "-" +
+                      std::to_string(c.year);
+      if (has_time) s += " " + Pad2(c.hour) + ":" + Pad2(c.minute);
+      return s + "#";
+    }
+    if (!serial) return "{d '1980-01-01' }";
+    const CivilDateTime c = CivilFromSerial(*serial);
+    const std::string date = std::to_string(c.year) + "-" + Pad2(c.month) + "-" + Pad2(c.day);
+    if (!has_time) return "{d '" + date + "'}";
+    return "{ts '" + date + " " + Pad2(c.hour) + ":" + Pad2(c.minute) + ":" + Pad2(c.second) +
+           "'}";
+  } catch (...) {
+    return "";
+  }
+}
+
+std::string FormatAmount(const Database& db, double number) {
+  try {
+    return ReplaceAll(db.Regional().FormatNumber(number, "#0.00"), ",", ".");
+  } catch (...) {
+    return db.Regional().ToText(Value(number));
+  }
+}
+
+std::string QuoteText(const std::string& text) { return ReplaceAll(text, "'", "''"); }
+
+}  // namespace kb6

@@ -1,0 +1,150 @@
+#include "db/provider.h"
+
+
+#include <cctype>
+
+namespace kb6 {
+namespace {
+
+std::string Trimmed(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return std::string(s);
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
+  ConnectionAttributes out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t eq = text.find('=', i);
+    if (eq == std::string_view::npos) break;
+    std::string key = Trimmed(text.substr(i, eq - i));
+    i = eq + 1;
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::string value;
+    if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+      const char q = text[i++];
+      while (i < text.size()) {
+        if (text[i] == q) {
+          if (i + 1 < text.size() && text[i + 1] == q) {
+            value += q;
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        value += text[i++];
+      }
+      size_t semi = text.find(';', i);
+      i = semi == std::string_view::npos ? text.size() : semi + 1;
+    } else {
+      size_t semi = text.find(';', i);
+      size_t end = semi == std::string_view::npos ? text.size() : semi;
+      value = Trimmed(text.substr(i, end - i));
+      i = semi == std::string_view::npos ? text.size() : semi + 1;
+    }
+    if (!key.empty()) out.items_.emplace_back(std::move(key), std::move(value));
+  }
+  return out;
+}
+
+std::string ConnectionAttributes::Get(std::string_view key) const {
+  // The first occurrence wins, so a value can never be overridden later on.
+  for (const auto& [k, v] : items_)
+    if (EqualNoCase(k, key)) return v;
+  return {};
+}
+
+std::string QuoteConnectionValue(const std::string& value) {
+  const bool plain = value.find_first_of(";\"'") == std::string::npos &&
+                     (value.empty() || (value.front() != ' ' && value.back() != ' '));
+  if (plain) return value;
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+void ProviderRegistry::Register(const std::string& provider_name, ProviderFactory factory) {
+  factories_[provider_name] = std::move(factory);
+}
+
+std::unique_ptr<ProviderSession> ProviderRegistry::Connect(
+    const std::string& connection_string) const {
+  const ConnectionAttributes attrs = ConnectionAttributes::Parse(connection_string);
+  const std::string provider = attrs.Get("Provider");
+  for (const auto& [name, factory] : factories_)
+    if (EqualNoCase(name, provider)) return factory(attrs);
+  throw DbError{3706, "Der Provider '" + provider + "' wurde nicht gefunden."};
+}
+
+void Connection::Open(const std::string& connection_string, const std::string&,
+                      const std::string&, int) {
+  if (!connection_string.empty()) connection_string_ = connection_string;
+  session_.reset();
+  session_ = registry_.Connect(connection_string_);
+}
+
+void Connection::Close() { session_.reset(); }
+
+ProviderSession& Connection::Session() {
+  if (!session_)
+    throw DbError{3704, "Der Vorgang ist für ein geschlossenes Objekt nicht zulässig."};
+  return *session_;
+}
+
+int64_t Connection::Execute(const std::string& sql, int) { return Session().Execute(sql); }
+
+RowSet Connection::Query(const std::string& sql) { return Session().Query(sql); }
+
+void Recordset::Close() {
+  open_ = false;
+  rows_ = RowSet{};
+  pos_ = 0;
+}
+
+void Recordset::Open(const std::string& source, Connection& connection, int, int, int) {
+  Close();
+  rows_ = connection.Query(source);
+  open_ = true;
+}
+
+void Recordset::MoveNext() {
+  if (EndOfData())
+    throw RuntimeError(3021,
+                       "BOF oder EOF ist gleich True, oder der aktuelle Datensatz wurde "
+                       "gelöscht. Die angeforderte Operation benötigt einen aktuellen Datensatz.");
+  ++pos_;
+}
+
+const Value& Recordset::Field(std::string_view name) const {
+  for (size_t i = 0; i < rows_.columns.size(); ++i) {
+    if (!EqualNoCase(rows_.columns[i], name)) continue;
+    if (EndOfData())
+      throw RuntimeError(3021,
+                         "BOF oder EOF ist gleich True, oder der aktuelle Datensatz wurde "
+                         "gelöscht. Die angeforderte Operation benötigt einen aktuellen "
+                         "Datensatz.");
+    return rows_.rows[pos_][i];
+  }
+  throw RuntimeError(3265,
+                     "Das Objekt '" + std::string(name) +
+                         "' wurde in der Auflistung, die dem angeforderten Namen bzw. der "
+                         "angeforderten Ordinalzahl entspricht, nicht gefunden.");
+}
+
+}  // namespace kb6

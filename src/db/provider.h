@@ -1,0 +1,110 @@
+// The data-access layer the database module is written against: a connection
+// that opens through a provider chosen by the "Provider=" part of its
+// connection string, and static client-side recordsets that hold their rows
+// after open. Providers report failures by throwing DbError.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/value.h"
+
+namespace kb6 {
+
+struct DbError {
+  int64_t number = 0;
+  std::string description;
+};
+
+// A fetched result: column names and typed rows.
+struct RowSet {
+  std::vector<std::string> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+// What a provider does once it is connected.
+class ProviderSession {
+ public:
+  virtual ~ProviderSession() = default;
+  // Runs a statement; a result set it yields is discarded. Returns rows affected.
+  virtual int64_t Execute(const std::string& sql) = 0;
+  virtual RowSet Query(const std::string& sql) = 0;
+};
+
+// Connection-string attributes, keys compared without case.
+class ConnectionAttributes {
+ public:
+  // Parses "k=v;k2=v2" where a value may be enclosed in double or single
+  // quotes (the quote character doubled inside).
+  static ConnectionAttributes Parse(std::string_view text);
+  std::string Get(std::string_view key) const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> items_;
+};
+
+// Writes a value for a connection string: unchanged unless it could be read
+// as more than one value, then in double quotes with inner ones doubled.
+std::string QuoteConnectionValue(const std::string& value);
+
+using ProviderFactory =
+    std::function<std::unique_ptr<ProviderSession>(const ConnectionAttributes&)>;
+
+class ProviderRegistry {
+ public:
+  void Register(const std::string& provider_name, ProviderFactory factory);
+  // Throws DbError when no provider of that name is registered.
+  std::unique_ptr<ProviderSession> Connect(const std::string& connection_string) const;
+
+ private:
+  std::map<std::string, ProviderFactory> factories_;
+};
+
+class Connection {
+ public:
+  explicit Connection(const ProviderRegistry& registry) : registry_(registry) {}
+  void SetCursorLocation(int location) { cursor_location_ = location; }
+  int CursorLocation() const { return cursor_location_; }
+  void SetConnectionString(std::string s) { connection_string_ = std::move(s); }
+  // An empty argument keeps the connection string set before.
+  void Open(const std::string& connection_string, const std::string& user,
+            const std::string& password, int options);
+  int State() const { return session_ ? 1 : 0; }
+  void Close();
+  int64_t Execute(const std::string& sql, int options);
+  RowSet Query(const std::string& sql);
+
+ private:
+  ProviderSession& Session();
+  const ProviderRegistry& registry_;
+  int cursor_location_ = 2;
+  std::string connection_string_;
+  std::unique_ptr<ProviderSession> session_;
+};
+
+class Recordset {
+ public:
+  int State() const { return open_ ? 1 : 0; }
+  void Close();
+  void SetCursorLocation(int location) { cursor_location_ = location; }
+  // Fetches every row of the source; throws DbError on failure.
+  void Open(const std::string& source, Connection& connection, int cursor_type, int lock_type,
+            int options);
+  bool EndOfData() const { return !open_ || pos_ >= rows_.rows.size(); }
+  void MoveNext();
+  // Case-insensitive look-up; no current row or an unknown name raise RuntimeError.
+  const Value& Field(std::string_view name) const;
+
+ private:
+  bool open_ = false;
+  int cursor_location_ = 2;
+  RowSet rows_;
+  size_t pos_ = 0;
+};
+
+}  // namespace kb6

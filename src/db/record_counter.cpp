@@ -1,0 +1,79 @@
+// GetNextID: keys from the shared counter table SATZZAEHLER, advanced with an
+// optimistic update so that other programs on the same file can draw too.
+#include <limits>
+
+#include "db/database.h"
+
+namespace kb6 {
+namespace {
+
+// Passes before a counter that stays unusable (empty, zero or negative WERT,
+// or an update that fails every time) gives up with 0 instead of looping.
+constexpr int kMaxPasses = 8;
+
+}  // namespace
+
+int32_t Database::GetNextID(const std::string& table, const std::string& field) {
+  int32_t n = 0;
+  int32_t r = 0;
+  Recordset rs;
+  auto now = [this] { return regional_.ToText(Value::Date(clock_.Now())); };
+  try {
+    std::string sql;
+    for (int pass = 0;; ++pass) {
+      if (r > 0 || r == -1) return n;
+      if (pass >= kMaxPasses) return 0;
+      sql = "Select WERT from SATZZAEHLER WHERE TABELLE = '" + table + "' AND FELD='" + field + "'";
+      LastOpenError = OpenRecordset(sql, rs);
+      if (!LastOpenError.empty()) {
+        CloseRecordset(rs);
+        return n;
+      }
+      if (rs.EndOfData()) break;
+      n = regional_.ToLong(Value("0" + regional_.TextOrEmpty(rs.Field("WERT"))));
+      if (n < 1) {
+        n = 0;
+        continue;
+      }
+      const int32_t old = n;
+      if (n == std::numeric_limits<int32_t>::max()) throw RuntimeError::Overflow();
+      n = n + 1;
+      r = ExecuteSQL("UPDATE SATZZAEHLER SET WERT=" + std::to_string(n) + ", LAENDERUNG='" + now() +
+                         "', LUSER='KBTRAY' WHERE TABELLE = '" + table + "' AND FELD='" + field +
+                         "' AND WERT=" + std::to_string(old),
+                     false);
+      if (r == 0 || r == -99) n = 0;
+    }
+    // No counter row yet: seed it from the highest key in the table.
+    CloseRecordset(rs);
+    sql = "Select MAX(" + field + ") AS MyMax from " + table;
+    LastOpenError = OpenRecordset(sql, rs);
+    // The design reads MyMax without testing the open; reading from a result
+    // that did not open is the failure that ends the call here.
+    if (!LastOpenError.empty()) {
+      CloseRecordset(rs);
+      return n;
+    }
+    int32_t m = 0;
+    if (!rs.EndOfData() && !rs.Field("MyMax").IsNull()) m = regional_.ToLong(rs.Field("MyMax"));
+    bool fresh = false;
+    if (m == 0) {
+      m = 1;
+      fresh = true;
+    }
+    ExecuteSQL("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD,WERT,LUSER,LAENDERUNG) VALUES (1, '" +
+                   table + "','" + field + "'," + std::to_string(m) + ",'KBTRAY','" + now() + "')",
+               false);
+    CloseRecordset(rs);
+    if (fresh) return 1;
+    ExecuteSQL("UPDATE SATZZAEHLER SET WERT=" + std::to_string(m + 1) + ", LAENDERUNG='" + now() +
+                   "', LUSER='KBTRAY' WHERE TABELLE = '" + table + "' AND FELD='" + field + "'",
+               false);
+    return m + 1;
+  } catch (...) {
+    CloseRecordset(rs);
+    return n;
+  }
+}
+
+}  // namespace kb6

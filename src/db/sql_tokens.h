@@ -1,0 +1,32 @@
+// A small SQL tokenizer shared by the dialect translator and the SQL Server
+// rewrites. It keeps every character of the input (blanks included), so the
+// text of a statement can be rebuilt exactly from its tokens.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kb6 {
+
+struct SqlToken {
+  enum class Kind {
+    kSpace,
+    kWord,     // identifiers and key words; "[...]" names too
+    kNumber,
+    kString,   // '...' with '' inside
+    kDqString, // "..." (a text literal in the Access dialect)
+    kDate,     // #...#
+    kLParen,
+    kRParen,
+    kComma,
+    kOp,       // every other character, "<>", "<=", ">=" and "!=" as one
+  };
+  Kind kind;
+  std::string text;
+};
+
+std::vector<SqlToken> TokenizeSql(std::string_view sql);
+bool WordIs(const SqlToken& t, std::string_view upper_word);
+
+}  // namespace kb6

@@ -1,0 +1,160 @@
+#include "db/sqlite_provider.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "common/regional.h"
+#include "db/access_dialect.h"
+#include "db/sqlite_functions.h"
+
+namespace kb6 {
+namespace {
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StmtFinalizer {
+  void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+constexpr int kBusyTimeoutMs = 5000;
+
+bool ContainsNoCase(const char* haystack, const char* needle) {
+  if (!haystack) return false;
+  std::string h(haystack);
+  for (char& c : h) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return h.find(needle) != std::string::npos;
+}
+
+Value ColumnValue(sqlite3_stmt* st, int i) {
+  const int type = sqlite3_column_type(st, i);
+  if (type == SQLITE_NULL) return Value::Null();
+  const char* decl = sqlite3_column_decltype(st, i);
+  if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) {
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return Value::Date(sqlite3_column_double(st, i));
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    std::string s = text ? text : "";
+    if (auto d = RegionalSettings::German().ParseDate(s)) return Value::Date(*d);
+    return Value(std::move(s));
+  }
+  if (ContainsNoCase(decl, "BOOL") && (type == SQLITE_INTEGER || type == SQLITE_FLOAT))
+    return Value(sqlite3_column_double(st, i) != 0);
+  switch (type) {
+    case SQLITE_INTEGER: {
+      const sqlite3_int64 v = sqlite3_column_int64(st, i);
+      if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+        return Value(static_cast<int32_t>(v));
+      return Value(static_cast<double>(v));
+    }
+    case SQLITE_FLOAT:
+      return Value(sqlite3_column_double(st, i));
+    default: {
+      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      return Value(std::string(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(st, i))));
+    }
+  }
+}
+
+class SqliteSession final : public ProviderSession {
+ public:
+  explicit SqliteSession(DbHandle db) : db_(std::move(db)) {}
+
+  int64_t Execute(const std::string& sql) override {
+    StmtHandle st = Prepare(sql);
+    if (!st) return 0;
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) Fail();
+    return sqlite3_changes64(db_.get());
+  }
+
+  RowSet Query(const std::string& sql) override {
+    StmtHandle st = Prepare(sql);
+    RowSet out;
+    if (!st) return out;
+    const int n = sqlite3_column_count(st.get());
+    for (int i = 0; i < n; ++i) out.columns.emplace_back(sqlite3_column_name(st.get(), i));
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+      std::vector<Value> row;
+      row.reserve(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) row.push_back(ColumnValue(st.get(), i));
+      out.rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) Fail();
+    return out;
+  }
+
+ private:
+  StmtHandle Prepare(const std::string& access_sql) {
+    const std::string sql = TranslateAccessToSqlite(access_sql);
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), &raw, &tail) !=
+        SQLITE_OK)
+      Fail();
+    StmtHandle st(raw);
+    // One statement per call, as the providers of the design take them: text
+    // after the first statement must not run unseen.
+    if (tail) {
+      std::string_view rest(tail);
+      while (!rest.empty() && (std::isspace(static_cast<unsigned char>(rest.front())) || rest.front() == ';'))
+        rest.remove_prefix(1);
+      if (!rest.empty()) throw DbError{SQLITE_ERROR, "Zeichen nach dem Ende der SQL-Anweisung gefunden."};
+    }
+    return st;
+  }
+
+  [[noreturn]] void Fail() {
+    throw DbError{sqlite3_extended_errcode(db_.get()), sqlite3_errmsg(db_.get())};
+  }
+
+  DbHandle db_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path) {
+  struct stat sb {};
+  if (path.empty() || stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode))
+    throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  DbHandle db(raw);
+  if (rc != SQLITE_OK)
+    throw DbError{rc, std::string("Die Datenbankdatei '") + path + "' kann nicht geöffnet werden: " +
+                          (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))};
+  sqlite3_extended_result_codes(db.get(), 1);
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  RegisterAccessFunctions(db.get());
+  // WAL lets the host application read and write the file while the monitor
+  // works; NORMAL keeps every autocommitted statement cheap and still durable
+  // against a crash of the process.
+  for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"}) {
+    char* err = nullptr;
+    if (sqlite3_exec(db.get(), pragma, nullptr, nullptr, &err) != SQLITE_OK) {
+      std::string msg = err ? err : "";
+      sqlite3_free(err);
+      throw DbError{sqlite3_extended_errcode(db.get()), msg};
+    }
+  }
+  return std::make_unique<SqliteSession>(std::move(db));
+}
+
+void RegisterSqliteProvider(ProviderRegistry& registry) {
+  registry.Register(kJetProviderName, [](const ConnectionAttributes& attrs) {
+    return OpenSqliteSession(attrs.Get("Data Source"));
+  });
+}
+
+}  // namespace kb6

@@ -1,0 +1,23 @@
+// The embedded default: the provider named "Microsoft Jet 4.0 OLE DB Provider"
+// opens an SQLite file (its "Data Source") and gives the Access-dialect
+// statements their Access meaning. Storage conventions of the file:
+// DATETIME columns hold REAL day serials from 30.12.1899, BOOLEAN columns
+// -1/0, texts compare without case. Values come back typed by the declared
+// column type.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/provider.h"
+
+namespace kb6 {
+
+inline constexpr const char* kJetProviderName = "Microsoft Jet 4.0 OLE DB Provider";
+
+// Opens an existing file (never creates one); throws DbError.
+std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path);
+
+void RegisterSqliteProvider(ProviderRegistry& registry);
+
+}  // namespace kb6

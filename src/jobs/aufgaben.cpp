@@ -1,0 +1,69 @@
+#include "jobs/aufgaben.h"
+
+#include <exception>
+
+#include "common/dates.h"
+#include "db/database.h"
+#include "runlog/run_log.h"
+
+namespace kb6 {
+
+clsAufgaben::clsAufgaben(Database& db, RunLog& log, ProgressSink& events)
+    : db_(db), log_(log), events_(events), r_(db.Regional()) {}
+
+void clsAufgaben::Raise(const std::string& text, const char* tag) {
+  events_.SetTrayText(text, tag);
+}
+
+std::string clsAufgaben::KeyText(const Recordset& rs, const char* field) const {
+  return r_.ToText(rs.Field(field));
+}
+
+bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>& per_row,
+                          std::initializer_list<Recordset*> others) {
+  Recordset rs;
+  auto close_all = [&] {
+    Database::CloseRecordset(rs);
+    for (Recordset* o : others) Database::CloseRecordset(*o);
+  };
+  int32_t announced = 0;
+  int32_t index = 0;
+  try {
+    std::string sql = f.count_sql;
+    db_.LastOpenError = db_.OpenRecordset(sql, rs);
+    if (db_.LastOpenError.empty()) announced = r_.ToLong(rs.Field("ANZAHL"));
+    Raise("Es werden nun " + std::to_string(announced) + f.announce_tail, f.tag);
+    sql = f.row_sql;
+    db_.LastOpenError = db_.OpenRecordset(sql, rs);
+    if (db_.LastOpenError.empty()) {
+      while (!rs.EndOfData()) {
+        ++index;
+        per_row(rs);
+        if (f.row_progress && index % 100 == 0)
+          Raise("Datensatz " + std::to_string(index) + " von " + std::to_string(announced) +
+                    " wird verarbeitet ...",
+                f.tag);
+        rs.MoveNext();
+      }
+    }
+    log_.WriteLog(f.result_head + std::to_string(index) + f.result_tail, LogTypeInfo);
+    close_all();
+    return true;
+  } catch (const std::exception& e) {
+    log_.WriteLog(e.what(), LogTypeError);
+    close_all();
+    return false;
+  }
+}
+
+int16_t clsAufgaben::gfAlterInJahren(const std::string& date_of_birth) const {
+  const auto birth = r_.ParseDate(date_of_birth);
+  if (!birth) return 0;
+  const CivilDateTime b = CivilFromSerial(*birth);
+  const CivilDateTime t = CivilFromSerial(db_.ClockSource().Now());
+  int years = t.year - b.year;
+  if (b.month > t.month || (b.month == t.month && b.day > t.day)) --years;
+  return static_cast<int16_t>(years);
+}
+
+}  // namespace kb6

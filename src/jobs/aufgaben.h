@@ -1,0 +1,63 @@
+// clsAufgaben: the nine reorganisation jobs. Each job recomputes derived
+// columns row by row, reports progress through SetTrayText and ends with a
+// result line in the run log; a failure inside a job is trapped there.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+
+#include "jobs/progress.h"
+
+namespace kb6 {
+
+class Database;
+class Recordset;
+class RegionalSettings;
+class RunLog;
+
+class clsAufgaben final : public Jobs {
+ public:
+  clsAufgaben(Database& db, RunLog& log, ProgressSink& events);
+
+  void gfUpdateDatumsfelder() override;
+  void gfUpdateAdressen() override;
+  void gfUpdateAbteilungen() override;
+  void gfUpdateAbteilungenAnzahl() override;
+  void gfUpdateSpendenliste() override;
+  bool gfRefreshAbteilungsuebersicht() override;
+  void gfUpdateAdressenKomplett() override;
+  void gfUpdateFeldAnzahlAdressen() override;
+  void gfRefreshAnzahlAbteilungen() override;
+
+  // Completed years between the date of birth and today; 0 for no date.
+  int16_t gfAlterInJahren(const std::string& date_of_birth) const;
+
+ private:
+  // What a row-by-row job gives to the common skeleton.
+  struct Frame {
+    const char* tag;
+    std::string count_sql;
+    std::string row_sql;
+    const char* result_head;  // "Es wurden "
+    const char* result_tail;  // " Adresse(n) aktualisiert."
+    const char* announce_tail = " Datensätze verarbeitet ...";
+    bool row_progress = true;
+  };
+  // Count, announce, iterate with progress every 100th row, result line; the
+  // trap logs the failure with type 1. Every recordset in `others` is closed
+  // on the way out. Returns false when the trap caught a failure.
+  bool RunRows(const Frame& frame, const std::function<void(Recordset& row)>& per_row,
+               std::initializer_list<Recordset*> others);
+  void Raise(const std::string& text, const char* tag);
+  // The text form of a key field, for appending to statements.
+  std::string KeyText(const Recordset& rs, const char* field) const;
+
+  Database& db_;
+  RunLog& log_;
+  ProgressSink& events_;
+  const RegionalSettings& r_;
+};
+
+}  // namespace kb6

@@ -1,0 +1,22 @@
+// Whether the one-day, seven-day and fourteen-day reorganisations are due. The
+// date of each interval's last run lives in one PARAMETER row; a check that
+// reports due has stamped that row with today's date.
+#pragma once
+
+#include <string>
+
+namespace kb6 {
+
+class Database;
+
+// key: the PARAMETER.FELD value; days: the interval. Never fails: an internal
+// error reports due.
+bool IntervalDue(Database& db, const std::string& key, int days);
+
+inline bool XF_DoAufgabenEintaegig(Database& db) { return IntervalDue(db, "AUFGABENTRAY1", 1); }
+inline bool XF_DoAufgabenWoechentlich(Database& db) { return IntervalDue(db, "AUFGABENTRAY7", 7); }
+inline bool XF_DoAufgabenZweiWoechentlich(Database& db) {
+  return IntervalDue(db, "AUFGABENTRAY14", 14);
+}
+
+}  // namespace kb6

@@ -1,0 +1,30 @@
+// The timer cycle's ports wired to the real database, run log and jobs.
+#pragma once
+
+#include "scheduler/timer_cycle.h"
+
+namespace kb6 {
+
+class Database;
+class RunLog;
+
+class LivePorts final : public CyclePorts {
+ public:
+  LivePorts(Database& db, RunLog& log) : db_(db), log_(log) {}
+  bool OpenDatabase() override;
+  void CloseDatabase() override;
+  std::string NewGuidString() override;
+  bool XF_DoAufgabenEintaegig() override;
+  bool XF_DoAufgabenWoechentlich() override;
+  bool XF_DoAufgabenZweiWoechentlich() override;
+  std::unique_ptr<Jobs> NewJobs(ProgressSink& events) override;
+  void DailyMaintenance() override;
+  void WriteLog(const std::string& text, int32_t type, const std::string& module,
+                const std::string& procedure) override;
+
+ private:
+  Database& db_;
+  RunLog& log_;
+};
+
+}  // namespace kb6

@@ -1,0 +1,57 @@
+// The timer cycle: one tick opens the database, asks the three due-checks,
+// runs the jobs of every due interval in their fixed order, frames them with
+// one start and one end balloon, closes the database and returns to idle.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/settings.h"
+#include "jobs/progress.h"
+
+namespace kb6 {
+
+inline constexpr const char* kIdleToolTip = "Korbinar V6 Systemüberwachung im Leerlauf";
+
+// What the cycle needs of the rest of the system.
+class CyclePorts {
+ public:
+  virtual ~CyclePorts() = default;
+  virtual bool OpenDatabase() = 0;
+  virtual void CloseDatabase() = 0;
+  virtual std::string NewGuidString() = 0;
+  virtual bool XF_DoAufgabenEintaegig() = 0;
+  virtual bool XF_DoAufgabenWoechentlich() = 0;
+  virtual bool XF_DoAufgabenZweiWoechentlich() = 0;
+  // A new job object whose progress events reach `events`.
+  virtual std::unique_ptr<Jobs> NewJobs(ProgressSink& events) = 0;
+  virtual void DailyMaintenance() = 0;
+  virtual void WriteLog(const std::string& text, int32_t type, const std::string& module,
+                        const std::string& procedure) = 0;
+};
+
+// What the cycle needs of the main window. The tray calls may throw.
+class CycleWindow : public ProgressSink {
+ public:
+  virtual void SetTimerEnabled(bool enabled) = 0;
+  virtual void SetToolTip(const std::string& text) = 0;
+  virtual void ShowBalloon(const std::string& title, const std::string& text, int32_t kind) = 0;
+  virtual void Unload() = 0;
+};
+
+class TimerCycle {
+ public:
+  TimerCycle(Settings& settings, CyclePorts& ports, CycleWindow& window)
+      : settings_(settings), ports_(ports), window_(window) {}
+  // Timer_Timer: one whole cycle.
+  void Run();
+
+ private:
+  void Finish();
+  Settings& settings_;
+  CyclePorts& ports_;
+  CycleWindow& window_;
+};
+
+}  // namespace kb6

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "common/dates.h"
+#include "common/regional.h"
+
+namespace kb6 {
+namespace {
+
+const RegionalSettings de = RegionalSettings::German();
+
+double D(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+  return SerialFromCivil({y, m, d, hh, mm, ss});
+}
+
+TEST(Dates, SerialsCountFromTheEndOf1899) {
+  EXPECT_EQ(D(1899, 12, 30), 0);
+  EXPECT_EQ(D(1900, 1, 1), 2);
+  EXPECT_EQ(D(2026, 12, 4), 46360);
+  EXPECT_DOUBLE_EQ(D(1899, 12, 29, 6), -1.25);  // fraction counts away from zero
+  const CivilDateTime c = CivilFromSerial(D(2000, 2, 29, 23, 59, 59));
+  EXPECT_EQ(c.year * 10000 + c.month * 100 + c.day, 20000229);
+  EXPECT_EQ(c.hour * 3600 + c.minute * 60 + c.second, 86399);
+}
+
+TEST(Regional, TextFormOfValues) {
+  struct Case {
+    Value v;
+    const char* text;
+  } cases[] = {
+      {Value(), ""},
+      {Value(true), "Wahr"},
+      {Value(int32_t{-42}), "-42"},
+      {Value(12.5), "12,5"},
+      {Value(1234.5), "1234,5"},
+      {Value(0.1 + 0.2), "0,3"},
+      {Value(1e20), "1E+20"},
+      {Value::Date(D(2026, 12, 4)), "04.12.2026"},
+      {Value::Date(D(2026, 12, 4, 14, 7, 9)), "04.12.2026 14:07:09"},
+      {Value::Date(D(1899, 12, 30, 14, 7, 9)), "14:07:09"},
+      {Value("O'Connor"), "O'Connor"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(de.ToText(c.v), c.text);
+  EXPECT_EQ(de.TextOrEmpty(Value::Null()), "");
+}
+
+TEST(Regional, NullRaisesTheGermanDescription) {
+  try {
+    de.ToText(Value::Null());
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_STREQ(e.description(), "Ungültige Verwendung von Null");
+  }
+  EXPECT_THROW(de.ToLong(Value::Null()), RuntimeError);
+  EXPECT_THROW(de.ToDouble(Value::Null()), RuntimeError);
+}
+
+TEST(Regional, DateTextsUnderGermanSettings) {
+  struct Case {
+    const char* text;
+    double serial;  // -1: no date
+  } cases[] = {
+      {"04.12.2026", D(2026, 12, 4)},
+      {"4.12.2026", D(2026, 12, 4)},
+      {" 29.02.2000 ", D(2000, 2, 29)},
+      {"29.02.2001", -1},
+      {"31.04.2020", -1},
+      {"04.12.26", D(2026, 12, 4)},
+      {"04.12.75", D(1975, 12, 4)},
+      {"2026-12-04", D(2026, 12, 4)},
+      {"2026-12-04T10:15:00", D(2026, 12, 4, 10, 15)},
+      {"04.12.2026 14:07", D(2026, 12, 4, 14, 7)},
+      {"14:07:09", D(1899, 12, 30, 14, 7, 9)},
+      {"12/04/2026", D(2026, 4, 12)},
+      {"", -1},
+      {"abc", -1},
+      {"0", -1},
+      {"12.5", -1},
+      {"00.12.2026", -1},
+      {"04.12.2026 25:00", -1},
+  };
+  for (const Case& c : cases) {
+    auto got = de.ParseDate(c.text);
+    if (c.serial < 0) {
+      EXPECT_FALSE(got) << c.text;
+    } else {
+      EXPECT_EQ(got.value_or(-99), c.serial) << c.text;
+    }
+  }
+}
+
+TEST(Regional, LocaleAwareNumbers) {
+  struct Case {
+    const char* text;
+    bool numeric;
+    double value;
+  } cases[] = {
+      {"12,5", true, 12.5},      {"1.234,56", true, 1234.56}, {"12.50", true, 1250},
+      {"-3", true, -3},          {" 7 ", true, 7},            {"1,5E3", true, 1500},
+      {"", false, 0},            {"abc", false, 0},           {"12a", false, 0},
+      {"1,2,3", false, 0},       {",5", true, 0.5},            {"-", false, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(de.IsNumeric(Value(c.text)), c.numeric) << c.text;
+    if (c.numeric) {
+      EXPECT_DOUBLE_EQ(de.ToDouble(Value(c.text)), c.value) << c.text;
+    }
+  }
+  EXPECT_THROW(de.ToDouble(Value("abc")), RuntimeError);
+  EXPECT_FALSE(de.IsNumeric(Value::Null()));
+}
+
+TEST(Regional, LeadingNumberOfText) {
+  struct Case {
+    const char* text;
+    double value;
+  } cases[] = {{"007", 7},   {"12abc", 12}, {" 1 2", 12}, {"1.5", 1.5}, {"1,5", 1},
+               {"abc", 0},   {"", 0},       {"-4x", -4},  {"3E2", 300}, {"..5", 0}};
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << c.text;
+}
+
+TEST(Regional, RoundingToIntegersIsBankersAndChecked) {
+  struct Case {
+    double in;
+    int32_t out;
+  } cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {2.6, 3}, {-0.4, 0}};
+  for (const Case& c : cases) EXPECT_EQ(de.ToLong(Value(c.in)), c.out) << c.in;
+  EXPECT_EQ(de.ToLong(Value("2,5")), 2);
+  EXPECT_EQ(de.ToInteger(Value(32767.0)), 32767);
+  try {
+    de.ToInteger(Value(32767.5));
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_STREQ(e.description(), "Überlauf");
+  }
+  EXPECT_THROW(de.ToLong(Value(3e9)), RuntimeError);
+  try {
+    de.ToLong(Value("zwölf"));
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_STREQ(e.description(), "Typen unverträglich");
+  }
+}
+
+TEST(Regional, DatePatterns) {
+  const double t = D(2026, 12, 4, 9, 5, 3);
+  EXPECT_EQ(de.FormatDate(t, "dd/mm/yyyy"), "04.12.2026");
+  EXPECT_EQ(de.FormatDate(t, "hh:mm:ss"), "09:05:03");
+  EXPECT_EQ(de.FormatDate(t, "yymmdd"), "261204");
+  EXPECT_EQ(de.FormatDate(t, "dd.mm.yyyy hh:mm:ss"), "04.12.2026 09:05:03");
+  RegionalSettings slash = de;
+  slash.date_separator = '/';
+  EXPECT_EQ(slash.FormatDate(t, "dd/mm/yyyy"), "04/12/2026");
+}
+
+TEST(Regional, NumberPatterns) {
+  struct Case {
+    double n;
+    const char* pattern;
+    const char* text;
+  } cases[] = {
+      {7, "000", "007"},          {1234, "000", "1234"},        {5, "000", "005"},
+      {1234.5, "#0.00", "1234,50"}, {-2, "#0.00", "-2,00"},     {0.125, "#0.00", "0,13"},
+      {1.005, "#0.00", "1,01"},   {-0.001, "#0.00", "0,00"},    {0.5, "#0.00", "0,50"},
+      {1234.5, "##,###,##0.00", "1.234,50"}, {25, "##,###,##0.00", "25,00"},
+      {1234567.891, "##,###,##0.00", "1.234.567,89"}, {0, "##,###,##0.00", "0,00"},
+      {-1234.5, "##,###,##0.00", "-1.234,50"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(de.FormatNumber(c.n, c.pattern), c.text) << c.n;
+}
+
+}  // namespace
+}  // namespace kb6

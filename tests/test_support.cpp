@@ -1,0 +1,96 @@
+#include "test_support.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kb6::test {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "kb6test-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+double Day(int y, int m, int d, int hh, int mm, int ss) {
+  return SerialFromCivil({y, m, d, hh, mm, ss});
+}
+
+RawDb::RawDb(const std::string& path) {
+  if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("open " + path);
+  sqlite3_busy_timeout(db_, 5000);
+}
+
+RawDb::~RawDb() { sqlite3_close(db_); }
+
+void RawDb::Exec(const std::string& sql) {
+  char* err = nullptr;
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+    std::string msg = err ? err : "";
+    sqlite3_free(err);
+    throw std::runtime_error(msg + " in: " + sql);
+  }
+}
+
+std::vector<std::string> RawDb::Column(const std::string& sql) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+    throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
+  std::vector<std::string> out;
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    const unsigned char* t = sqlite3_column_text(st, 0);
+    out.push_back(sqlite3_column_type(st, 0) == SQLITE_NULL ? "NULL"
+                                                            : reinterpret_cast<const char*>(t));
+  }
+  sqlite3_finalize(st);
+  return out;
+}
+
+std::string RawDb::One(const std::string& sql) {
+  auto c = Column(sql);
+  return c.empty() ? "" : c.front();
+}
+
+ClubTest::ClubTest() { RegisterSqliteProvider(providers); }
+
+void ClubTest::SetUp() {
+  db_path = dir.File("club.db");
+  CreateEmptyClubDatabase(db_path);
+  settings.AccessDatenbank = db_path;
+  settings.SQLServer_Host = "lokal";
+  settings.Datenpfad = dir.path();
+  db = std::make_unique<Database>(settings, regional, clock, providers);
+  log = std::make_unique<RunLog>(settings, *db, regional, clock, dir.path(), "KB6TRAY");
+  raw = std::make_unique<RawDb>(db_path);
+  ASSERT_TRUE(db->OpenDatabase());
+}
+
+std::vector<std::string> ClubTest::LogLines() {
+  const std::string text = ReadFile(log->LogFilePath());
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", start)) {
+    lines.push_back(text.substr(start, at - start));
+    start = at + 2;
+  }
+  return lines;
+}
+
+}  // namespace kb6::test
