@@ -1,0 +1,97 @@
+// The Access dialect run for real on an SQLite club file.
+#include <gtest/gtest.h>
+
+#include "db/access_dialect.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+class AccessDialect : public ClubTest {
+ protected:
+  // The first field of the first row of an Access-dialect query.
+  Value Query(std::string sql) {
+    Recordset rs;
+    const std::string err = db->OpenRecordset(sql, rs);
+    EXPECT_EQ(err, "") << sql;
+    if (!err.empty() || rs.EndOfData()) return Value();
+    return rs.Field("V");
+  }
+};
+
+TEST_F(AccessDialect, DateLiteralsMatchStoredSerials) {
+  raw->Exec("INSERT INTO ABTEILUNGEN (ID, ADR_INR, AUSTRITT) VALUES (1, 1, 46360), (2, 1, 0),"
+            " (3, 1, NULL), (4, 1, 46361), (5, 1, 46360.5)");
+  EXPECT_EQ(Query("SELECT Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT > #12-4-2026#"), Value(2));
+  EXPECT_EQ(Query("SELECT Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT = #12-4-2026#"), Value(1));
+  EXPECT_EQ(Query("SELECT Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT = #12-4-2026 12:00#"),
+            Value(1));
+  EXPECT_EQ(Query("SELECT Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT = 0"), Value(1));
+  EXPECT_EQ(Query("SELECT AUSTRITT AS V FROM ABTEILUNGEN WHERE ID = 1"), Value::Date(46360));
+}
+
+TEST_F(AccessDialect, BooleansAreMinusOneAndZero) {
+  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, KZEHEMALIG) VALUES (1, -1), (2, 0), (3, 0)");
+  EXPECT_EQ(Query("SELECT Count(*) AS V FROM ADRESSEN WHERE KZEHEMALIG=FALSE"), Value(2));
+  EXPECT_EQ(Query("SELECT Count(*) AS V FROM ADRESSEN WHERE KZEHEMALIG = True"), Value(1));
+  EXPECT_EQ(Query("SELECT KZEHEMALIG AS V FROM ADRESSEN WHERE ADR_INR=1"), Value(true));
+  // The word inside a quoted text is data.
+  EXPECT_EQ(Query("SELECT 'TRUE or FALSE' AS V"), Value("TRUE or FALSE"));
+}
+
+TEST_F(AccessDialect, ConcatenationWithNulls) {
+  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, NAME1, VORNAME, TITEL) VALUES "
+            "(1, 'Berg', 'Anna', NULL), (2, 'Berg', NULL, NULL), (3, NULL, NULL, NULL)");
+  struct Case {
+    const char* expr;
+    int adr;
+    Value v;
+  } cases[] = {
+      {"(NAME1 & ', ' & VORNAME)", 1, Value("Berg, Anna")},
+      {"(NAME1 & ', ' & VORNAME)", 2, Value("Berg, ")},
+      {"(TITEL & VORNAME)", 3, Value::Null()},
+      {"(NAME1 + ', ' + VORNAME)", 1, Value("Berg, Anna")},
+      {"(NAME1 + ', ' + VORNAME)", 2, Value::Null()},
+      {"NAME1 & 'x' & 'y'", 1, Value("Bergxy")},
+      {"(2 + 3)", 1, Value(5)},
+      {"ADR_INR & '-' & (ADR_INR + 1)", 1, Value("1-2")},
+      {"MID(NAME1, 2, 2)", 1, Value("er")},
+      {"MID('Müller', 2)", 1, Value("üller")},
+      {"INSTR(1, NAME1, 'RG')", 1, Value(3)},
+      {"INSTR(4, NAME1, 'b')", 1, Value(0)},
+      {"'a & b' & ''", 1, Value("a & b")},
+      {"\"O'Neil\"", 1, Value("O'Neil")},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Query(std::string("SELECT ") + c.expr + " AS V FROM ADRESSEN WHERE ADR_INR=" +
+                    std::to_string(c.adr)),
+              c.v)
+        << c.expr;
+}
+
+TEST_F(AccessDialect, JoinedUpdate) {
+  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, KZEHEMALIG) VALUES (1, 0), (2, -1)");
+  raw->Exec("INSERT INTO ABTEILUNGEN (ID, ADR_INR, abtBeitrag) VALUES (1, 1, 10), (2, 2, 20)");
+  EXPECT_EQ(db->ExecuteSQL("UPDATE ABTEILUNGEN, ADRESSEN SET ABTEILUNGEN.abtBeitrag = 0 WHERE "
+                           "ADRESSEN.ADR_INR = ABTEILUNGEN.ADR_INR AND ADRESSEN.KZEHEMALIG=FALSE",
+                           true),
+            1);
+  EXPECT_EQ(raw->One("SELECT group_concat(abtBeitrag) FROM ABTEILUNGEN ORDER BY ID"), "0.0,20.0");
+}
+
+TEST_F(AccessDialect, TranslationKeepsLiteralsAndNames) {
+  EXPECT_EQ(TranslateAccessToSqlite("SELECT 'TRUE & #1-1-2000#' FROM T WHERE ISTRUE=1"),
+            "SELECT 'TRUE & #1-1-2000#' FROM T WHERE ISTRUE=1");
+  EXPECT_EQ(TranslateAccessToSqlite("UPDATE A SET X = (B & ' ' & C) WHERE D=#2-5-2003#"),
+            "UPDATE A SET X = (acc_concat(B, ' ', C)) WHERE D=37657");
+  EXPECT_FALSE(ParseAccessDateLiteral("2-30-2003"));
+  EXPECT_EQ(ParseAccessDateLiteral("2-5-2003 14:07"), Day(2003, 2, 5, 14, 7));
+}
+
+TEST_F(AccessDialect, IsoTextInADateColumnReadsAsDate) {
+  raw->Exec("INSERT INTO HISTORY (ID, ZEITSTEMPEL) VALUES (1, '2026-12-04 10:00:00')");
+  EXPECT_EQ(Query("SELECT ZEITSTEMPEL AS V FROM HISTORY"), Value::Date(Day(2026, 12, 4, 10)));
+}
+
+}  // namespace
+}  // namespace kb6::test

@@ -1,0 +1,155 @@
+#include "db/database.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <utility>
+
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+class DatabaseTest : public ClubTest {};
+
+TEST_F(DatabaseTest, BackEndChoiceIsExactlyLokal) {
+  for (const char* host : {"Lokal", "lokal ", ""}) {
+    settings.SQLServer_Host = host;
+    EXPECT_FALSE(db->OpenDatabase()) << host;  // no SQL Server provider here
+    EXPECT_EQ(db->DbKind(), "SQLSERVER");
+  }
+  settings.SQLServer_Host = "lokal";
+  EXPECT_TRUE(db->OpenDatabase());
+  EXPECT_EQ(db->DbKind(), "ACCESS");
+}
+
+TEST_F(DatabaseTest, ConnectionStringIsLetterForLetterAndQuotedWhenNeeded) {
+  db->ConnectAccess();
+  EXPECT_EQ(db->AccessConnectionString(),
+            "Provider=Microsoft Jet 4.0 OLE DB Provider;Data Source=" + db_path +
+                ";Jet OLEDB:Database Password=.keepclear-4");
+  // A ";" in the file name cannot add an attribute of its own.
+  const std::string odd = dir.File("a;Provider=x.db");
+  std::filesystem::copy_file(db_path, odd);
+  settings.AccessDatenbank = odd;
+  EXPECT_TRUE(db->OpenDatabase());
+  EXPECT_EQ(ConnectionAttributes::Parse(db->AccessConnectionString()).Get("Data Source"), odd);
+}
+
+TEST_F(DatabaseTest, MissingFileIsNotCreated) {
+  settings.AccessDatenbank = dir.File("missing.db");
+  EXPECT_FALSE(db->OpenDatabase());
+  EXPECT_NE(db->ConnectAccess().find("nicht gefunden"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
+}
+
+TEST_F(DatabaseTest, OpenRecordsetResults) {
+  Recordset rs;
+  std::string sql = "SELECT FELD, WERT AS w FROM PARAMETER";
+  raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', NULL)");
+  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(rs.Field("feld"), Value("A"));
+  EXPECT_TRUE(rs.Field("W").IsNull());
+  EXPECT_THROW(rs.Field("NOPE"), RuntimeError);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.EndOfData());
+  EXPECT_THROW(rs.Field("FELD"), RuntimeError);
+  sql = "SELEC nonsense";
+  EXPECT_EQ(db->OpenRecordset(sql, rs).rfind("1 - ", 0), 0u);
+  EXPECT_EQ(rs.State(), 0);
+  db->CloseDatabase();
+  db->CloseDatabase();  // twice does nothing
+  // No connection object: recreated lazily for the kind of the last connect.
+  sql = "SELECT 1 AS X";
+  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+  settings.AccessDatenbank = dir.File("gone.db");
+  db->CloseDatabase();
+  EXPECT_EQ(db->OpenRecordset(sql, rs), "Die Datenbankverbindung konnten nicht aufgebaut werden.");
+}
+
+TEST_F(DatabaseTest, ExecuteSqlResultsAndLogging) {
+  std::vector<std::string> logged;
+  db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
+  EXPECT_EQ(db->ExecuteSQL("", false), 0);
+  raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', 'x'), (2, 'B', 'y')");
+  EXPECT_EQ(db->ExecuteSQL("UPDATE PARAMETER SET WERT = 'z'", false), 2);
+  EXPECT_EQ(db->ExecuteSQL("UPDATE NOTABLE SET X = 1", true), -99);
+  EXPECT_TRUE(logged.empty());
+  EXPECT_EQ(db->ExecuteSQL("UPDATE NOTABLE SET X = 1", false), -99);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0], "no such table: NOTABLE");
+  // One statement per call: a second one is refused, not run unseen.
+  EXPECT_EQ(db->ExecuteSQL("UPDATE PARAMETER SET WERT='a'; DELETE FROM PARAMETER", true), -99);
+  EXPECT_EQ(raw->One("SELECT Count(*) FROM PARAMETER"), "2");
+}
+
+TEST_F(DatabaseTest, LargeUpdateCountIsNotAFailure) {
+  raw->Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 40000) "
+            "INSERT INTO FUNKTIONEN (ADR_INR) SELECT i FROM n");
+  EXPECT_EQ(db->ExecuteSQL("UPDATE FUNKTIONEN SET ADR_INR = ADR_INR + 1", true), 40000);
+}
+
+TEST_F(DatabaseTest, RecordCounter) {
+  EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);  // fresh table
+  EXPECT_EQ(raw->One("SELECT WERT || LUSER || ID FROM SATZZAEHLER WHERE TABELLE='FUNKTIONEN'"),
+            "1KBTRAY1");
+  EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 2);
+  raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (57, 1)");
+  EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 58);
+  EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "58");
+  EXPECT_EQ(raw->One("SELECT LAENDERUNG FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"),
+            "06.12.2026 10:30:00");
+  // The query cannot be opened: 0.
+  EXPECT_EQ(db->GetNextID("NOTABLE", "ID"), 0);
+}
+
+TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRows) {
+  std::vector<std::string> logged;
+  db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
+  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T0', 'ID', 0),"
+            " (1, 'TN', 'ID', NULL)");
+  EXPECT_EQ(db->GetNextID("T0", "ID"), 0);
+  EXPECT_EQ(db->GetNextID("TN", "ID"), 0);
+  // An update that fails every time ends too, after a bounded number of tries.
+  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'TF', 'ID', 5)");
+  raw->Exec("CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
+            "SELECT RAISE(ABORT, 'gesperrt'); END");
+  EXPECT_EQ(db->GetNextID("TF", "ID"), 0);
+  EXPECT_GE(logged.size(), 2u);
+  EXPECT_LE(logged.size(), 10u);
+}
+
+// Runs a hook on a second connection to the same file right before the
+// first statement that starts with `prefix` reaches SQLite.
+class InterposingSession final : public ProviderSession {
+ public:
+  InterposingSession(std::unique_ptr<ProviderSession> inner, std::string prefix,
+                     std::function<void()> hook)
+      : inner_(std::move(inner)), prefix_(std::move(prefix)), hook_(std::move(hook)) {}
+  int64_t Execute(const std::string& sql) override {
+    if (hook_ && sql.rfind(prefix_, 0) == 0) std::exchange(hook_, nullptr)();
+    return inner_->Execute(sql);
+  }
+  RowSet Query(const std::string& sql) override { return inner_->Query(sql); }
+
+ private:
+  std::unique_ptr<ProviderSession> inner_;
+  std::string prefix_;
+  std::function<void()> hook_;
+};
+
+TEST_F(DatabaseTest, RecordCounterRetriesAfterACompetingWriter) {
+  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T', 'ID', 10)");
+  providers.Register(kJetProviderName, [&](const ConnectionAttributes& a) {
+    return std::make_unique<InterposingSession>(
+        OpenSqliteSession(a.Get("Data Source")), "UPDATE SATZZAEHLER",
+        [&] { raw->Exec("UPDATE SATZZAEHLER SET WERT = 20 WHERE TABELLE = 'T'"); });
+  });
+  ASSERT_TRUE(db->OpenDatabase());
+  EXPECT_EQ(db->GetNextID("T", "ID"), 21);
+  EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='T'"), "21");
+}
+
+}  // namespace
+}  // namespace kb6::test

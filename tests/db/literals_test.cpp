@@ -1,0 +1,88 @@
+#include "db/literals.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+class Literals : public ClubTest {};
+
+TEST_F(Literals, AddInsertFieldBuildsBothLists) {
+  std::string s = "INSERT INTO PARAMETER () VALUES ()";
+  AddInsertField(*db, s, "7", "ID", "N", false);
+  EXPECT_EQ(s, "INSERT INTO PARAMETER (ID) VALUES (7)");
+  AddInsertField(*db, s, "AUFGABENTRAY1", "FELD", "a", false);
+  EXPECT_EQ(s, "INSERT INTO PARAMETER (ID, FELD) VALUES (7, 'AUFGABENTRAY1')");
+}
+
+TEST_F(Literals, AddInsertFieldValues) {
+  struct Case {
+    const char* value;
+    const char* type;
+    bool keep_blanks;
+    const char* values;  // the value list, "()" when skipped
+  } cases[] = {
+      {" x ", "A", false, "('x')"},
+      {" x ", "A", true, "(' x ')"},
+      {"   ", "A", false, "()"},
+      {"O'Connor", "A", false, "('O´Connor')"},
+      {"12.50", "N", false, "(12.50)"},
+      {"1.234,56", "N", false, "(1234.56)"},
+      {"1.5", "N", false, "(15)"},
+      {"abc", "N", false, "()"},
+      {"0", "N", false, "(0)"},
+      {".5", "N", false, "()"},
+      {"0", "D", false, "()"},
+      {"05.02.1500", "D", false, "()"},
+      {"05.02.3000", "D", false, "()"},
+      {"keins", "D", false, "()"},
+      {"05.02.2003", "D", false, "(#2-5-2003#)"},
+      {"05.02.2003 14:07:09", "DT", false, "(#2-5-2003 14:07#)"},
+      {"x", "Q", false, "()"},
+  };
+  for (const Case& c : cases) {
+    std::string s = "INSERT INTO T () VALUES ()";
+    AddInsertField(*db, s, c.value, "C", c.type, c.keep_blanks);
+    const std::string want = std::string(c.values) == "()" ? "INSERT INTO T () VALUES ()"
+                                                           : std::string("INSERT INTO T (C) VALUES ") + c.values;
+    EXPECT_EQ(s, want) << c.value << " " << c.type;
+  }
+  std::string no_template = "INSERT INTO T VALUES (1)";
+  AddInsertField(*db, no_template, "x", "C", "A", false);
+  EXPECT_EQ(no_template, "INSERT INTO T VALUES (1)");
+}
+
+TEST_F(Literals, DateLiteralsOfBothBackEnds) {
+  const Value plain = Value::Date(Day(2003, 2, 5));
+  const Value timed = Value::Date(Day(2003, 2, 5, 14, 7, 9));
+  const Value time_only = Value("14:07:09");
+  EXPECT_EQ(SQLDateLiteral(*db, plain), "#2-5-2003#");
+  EXPECT_EQ(SQLDateLiteral(*db, timed), "#2-5-2003 14:07#");
+  EXPECT_EQ(SQLDateLiteral(*db, Value("keins")), "#01-01-1980#");
+  EXPECT_EQ(SQLDateLiteral(*db, Value("30.12.1899")), "#12-30-1899#");
+  EXPECT_EQ(SQLDateLiteral(*db, Value("01.01.1900")), "#1-1-1900#");
+  db->ConnectSQLServer();  // sets the SQL Server dialect; no server is needed for literals
+  EXPECT_EQ(SQLDateLiteral(*db, plain), "{d '2003-02-05'}");
+  EXPECT_EQ(SQLDateLiteral(*db, timed), "{ts '2003-02-05 14:07:09'}");
+  EXPECT_EQ(SQLDateLiteral(*db, time_only), "{ts '1899-12-30 14:07:09'}");
+  EXPECT_EQ(SQLDateLiteral(*db, Value("keins")), "{d '1980-01-01' }");
+}
+
+TEST_F(Literals, NumbersAmountsAndQuotes) {
+  EXPECT_EQ(SQLNumberLiteral(*db, Value("1.234,56")), "1234.56");
+  EXPECT_EQ(SQLNumberLiteral(*db, Value(12.5)), "12.5");
+  EXPECT_EQ(FormatAmount(*db, 1234.5), "1234.50");
+  EXPECT_EQ(FormatAmount(*db, -2), "-2.00");
+  EXPECT_EQ(FormatAmount(*db, 3), "3.00");
+  EXPECT_EQ(QuoteText("x' WHERE 1=1 --"), "x'' WHERE 1=1 --");
+  std::string v = "5.2.2003";
+  EXPECT_EQ(CheckDateValue(*db, v), "");
+  EXPECT_EQ(v, "05.02.2003");
+  std::string zero = "0";
+  EXPECT_EQ(CheckDateValue(*db, zero), "Kein Datum");
+}
+
+}  // namespace
+}  // namespace kb6::test
