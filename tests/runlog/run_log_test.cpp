@@ -1,0 +1,104 @@
+#include "runlog/run_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+class RunLogTest : public ClubTest {};
+
+TEST_F(RunLogTest, FileLineAndTableRow) {
+  settings.RunGuid = "{GUID}";
+  log->WriteLog("Fehler .keepclear-4 hier", LogTypeError, "fMain", "Timer_Timer");
+  log->WriteLog("Es wurden 3 Adresse(n) aktualisiert.", LogTypeInfo);
+  const std::string file = dir.path() + "/Logfiles/KB6TRAY_261206.log";
+  EXPECT_EQ(ReadFile(file),
+            "10:30:00 fMain - Timer_Timer - Fehler ************ hier\r\n"
+            "10:30:00 Es wurden 3 Adresse(n) aktualisiert.\r\n");
+  EXPECT_EQ(raw->Column("SELECT reoID || '|' || reoTimeStamp || '|' || reoDatum || '|' || "
+                        "reoUhrzeit || '|' || reoEintrag || '|' || reoTyp || '|' || reoGUID FROM "
+                        "tblALLGReorganisationProtokoll ORDER BY reoID"),
+            (std::vector<std::string>{
+                "1|46362.4375|06.12.2026|10:30:00|Fehler .keepclear-4 hier|1|{GUID}",
+                "2|46362.4375|06.12.2026|10:30:00|Es wurden 3 Adresse(n) aktualisiert.|2|{GUID}"}));
+}
+
+TEST_F(RunLogTest, FolderWithAndWithoutSlashAndMissingParents) {
+  for (const std::string& base : {dir.File("a/b/c"), dir.File("a/b/c/")}) {
+    settings.Datenpfad = base;
+    log->WriteLog("x", LogTypeInfo);
+  }
+  EXPECT_EQ(ReadFile(dir.File("a/b/c/Logfiles/KB6TRAY_261206.log")), "10:30:00 x\r\n10:30:00 x\r\n");
+  settings.Datenpfad = "";
+  log->WriteLog("y", LogTypeInfo);  // below the executable's folder (here: the test folder)
+  EXPECT_TRUE(std::filesystem::exists(dir.File("Logfiles/KB6TRAY_261206.log")));
+  log->WriteLog("z", LogTypeInfo, "", "", dir.File("other"));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("other/Logfiles/KB6TRAY_261206.log")));
+}
+
+TEST_F(RunLogTest, UncreatableFolderStillWritesTheRow) {
+  const std::string locked = dir.File("locked");
+  std::filesystem::create_directory(locked);
+  chmod(locked.c_str(), 0500);
+  settings.Datenpfad = locked + "/sub";
+  log->WriteLog("nur Tabelle", LogTypeInfo);
+  if (geteuid() != 0) {  // root may write anywhere
+    EXPECT_FALSE(std::filesystem::exists(locked + "/sub/Logfiles"));
+  }
+  settings.Datenpfad = "/proc/kb6-no-such-dir";
+  log->WriteLog("auch nur Tabelle", LogTypeInfo);
+  EXPECT_EQ(raw->One("SELECT Count(*) FROM tblALLGReorganisationProtokoll"), "2");
+  EXPECT_FALSE(EnsureDirectory("/proc/kb6-no-such-dir/x", true));
+  EXPECT_TRUE(EnsureDirectory("", false));
+  EXPECT_FALSE(EnsureDirectory(dir.File("nope"), false));
+}
+
+TEST_F(RunLogTest, TwoDaysTwoFiles) {
+  log->WriteLog("heute", LogTypeInfo);
+  SetNow(Day(2026, 12, 7, 0, 0, 1));
+  log->WriteLog("morgen", LogTypeInfo);
+  EXPECT_EQ(ReadFile(dir.File("Logfiles/KB6TRAY_261206.log")), "10:30:00 heute\r\n");
+  EXPECT_EQ(ReadFile(dir.File("Logfiles/KB6TRAY_261207.log")), "00:00:01 morgen\r\n");
+}
+
+TEST_F(RunLogTest, MissingLogTableLeavesTheFileLineOnly) {
+  raw->Exec("DROP TABLE tblALLGReorganisationProtokoll");
+  log->WriteLog("ohne Tabelle", LogTypeInfo);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"10:30:00 ohne Tabelle"});
+}
+
+TEST_F(RunLogTest, FailingCounterDuringAnEntryDoesNotRecurse) {
+  // The counter row exists but every update of it fails: the counter logs
+  // through ExecuteSQL, which must not lead back into this entry's log.
+  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES "
+            "(1, 'tblALLGReorganisationProtokoll', 'reoID', 5)");
+  raw->Exec("CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
+            "SELECT RAISE(ABORT, 'gesperrt'); END");
+  log->WriteLog("ein Eintrag", LogTypeInfo);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"10:30:00 ein Eintrag"});
+  // Outside the log's own draw the same failure is logged as designed.
+  db->GetNextID("tblALLGReorganisationProtokoll", "reoID");
+  EXPECT_EQ(LogLines().at(1), "10:30:00 basDatenbank - ExecuteSQL - gesperrt");
+}
+
+TEST(NewGuid, RegistryFormRandomAndUpperCase) {
+  const std::regex form("\\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\}");
+  std::set<std::string> seen;
+  for (int i = 0; i < 200; ++i) {
+    const std::string g = NewGuidString();
+    ASSERT_EQ(g.size(), 38u);
+    EXPECT_TRUE(std::regex_match(g, form)) << g;
+    seen.insert(g);
+  }
+  EXPECT_EQ(seen.size(), 200u);
+}
+
+}  // namespace
+}  // namespace kb6::test
