@@ -1,0 +1,126 @@
+// The KB6TRAY executable as a real process.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "test_support.h"
+
+extern char** environ;
+
+namespace kb6::test {
+namespace {
+
+struct HostRun {
+  int status = -1;
+  std::string err;
+};
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file) {
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+HostRun RunHost(const TempDir& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), KB6TRAY_EXE);
+  const std::string err = dir.File("stderr.txt");
+  const pid_t pid = Spawn(args, err);
+  HostRun r;
+  waitpid(pid, &r.status, 0);
+  r.err = ReadFile(err);
+  return r;
+}
+
+TEST(Host, HelpDocumentsTheOptions) {
+  TempDir dir;
+  std::vector<std::string> args = {KB6TRAY_EXE, "--help"};
+  const pid_t pid = Spawn(args, dir.File("err"));
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(Host, BadOptionsAndMissingFilesExitWithTwoBeforeAnythingStarts) {
+  TempDir dir;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--once", "--access-db", dir.File("missing.db")},
+        std::vector<std::string>{"--once"}, std::vector<std::string>{"--bogus"}}) {
+    const HostRun r = RunHost(dir, args);
+    EXPECT_TRUE(WIFEXITED(r.status));
+    EXPECT_EQ(WEXITSTATUS(r.status), 2);
+    EXPECT_FALSE(r.err.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
+  EXPECT_NE(RunHost(dir, {"--once", "--access-db", dir.File("missing.db")}).err.find("nicht gefunden"),
+            std::string::npos);
+}
+
+TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
+  TempDir dir;
+  GenerateClubDatabase(dir.File("club.db"), {20, 7});
+  const HostRun r = RunHost(dir, {"--once", "--access-db", dir.File("club.db"), "--datenpfad", dir.path()});
+  ASSERT_EQ(WEXITSTATUS(r.status), 0) << r.err;
+  EXPECT_EQ(r.err.rfind("[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n", 0), 0u);
+  std::string text;
+  for (const auto& e : std::filesystem::directory_iterator(dir.File("Logfiles"))) text += ReadFile(e.path());
+  for (const char* line : {"Die Datenreorganisation 1-tägig wird gestartet ...",
+                           " Adresse(n) aktualisiert.", " Abteilung(en) aktualisiert.",
+                           " Spende(n) der Spendeart-Text aktualisiert.",
+                           "Die eintägige Überprüfung von diversen Programmdaten",
+                           " Adresse(n) die Übersicht aktualisiert.",
+                           " Adresse(n) wegen der Anzahl Abteilungen aktualisiert.",
+                           " Adresse(n) im Komplettlauf aktualisiert.",
+                           " Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale aktualisiert.",
+                           "Die Datenreorganisation 2-wöchig ist abgeschlossen."})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  EXPECT_EQ(text.find("Ungültige"), std::string::npos) << text;
+  size_t balloons = 0;
+  for (size_t at = r.err.find("[Hinweis]"); at != std::string::npos; at = r.err.find("[Hinweis]", at + 1))
+    ++balloons;
+  EXPECT_EQ(balloons, 2u);
+}
+
+TEST(Host, UnreachableSqlServerEndsTheCycleQuietly) {
+  TempDir dir;
+  const HostRun r = RunHost(dir, {"--once", "--sqlserver-host", "127.0.0.1", "--sqlserver-db", "club",
+                              "--sqlserver-user", "u", "--datenpfad", dir.path()});
+  EXPECT_EQ(WEXITSTATUS(r.status), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Logfiles")));
+  EXPECT_EQ(r.err.find("[Hinweis]"), std::string::npos);
+}
+
+TEST(Host, ASecondSignalEndsTheProcessAtOnce) {
+  TempDir dir;
+  CreateEmptyClubDatabase(dir.File("club.db"));
+  const pid_t pid = Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
+                          dir.File("err"));
+  for (int i = 0; i < 100 && ReadFile(dir.File("err")).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(pid, SIGTERM);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  int status = 0;
+  EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0);  // the first only asks to close after a cycle
+  const auto start = std::chrono::steady_clock::now();
+  kill(pid, SIGTERM);
+  waitpid(pid, &status, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+}
+
+}  // namespace
+}  // namespace kb6::test
