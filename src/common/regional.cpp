@@ -358,6 +358,19 @@ std::string RegionalSettings::FormatNumber(double number, std::string_view patte
   return out;
 }
 
+double NumericValueOf(const RegionalSettings& r, const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::kInt:
+      return v.AsInt();
+    case Value::Kind::kDouble:
+      return v.AsDouble();
+    case Value::Kind::kText:
+      return LeadingNumber(v.AsText());
+    default:
+      return LeadingNumber(r.ToText(v));
+  }
+}
+
 double LeadingNumber(std::string_view text) {
   std::string plain;
   size_t i = 0;

@@ -53,6 +53,11 @@ struct RegionalSettings {
 // number. A text without one gives 0.
 double LeadingNumber(std::string_view text);
 
+// "The numeric value of the text" of a field: numbers stand for themselves
+// (so a stored 1.5 stays 1.5 whatever the decimal separator), texts give
+// their leading number. Null raises "Ungültige Verwendung von Null".
+double NumericValueOf(const RegionalSettings& r, const Value& v);
+
 // Round half to even, then range-check for the integer width.
 int32_t RoundToLong(double d);
 

@@ -58,7 +58,7 @@ void clsAufgaben::gfUpdateAbteilungen() {
                                       CivilFromSerial(db_.ClockSource().Now()).year;
               if (counts) amount = r_.ToDouble(keys.Field("Jahresbeitrag"));
             } else {
-              const double kind = LeadingNumber(r_.ToText(keys.Field("Berechnungsart")));
+              const double kind = NumericValueOf(r_, keys.Field("Berechnungsart"));
               const Value& wert = keys.Field("BetragWert");
               const Value& zaehler = keys.Field("BetragZaehler");
               if (kind == 1) {

@@ -108,7 +108,7 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
                   "uebBeitragsschluesselnummer", "A");
               add(ins, r_.ToText(keys.Field("BSName")), "uebBeitragsschluesselname", "A");
               double amount = 0;
-              const double kind = LeadingNumber(r_.ToText(keys.Field("Berechnungsart")));
+              const double kind = NumericValueOf(r_, keys.Field("Berechnungsart"));
               const Value& jb = keys.Field("Jahresbeitrag");
               const Value& wert = keys.Field("BetragWert");
               const Value& zaehler = keys.Field("BetragZaehler");

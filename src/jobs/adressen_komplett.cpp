@@ -51,7 +51,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
         db_.LastOpenError = db_.OpenRecordset(sql, second);
         if (db_.LastOpenError.empty()) {
           for (; !second.EndOfData(); second.MoveNext()) {
-            const double kind = LeadingNumber(r_.ToText(second.Field("NR")));
+            const double kind = NumericValueOf(r_, second.Field("NR"));
             const char* head = CommunicationHead(kind);
             if (!head) continue;
             const std::string text = QuoteText(r_.TextOrEmpty(second.Field("KOMTEXT")));

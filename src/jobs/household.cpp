@@ -11,7 +11,7 @@ double HouseholdRate(Database& db, Recordset& lookups, const Recordset& fee_key,
   std::string sql = "SELECT FAM_NR from ADRESSEN WHERE ADR_INR = " + adr_inr;
   db.LastOpenError = db.OpenRecordset(sql, lookups);
   if (db.LastOpenError.empty() && !lookups.Field("FAM_NR").IsNull())
-    family = RoundToLong(LeadingNumber(r.ToText(lookups.Field("FAM_NR"))));
+    family = RoundToLong(NumericValueOf(r, lookups.Field("FAM_NR")));
   if (family < 1) return 0;
   int32_t size = 0;
   sql = size_sql_prefix + std::to_string(family);
