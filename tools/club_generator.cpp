@@ -36,11 +36,12 @@ void Exec(sqlite3* db, const char* sql) {
 
 Db Create(const std::string& path) {
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE,
-                                 nullptr);
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &raw,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE, nullptr);
   Db db(raw);
-  if (rc != SQLITE_OK) throw std::runtime_error("cannot create " + path + ": " + sqlite3_errstr(rc));
+  if (rc != SQLITE_OK)
+    throw std::runtime_error("cannot create " + path + ": " + sqlite3_errstr(rc));
   Exec(db.get(), "PRAGMA journal_mode=WAL");
   Exec(db.get(), ClubSchemaSql());
   return db;
@@ -58,11 +59,14 @@ class Inserter {
     sqlite3_reset(st_.get());
     for (size_t i = 0; i < cells.size(); ++i) {
       const int k = static_cast<int>(i + 1);
-      if (auto* n = std::get_if<int64_t>(&cells[i])) sqlite3_bind_int64(st_.get(), k, *n);
-      else if (auto* d = std::get_if<double>(&cells[i])) sqlite3_bind_double(st_.get(), k, *d);
+      if (auto* n = std::get_if<int64_t>(&cells[i]))
+        sqlite3_bind_int64(st_.get(), k, *n);
+      else if (auto* d = std::get_if<double>(&cells[i]))
+        sqlite3_bind_double(st_.get(), k, *d);
       else if (auto* s = std::get_if<std::string>(&cells[i]))
         sqlite3_bind_text(st_.get(), k, s->c_str(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
-      else sqlite3_bind_null(st_.get(), k);
+      else
+        sqlite3_bind_null(st_.get(), k);
     }
     if (sqlite3_step(st_.get()) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_));
   }
@@ -74,9 +78,10 @@ class Inserter {
 
 double Serial(int y, int m, int d) { return SerialFromCivil({y, m, d, 0, 0, 0}); }
 
-const char* const kSurnames[] = {"Müller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer",
-                                 "Wagner", "Becker", "Schulz", "Hoffmann", "O'Connor", "Größ",
-                                 "Berg", "Krämer", "D'Angelo", "Jäger", "Zimmermann", "Köhler"};
+const char* const kSurnames[] = {"Müller",   "Schmidt",    "Schneider", "Fischer", "Weber",
+                                 "Meyer",    "Wagner",     "Becker",    "Schulz",  "Hoffmann",
+                                 "O'Connor", "Größ",       "Berg",      "Krämer",  "D'Angelo",
+                                 "Jäger",    "Zimmermann", "Köhler"};
 const char* const kFirstFemale[] = {"Anna", "Maria", "Jürgen", "Sophie", "Lena", "Chloé", "Ursula"};
 const char* const kFirstMale[] = {"Peter", "Jörg", "Hans", "Lukas", "Stefan", "Renée", "Klaus"};
 const char* const kTowns[] = {"München", "Köln", "Düsseldorf", "Lübeck", "Fürth", "Essen"};
@@ -100,8 +105,8 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
                  "ANZ_PERS1, ANZ_PERS2, ANZ_PERS3, ANZ_PERS4, ANZ_PERS5) VALUES "
                  "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
   const std::vector<std::pair<int, std::string>> departments = {
-      {0, "Hauptverein"}, {1, "Fußball"}, {3, "Turnen"}, {5, "Schwimmen"},
-      {7, "Tischtennis"}, {12, "Wandern & Natur"}};
+      {0, "Hauptverein"}, {1, "Fußball"},     {3, "Turnen"},
+      {5, "Schwimmen"},   {7, "Tischtennis"}, {12, "Wandern & Natur"}};
   for (const auto& [nr, name] : departments)
     stamm.Row({std::string("A"), int64_t{nr}, name, Null{}, Null{}, Null{}, Null{}, Null{}, Null{},
                Null{}, Null{}, Null{}, Null{}, Null{}, Null{}, Null{}});
@@ -112,16 +117,16 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
     int zw;
     double jb;
   };
-  const Master masters[] = {{1, "Grundbeitrag", 1, 1, 60},     {2, "Jugend", 1, 1, 24.5},
-                            {3, "Kursstunden", 2, 1, 12.5},    {4, "Zählerbeitrag", 3, 1, 0.5},
-                            {5, "Familienbeitrag", 4, 1, 50},  {6, "Einmalig", 1, 5, 30},
+  const Master masters[] = {{1, "Grundbeitrag", 1, 1, 60},        {2, "Jugend", 1, 1, 24.5},
+                            {3, "Kursstunden", 2, 1, 12.5},       {4, "Zählerbeitrag", 3, 1, 0.5},
+                            {5, "Familienbeitrag", 4, 1, 50},     {6, "Einmalig", 1, 5, 30},
                             {7, "Sonderumlage O'Neil", 1, 1, 15}, {8, "Altkennung", 9, 1, 99},
                             {12, "Förderbeitrag", 1, 1, 120}};
   for (const Master& m : masters) {
     if (m.kind == 4)
       stamm.Row({std::string("B"), int64_t{m.nr}, std::string(m.name), m.kind, std::string("EUR"),
-                 int64_t{m.zw}, m.jb, 80.0, 100.0, 110.0, 120.0, int64_t{1}, int64_t{2},
-                 int64_t{3}, int64_t{4}, int64_t{5}});
+                 int64_t{m.zw}, m.jb, 80.0, 100.0, 110.0, 120.0, int64_t{1}, int64_t{2}, int64_t{3},
+                 int64_t{4}, int64_t{5}});
     else
       stamm.Row({std::string("B"), int64_t{m.nr}, std::string(m.name), m.kind, std::string("EUR"),
                  int64_t{m.zw}, m.jb, Null{}, Null{}, Null{}, Null{}, Null{}, Null{}, Null{},
@@ -178,13 +183,24 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
     // A payer key that names nobody is kept off household heads: the design
     // ends the complete run on a payer row without one.
     if (i % 53 == 0 && key != household_head) payer = Null{};
-    adr.Row({key, key, int64_t{former ? -1 : 0}, family ? Cell{family} : Cell{Null{}}, payer,
-             int64_t{1000 + i}, anrede, chance(10) ? Cell{std::string("Dr.")} : Cell{Null{}},
+    adr.Row({key,
+             key,
+             int64_t{former ? -1 : 0},
+             family ? Cell{family} : Cell{Null{}},
+             payer,
+             int64_t{1000 + i},
+             anrede,
+             chance(10) ? Cell{std::string("Dr.")} : Cell{Null{}},
              chance(5) ? Cell{Null{}} : Cell{first},
-             chance(8) ? Cell{std::string("von")} : Cell{Null{}}, surname,
-             std::string("Hauptstraße ") + std::to_string(1 + pick(200)), std::string("D"),
-             std::to_string(10000 + pick(89999)), std::string(kTowns[pick(6)]), gebtag,
-             chance(30) ? Cell{15.0} : Cell{Null{}}, int64_t{pick(4)},
+             chance(8) ? Cell{std::string("von")} : Cell{Null{}},
+             surname,
+             std::string("Hauptstraße ") + std::to_string(1 + pick(200)),
+             std::string("D"),
+             std::to_string(10000 + pick(89999)),
+             std::string(kTowns[pick(6)]),
+             gebtag,
+             chance(30) ? Cell{15.0} : Cell{Null{}},
+             int64_t{pick(4)},
              chance(50) ? Cell{Null{}} : Cell{std::string("")},
              chance(20) ? Cell{std::string("https://alt.example.org/") + std::to_string(i)}
                         : Cell{Null{}}});
@@ -215,7 +231,8 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
     }
     for (int b = 0; b < 5; ++b) {
       const int art = 1 + pick(4);
-      const std::string bsnr = art == 2 ? std::to_string(pick(8)) : std::to_string(masters[static_cast<size_t>(pick(9))].nr);
+      const std::string bsnr = art == 2 ? std::to_string(pick(8))
+                                        : std::to_string(masters[static_cast<size_t>(pick(9))].nr);
       bj.Row({key, std::to_string(art), double(pick(200)), double(pick(150)),
               int64_t{chance(30) ? -1 : 0}, bsnr,
               chance(20) ? Cell{int64_t{0}} : Cell{int64_t{pick(500)}},
@@ -231,8 +248,10 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
     for (int f = pick(3); f > 0; --f) ehr.Row({key});
     for (int f = pick(3); f > 0; --f) mer.Row({key});
   }
-  for (int k = 0; k < 40; ++k) his.Row({today - 20 * k, std::string("Änderung ") + std::to_string(k)});
-  Exec(h, "INSERT INTO tblFIBUAuswertungsgruppen (awtAnzKonten, awtAnzPlanbetraege) VALUES (NULL, 3)");
+  for (int k = 0; k < 40; ++k)
+    his.Row({today - 20 * k, std::string("Änderung ") + std::to_string(k)});
+  Exec(h,
+       "INSERT INTO tblFIBUAuswertungsgruppen (awtAnzKonten, awtAnzPlanbetraege) VALUES (NULL, 3)");
   Exec(h, "COMMIT");
 }
 

@@ -20,8 +20,7 @@ double SystemClock::Now() const {
 }
 
 double SystemClock::MonotonicSeconds() const {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 double FixedClock::MonotonicSeconds() const { return SystemClock().MonotonicSeconds(); }

@@ -316,8 +316,8 @@ int16_t RegionalSettings::ToInteger(const Value& v) const {
 
 std::string RegionalSettings::FormatDate(double serial, std::string_view pattern) const {
   const CivilDateTime c = CivilFromSerial(serial);
-  const std::string d = Pad2(c.day) + date_separator + Pad2(c.month) + date_separator +
-                        std::to_string(c.year);
+  const std::string d =
+      Pad2(c.day) + date_separator + Pad2(c.month) + date_separator + std::to_string(c.year);
   const std::string t =
       Pad2(c.hour) + time_separator + Pad2(c.minute) + time_separator + Pad2(c.second);
   if (pattern == "dd/mm/yyyy") return d;
@@ -340,7 +340,8 @@ std::string RegionalSettings::FormatNumber(double number, std::string_view patte
   for (size_t i = 0; i < int_len; ++i)
     if (pattern[i] == '0') ++min_int;
   auto [ip, fp] = RoundDecimal(number, places);
-  if (static_cast<int>(ip.size()) < min_int) ip.insert(0, static_cast<size_t>(min_int) - ip.size(), '0');
+  if (static_cast<int>(ip.size()) < min_int)
+    ip.insert(0, static_cast<size_t>(min_int) - ip.size(), '0');
   if (min_int == 0 && ip == "0") ip.clear();
   if (grouped) {
     std::string g;
@@ -375,7 +376,8 @@ double LeadingNumber(std::string_view text) {
   std::string plain;
   size_t i = 0;
   auto skip_blanks = [&] {
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
+    while (i < text.size() &&
+           (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
       ++i;
   };
   skip_blanks();

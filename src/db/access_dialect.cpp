@@ -22,11 +22,11 @@ struct Node {
 
 // Words at which an operand of "&" or "+" ends.
 constexpr std::array<std::string_view, 40> kBoundaryWords = {
-    "SELECT", "FROM",  "WHERE",  "SET",   "AND",    "OR",     "NOT",   "IS",
-    "LIKE",   "IN",    "BETWEEN", "AS",   "ON",     "ORDER",  "BY",    "GROUP",
-    "HAVING", "UPDATE", "DELETE", "INSERT", "INTO", "VALUES", "JOIN",  "INNER",
-    "LEFT",   "RIGHT", "OUTER",  "CASE",  "WHEN",   "THEN",   "ELSE",  "END",
-    "ASC",    "DESC",  "DISTINCT", "UNION", "ALL",  "TOP",    "EXISTS", "ESCAPE"};
+    "SELECT", "FROM",   "WHERE",    "SET",    "AND",  "OR",     "NOT",    "IS",
+    "LIKE",   "IN",     "BETWEEN",  "AS",     "ON",   "ORDER",  "BY",     "GROUP",
+    "HAVING", "UPDATE", "DELETE",   "INSERT", "INTO", "VALUES", "JOIN",   "INNER",
+    "LEFT",   "RIGHT",  "OUTER",    "CASE",   "WHEN", "THEN",   "ELSE",   "END",
+    "ASC",    "DESC",   "DISTINCT", "UNION",  "ALL",  "TOP",    "EXISTS", "ESCAPE"};
 
 bool IsBoundary(const Node& n) {
   if (n.group) return false;
@@ -171,8 +171,9 @@ bool EmitSplit(const std::vector<Node>& items, size_t from, size_t to, const std
 std::string EmitRun(const std::vector<Node>& items, size_t from, size_t to) {
   auto plus = [&](size_t f, size_t t) {
     std::string out;
-    if (EmitSplit(items, f, t, "+", "acc_plus",
-                  [&](size_t a, size_t b) { return EmitItems(items, a, b); }, out))
+    if (EmitSplit(
+            items, f, t, "+", "acc_plus",
+            [&](size_t a, size_t b) { return EmitItems(items, a, b); }, out))
       return out;
     return EmitItems(items, f, t);
   };

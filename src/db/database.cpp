@@ -92,7 +92,8 @@ std::string Database::OpenRecordset(std::string& statement, Recordset& rs) {
     }
   }
   if (!connection_) return "Die Datenbankverbindung konnten nicht aufgebaut werden.";
-  if (connection_->State() == 0) return "Die Verbindung zur Datenbank konnte nicht hergestellt werden.";
+  if (connection_->State() == 0)
+    return "Die Verbindung zur Datenbank konnte nicht hergestellt werden.";
   try {
     if (db_kind_ == "SQLSERVER") statement = ConvertQueryForSQLServer(statement);
     if (rs.State() == 1) rs.Close();

@@ -109,10 +109,11 @@ std::string SQLDateLiteral(const Database& db, const Value& value) {
   try {
     const RegionalSettings& r = db.Regional();
     std::optional<double> serial;
-    if (value.kind() == Value::Kind::kDate) serial = value.AsDateSerial();
-    else if (value.kind() == Value::Kind::kText) serial = r.ParseDate(value.AsText());
-    const bool has_time =
-        serial && r.TextOrEmpty(value).find(':') != std::string::npos;
+    if (value.kind() == Value::Kind::kDate)
+      serial = value.AsDateSerial();
+    else if (value.kind() == Value::Kind::kText)
+      serial = r.ParseDate(value.AsText());
+    const bool has_time = serial && r.TextOrEmpty(value).find(':') != std::string::npos;
     if (db.IsAccess()) {
       if (!serial) return "#01-01-1980#";
       const CivilDateTime c = CivilFromSerial(*serial);
@@ -125,8 +126,7 @@ std::string SQLDateLiteral(const Database& db, const Value& value) {
     const CivilDateTime c = CivilFromSerial(*serial);
     const std::string date = std::to_string(c.year) + "-" + Pad2(c.month) + "-" + Pad2(c.day);
     if (!has_time) return "{d '" + date + "'}";
-    return "{ts '" + date + " " + Pad2(c.hour) + ":" + Pad2(c.minute) + ":" + Pad2(c.second) +
-           "'}";
+    return "{ts '" + date + " " + Pad2(c.hour) + ":" + Pad2(c.minute) + ":" + Pad2(c.second) + "'}";
   } catch (...) {
     return "";
   }

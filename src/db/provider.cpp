@@ -1,6 +1,5 @@
 #include "db/provider.h"
 
-
 #include <cctype>
 
 namespace kb6 {
@@ -92,8 +91,8 @@ std::unique_ptr<ProviderSession> ProviderRegistry::Connect(
   throw DbError{3706, "Der Provider '" + provider + "' wurde nicht gefunden."};
 }
 
-void Connection::Open(const std::string& connection_string, const std::string&,
-                      const std::string&, int) {
+void Connection::Open(const std::string& connection_string, const std::string&, const std::string&,
+                      int) {
   if (!connection_string.empty()) connection_string_ = connection_string;
   session_.reset();
   session_ = registry_.Connect(connection_string_);
@@ -141,10 +140,9 @@ const Value& Recordset::Field(std::string_view name) const {
                          "Datensatz.");
     return rows_.rows[pos_][i];
   }
-  throw RuntimeError(3265,
-                     "Das Objekt '" + std::string(name) +
-                         "' wurde in der Auflistung, die dem angeforderten Namen bzw. der "
-                         "angeforderten Ordinalzahl entspricht, nicht gefunden.");
+  throw RuntimeError(3265, "Das Objekt '" + std::string(name) +
+                               "' wurde in der Auflistung, die dem angeforderten Namen bzw. der "
+                               "angeforderten Ordinalzahl entspricht, nicht gefunden.");
 }
 
 }  // namespace kb6

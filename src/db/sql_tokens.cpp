@@ -53,8 +53,8 @@ std::vector<SqlToken> TokenizeSql(std::string_view s) {
       size_t end = s.find(']', i + 1);
       j = end == std::string_view::npos ? s.size() : end + 1;
       kind = K::kWord;
-    } else if (std::isdigit(c) ||
-               (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+    } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() &&
+                                   std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
       while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
       if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
         size_t k = j + 1;

@@ -12,15 +12,15 @@ namespace kb6 {
 struct SqlToken {
   enum class Kind {
     kSpace,
-    kWord,     // identifiers and key words; "[...]" names too
+    kWord,  // identifiers and key words; "[...]" names too
     kNumber,
-    kString,   // '...' with '' inside
-    kDqString, // "..." (a text literal in the Access dialect)
-    kDate,     // #...#
+    kString,    // '...' with '' inside
+    kDqString,  // "..." (a text literal in the Access dialect)
+    kDate,      // #...#
     kLParen,
     kRParen,
     kComma,
-    kOp,       // every other character, "<>", "<=", ">=" and "!=" as one
+    kOp,  // every other character, "<>", "<=", ">=" and "!=" as one
   };
   Kind kind;
   std::string text;

@@ -134,8 +134,10 @@ void Mid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     return;
   }
   const size_t a = Utf8Offset(s, static_cast<long>(std::min<sqlite3_int64>(start - 1, 1 << 30)));
-  const size_t b = len < 0 ? s.size()
-                           : a + Utf8Offset(s.substr(a), static_cast<long>(std::min<sqlite3_int64>(len, 1 << 30)));
+  const size_t b =
+      len < 0
+          ? s.size()
+          : a + Utf8Offset(s.substr(a), static_cast<long>(std::min<sqlite3_int64>(len, 1 << 30)));
   sqlite3_result_text(ctx, s.data() + a, static_cast<int>(b - a), SQLITE_TRANSIENT);
 }
 

@@ -40,7 +40,8 @@ Value ColumnValue(sqlite3_stmt* st, int i) {
   if (type == SQLITE_NULL) return Value::Null();
   const char* decl = sqlite3_column_decltype(st, i);
   if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) {
-    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return Value::Date(sqlite3_column_double(st, i));
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+      return Value::Date(sqlite3_column_double(st, i));
     const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
     std::string s = text ? text : "";
     if (auto d = RegionalSettings::German().ParseDate(s)) return Value::Date(*d);
@@ -108,9 +109,11 @@ class SqliteSession final : public ProviderSession {
     // after the first statement must not run unseen.
     if (tail) {
       std::string_view rest(tail);
-      while (!rest.empty() && (std::isspace(static_cast<unsigned char>(rest.front())) || rest.front() == ';'))
+      while (!rest.empty() &&
+             (std::isspace(static_cast<unsigned char>(rest.front())) || rest.front() == ';'))
         rest.remove_prefix(1);
-      if (!rest.empty()) throw DbError{SQLITE_ERROR, "Zeichen nach dem Ende der SQL-Anweisung gefunden."};
+      if (!rest.empty())
+        throw DbError{SQLITE_ERROR, "Zeichen nach dem Ende der SQL-Anweisung gefunden."};
     }
     return st;
   }
@@ -132,7 +135,8 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path) {
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   DbHandle db(raw);
   if (rc != SQLITE_OK)
-    throw DbError{rc, std::string("Die Datenbankdatei '") + path + "' kann nicht geöffnet werden: " +
+    throw DbError{rc, std::string("Die Datenbankdatei '") + path +
+                          "' kann nicht geöffnet werden: " +
                           (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))};
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);

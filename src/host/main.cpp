@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
   auto* access = cli.add_option("--access-db", access_db,
                                 "Club database file of the embedded default (SQLite); selects "
                                 "it unless --sqlserver-host is given");
-  auto* host_opt = cli.add_option("--sqlserver-host", host,
-                                  "SQL Server data source; selects SQL Server");
+  auto* host_opt =
+      cli.add_option("--sqlserver-host", host, "SQL Server data source; selects SQL Server");
   cli.add_option("--sqlserver-db", sql_db, "SQL Server database (initial catalog)");
   cli.add_option("--sqlserver-user", sql_user, "SQL Server login name");
   cli.add_option("--programmversion", version, "Program version of the host (kept, not used)");
@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
   kb6::ProviderRegistry providers;
   kb6::RegisterSqliteProvider(providers);
   kb6::Database db(settings, regional, clock, providers);
-  kb6::RunLog log(settings, db, regional, clock, exe.parent_path().string(),
-                  exe.stem().string());
+  kb6::RunLog log(settings, db, regional, clock, exe.parent_path().string(), exe.stem().string());
   kb6::LivePorts ports(db, log);
   kb6::GlibEventLoop loop;
   kb6::GlibTimer timer(60000);

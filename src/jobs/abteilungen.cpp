@@ -30,61 +30,59 @@ void clsAufgaben::gfUpdateAbteilungen() {
       "SELECT ABTEILUNGEN.ID, ABTEILUNGEN.ADR_INR, ABTEILUNGEN.NR_ABTEILUNG, ADRESSEN.ZAHL_ADINR, "
       "abtBeitrag FROM ABTEILUNGEN, ADRESSEN WHERE ADRESSEN.ADR_INR = ABTEILUNGEN.ADR_INR AND "
       "ADRESSEN.KZEHEMALIG=FALSE ORDER BY ABTEILUNGEN.ADR_INR ASC",
-      "Es wurden ",
-      " Abteilung(en) aktualisiert."};
-  RunRows(
-      frame,
-      [&](Recordset& rs) {
-        const std::string adr = KeyText(rs, "ADR_INR");
-        const std::string nr = KeyText(rs, "NR_ABTEILUNG");
-        double sum = 0;
-        std::string sql = std::string(kFeeKeyColumns) +
-                          " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_BS = "
-                          "STAMM1.NR AND STAMM1.ART = 'B' AND BEITRAGSSCHLUESSEL.ADR_INR = " +
-                          adr + " AND BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + nr;
-        db_.LastOpenError = db_.OpenRecordset(sql, keys);
-        if (db_.LastOpenError.empty()) {
-          for (; !keys.EndOfData(); keys.MoveNext()) {
-            double amount = 0;
-            double bound = 0;
-            const double now = db_.ClockSource().Now();
-            if (DateBound(r_, keys.Field("ErhebungVon"), bound) && bound > now) continue;
-            if (DateBound(r_, keys.Field("ErhebungBis"), bound) && bound < now) continue;
-            const Value& zw = keys.Field("Zahlungsweise");
-            if (r_.IsNumeric(zw) && !zw.IsEmpty() && r_.ToDouble(zw) == 5) {
-              const Value& soll = keys.Field("Sollstellung");
-              const bool counts = !r_.IsDate(soll) || r_.ToDate(soll) == 0 ||
-                                  CivilFromSerial(r_.ToDate(soll)).year ==
-                                      CivilFromSerial(db_.ClockSource().Now()).year;
-              if (counts) amount = r_.ToDouble(keys.Field("Jahresbeitrag"));
-            } else {
-              const double kind = NumericValueOf(r_, keys.Field("Berechnungsart"));
-              const Value& wert = keys.Field("BetragWert");
-              const Value& zaehler = keys.Field("BetragZaehler");
-              if (kind == 1) {
-                amount = r_.ToDouble(keys.Field("Jahresbeitrag"));
-              } else if (kind == 2) {
-                if (r_.IsNumeric(wert) && !wert.IsEmpty())
-                  amount = r_.ToDouble(wert) * r_.ToDouble(keys.Field("Jahresbeitrag"));
-              } else if (kind == 3) {
-                if (r_.IsNumeric(wert) && r_.IsNumeric(zaehler) && !wert.IsEmpty() &&
-                    !zaehler.IsEmpty() && r_.ToDouble(wert) < r_.ToDouble(zaehler))
-                  amount = (r_.ToDouble(zaehler) - r_.ToDouble(wert)) *
-                           r_.ToDouble(keys.Field("Jahresbeitrag"));
-              } else if (kind == 4) {
-                amount = HouseholdRate(
-                    db_, lookups, keys, adr,
-                    "SELECT count(ID) as ANZAHL from ADRESSEN WHERE KZEHEMALIG=FALSE AND FAM_NR = ");
+      "Es wurden ", " Abteilung(en) aktualisiert."};
+  RunRows(frame,
+          [&](Recordset& rs) {
+            const std::string adr = KeyText(rs, "ADR_INR");
+            const std::string nr = KeyText(rs, "NR_ABTEILUNG");
+            double sum = 0;
+            std::string sql = std::string(kFeeKeyColumns) +
+                              " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_BS = "
+                              "STAMM1.NR AND STAMM1.ART = 'B' AND BEITRAGSSCHLUESSEL.ADR_INR = " +
+                              adr + " AND BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + nr;
+            db_.LastOpenError = db_.OpenRecordset(sql, keys);
+            if (db_.LastOpenError.empty()) {
+              for (; !keys.EndOfData(); keys.MoveNext()) {
+                double amount = 0;
+                double bound = 0;
+                const double now = db_.ClockSource().Now();
+                if (DateBound(r_, keys.Field("ErhebungVon"), bound) && bound > now) continue;
+                if (DateBound(r_, keys.Field("ErhebungBis"), bound) && bound < now) continue;
+                const Value& zw = keys.Field("Zahlungsweise");
+                if (r_.IsNumeric(zw) && !zw.IsEmpty() && r_.ToDouble(zw) == 5) {
+                  const Value& soll = keys.Field("Sollstellung");
+                  const bool counts = !r_.IsDate(soll) || r_.ToDate(soll) == 0 ||
+                                      CivilFromSerial(r_.ToDate(soll)).year ==
+                                          CivilFromSerial(db_.ClockSource().Now()).year;
+                  if (counts) amount = r_.ToDouble(keys.Field("Jahresbeitrag"));
+                } else {
+                  const double kind = NumericValueOf(r_, keys.Field("Berechnungsart"));
+                  const Value& wert = keys.Field("BetragWert");
+                  const Value& zaehler = keys.Field("BetragZaehler");
+                  if (kind == 1) {
+                    amount = r_.ToDouble(keys.Field("Jahresbeitrag"));
+                  } else if (kind == 2) {
+                    if (r_.IsNumeric(wert) && !wert.IsEmpty())
+                      amount = r_.ToDouble(wert) * r_.ToDouble(keys.Field("Jahresbeitrag"));
+                  } else if (kind == 3) {
+                    if (r_.IsNumeric(wert) && r_.IsNumeric(zaehler) && !wert.IsEmpty() &&
+                        !zaehler.IsEmpty() && r_.ToDouble(wert) < r_.ToDouble(zaehler))
+                      amount = (r_.ToDouble(zaehler) - r_.ToDouble(wert)) *
+                               r_.ToDouble(keys.Field("Jahresbeitrag"));
+                  } else if (kind == 4) {
+                    amount = HouseholdRate(db_, lookups, keys, adr,
+                                           "SELECT count(ID) as ANZAHL from ADRESSEN WHERE "
+                                           "KZEHEMALIG=FALSE AND FAM_NR = ");
+                  }
+                }
+                sum += amount;
               }
             }
-            sum += amount;
-          }
-        }
-        db_.ExecuteSQL("UPDATE ABTEILUNGEN SET abtBeitrag = " + FormatAmount(db_, sum) +
-                           " WHERE ADR_INR = " + adr + " AND NR_ABTEILUNG = " + nr,
-                       true);
-      },
-      {&keys, &lookups});
+            db_.ExecuteSQL("UPDATE ABTEILUNGEN SET abtBeitrag = " + FormatAmount(db_, sum) +
+                               " WHERE ADR_INR = " + adr + " AND NR_ABTEILUNG = " + nr,
+                           true);
+          },
+          {&keys, &lookups});
 }
 
 }  // namespace kb6

@@ -22,8 +22,7 @@ bool GreaterThanZero(const RegionalSettings& r, const Value& v) {
 
 bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
   Recordset departments, keys, lookups;
-  const Frame frame{"07TG",
-                    "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG=FALSE",
+  const Frame frame{"07TG", "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG=FALSE",
                     "SELECT ADR_INR FROM ADRESSEN WHERE KZEHEMALIG = FALSE ORDER BY ADR_INR ASC",
                     "Es wurde(n) bei ", " Adresse(n) die Übersicht aktualisiert."};
   return RunRows(
@@ -36,8 +35,9 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
             "SELECT ABTEILUNGEN.NR_ABTEILUNG as AbtNummer, ABTEILUNGEN.EINTRITT as AbtEintritt, "
             "ABTEILUNGEN.AUSTRITT as AbtAustritt, ABTEILUNGEN.AKTIV as AbtAktiv, "
             "ABTEILUNGEN.ARBD_SOLL as Arbeitsdienst, STAMM1.NAME as AbtName " +
-            std::string("FROM ABTEILUNGEN, STAMM1 WHERE ABTEILUNGEN.NR_ABTEILUNG = STAMM1.NR AND "
-                        "STAMM1.ART = 'A' AND ABTEILUNGEN.ADR_INR = ") +
+            std::string(
+                "FROM ABTEILUNGEN, STAMM1 WHERE ABTEILUNGEN.NR_ABTEILUNG = STAMM1.NR AND "
+                "STAMM1.ART = 'A' AND ABTEILUNGEN.ADR_INR = ") +
             a + " ORDER BY ABTEILUNGEN.NR_ABTEILUNG ASC";
         db_.LastOpenError = db_.OpenRecordset(sql, departments);
         if (db_.LastOpenError.empty()) {
@@ -45,11 +45,12 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
             const Recordset& d = departments;
             const std::string abt = r_.ToText(d.Field("AbtNummer"));
             if (list.find("|" + abt + "|") == std::string::npos) list += "|" + abt + "|,";
-            sql = std::string(kFeeKeyColumns) +
-                  " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " +
-                  abt + " " + " AND BEITRAGSSCHLUESSEL.ADR_INR = " + a +
-                  " AND STAMM1.ART = 'B'  AND BEITRAGSSCHLUESSEL.NR_BS = STAMM1.NR ORDER BY "
-                  "BEITRAGSSCHLUESSEL.NR_BS ASC";
+            sql =
+                std::string(kFeeKeyColumns) +
+                " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + abt +
+                " " + " AND BEITRAGSSCHLUESSEL.ADR_INR = " + a +
+                " AND STAMM1.ART = 'B'  AND BEITRAGSSCHLUESSEL.NR_BS = STAMM1.NR ORDER BY "
+                "BEITRAGSSCHLUESSEL.NR_BS ASC";
             db_.LastOpenError = db_.OpenRecordset(sql, keys);
             if (!db_.LastOpenError.empty()) continue;
 
@@ -57,14 +58,16 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
             const bool department_zero = r_.ToDouble(d.Field("AbtNummer")) == 0;
             auto entry_date = [&] {
               const double serial = r_.ToDate(eintritt);
-              db_.ExecuteSQL("UPDATE ADRESSEN SET adrEintrittHV = " + SQLDateLiteral(db_, eintritt) +
-                                 ", adrEintritt_MM = " +
-                                 std::to_string(CivilFromSerial(serial).month) +
-                                 " WHERE ADR_INR = " + a,
-                             true);
+              db_.ExecuteSQL(
+                  "UPDATE ADRESSEN SET adrEintrittHV = " + SQLDateLiteral(db_, eintritt) +
+                      ", adrEintritt_MM = " + std::to_string(CivilFromSerial(serial).month) +
+                      " WHERE ADR_INR = " + a,
+                  true);
             };
             auto add = [&](std::string& ins, const std::string& value, const char* column,
-                           const char* type) { AddInsertField(db_, ins, value, column, type, false); };
+                           const char* type) {
+              AddInsertField(db_, ins, value, column, type, false);
+            };
             auto department_columns = [&](std::string& ins, bool with_entry_update) {
               add(ins, r_.FormatNumber(r_.ToDouble(d.Field("AbtNummer")), "000"),
                   "uebAbteilungsnummer", "A");
@@ -121,15 +124,16 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
                 if (numeric(wert) && numeric(zaehler) && r_.ToDouble(wert) < r_.ToDouble(zaehler))
                   amount = (r_.ToDouble(zaehler) - r_.ToDouble(wert)) * r_.ToDouble(jb);
               } else if (kind == 4) {
-                amount = HouseholdRate(
-                    db_, lookups, keys, a,
-                    "SELECT count(ID) as ANZAHL from ADRESSEN WHERE KZEHEMALIG = FALSE AND FAM_NR = ");
+                amount = HouseholdRate(db_, lookups, keys, a,
+                                       "SELECT count(ID) as ANZAHL from ADRESSEN WHERE KZEHEMALIG "
+                                       "= FALSE AND FAM_NR = ");
               }
               if (GreaterThanZero(r_, keys.Field("ErhebungVon")))
                 add(ins, r_.ToText(keys.Field("ErhebungVon")), "uebErhebungVon", "D");
               if (GreaterThanZero(r_, keys.Field("ErhebungBis")))
                 add(ins, r_.ToText(keys.Field("ErhebungBis")), "uebErhebungBis", "D");
-              add(ins, r_.FormatNumber(amount, "##,###,##0.00"), "uebBeitragsschluesselBetrag", "A");
+              add(ins, r_.FormatNumber(amount, "##,###,##0.00"), "uebBeitragsschluesselBetrag",
+                  "A");
               add(ins, dienst, "uebAbteilungArbeitsdienst", "A");
               db_.ExecuteSQL(ins, true);
             }

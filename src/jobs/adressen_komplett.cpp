@@ -131,8 +131,8 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
           } else {
             const Value& soll = sums.Field("SumSoll");
             const Value& haben = sums.Field("SumHaben");
-            const bool both = r_.IsNumeric(soll) && r_.IsNumeric(haben) && !soll.IsEmpty() &&
-                              !haben.IsEmpty();
+            const bool both =
+                r_.IsNumeric(soll) && r_.IsNumeric(haben) && !soll.IsEmpty() && !haben.IsEmpty();
             const double balance = both ? r_.ToDouble(soll) - r_.ToDouble(haben) : 0;
             db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN_ZAHLER = " + FormatAmount(db_, balance) +
                                " WHERE ADR_INR=" + a,
@@ -145,8 +145,8 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
                        true);
         const Value& mitgl = second.Field("MITGL_NR");
         if (r_.IsNumeric(mitgl) && !mitgl.IsEmpty() && r_.ToDouble(mitgl) > 0)
-          db_.ExecuteSQL("UPDATE ADRESSEN SET MITGL_NR_ABW_ZAHLER = " + SQLNumberLiteral(db_, mitgl) +
-                             " WHERE ADR_INR=" + a,
+          db_.ExecuteSQL("UPDATE ADRESSEN SET MITGL_NR_ABW_ZAHLER = " +
+                             SQLNumberLiteral(db_, mitgl) + " WHERE ADR_INR=" + a,
                          true);
         else
           db_.ExecuteSQL("UPDATE ADRESSEN SET MITGL_NR_ABW_ZAHLER = NULL WHERE ADR_INR=" + a, true);

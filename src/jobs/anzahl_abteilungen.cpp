@@ -7,8 +7,7 @@ namespace kb6 {
 
 void clsAufgaben::gfRefreshAnzahlAbteilungen() {
   Recordset counts;
-  const Frame frame{"07TG",
-                    "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG=FALSE",
+  const Frame frame{"07TG", "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG=FALSE",
                     "SELECT ADR_INR FROM ADRESSEN WHERE KZEHEMALIG=FALSE ORDER BY ADR_INR ASC",
                     "Es wurden ", " Adresse(n) wegen der Anzahl Abteilungen aktualisiert."};
   RunRows(

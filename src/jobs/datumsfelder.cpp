@@ -11,15 +11,24 @@ namespace kb6 {
 
 void clsAufgaben::gfUpdateDatumsfelder() {
   static const char* const kColumns[][2] = {
-      {"ABTEILUNGEN", "DATUM1"},          {"ABTEILUNGEN", "DATUM2"},
-      {"ABTEILUNGEN", "DATUM3"},          {"ABTEILUNGEN", "DATUM4"},
-      {"ABTEILUNGEN", "EINTRITT"},        {"ABTEILUNGEN", "AUSTRITT"},
-      {"ABTEILUNGEN", "KUEND_EING"},      {"ABTEILUNGEN", "KUEND_BEST"},
-      {"ABTEILUNGEN", "STILL_VON"},       {"ABTEILUNGEN", "STILL_BIS"},
-      {"BEITRAGSSCHLUESSEL", "DATUM1"},   {"BEITRAGSSCHLUESSEL", "DATUM2"},
-      {"BEITRAGSSCHLUESSEL", "DATUM3"},   {"BEITRAGSSCHLUESSEL", "DATUM4"},
-      {"BEITRAGSSCHLUESSEL", "DATUM3_ALT"}, {"BEITRAGSSCHLUESSEL", "BEZAHLT_BIS"},
-      {"BEITRAGSSCHLUESSEL", "BEZAHLT_BIS_ALT"}, {"BJOURNAL", "SPENDENDRUCK"},
+      {"ABTEILUNGEN", "DATUM1"},
+      {"ABTEILUNGEN", "DATUM2"},
+      {"ABTEILUNGEN", "DATUM3"},
+      {"ABTEILUNGEN", "DATUM4"},
+      {"ABTEILUNGEN", "EINTRITT"},
+      {"ABTEILUNGEN", "AUSTRITT"},
+      {"ABTEILUNGEN", "KUEND_EING"},
+      {"ABTEILUNGEN", "KUEND_BEST"},
+      {"ABTEILUNGEN", "STILL_VON"},
+      {"ABTEILUNGEN", "STILL_BIS"},
+      {"BEITRAGSSCHLUESSEL", "DATUM1"},
+      {"BEITRAGSSCHLUESSEL", "DATUM2"},
+      {"BEITRAGSSCHLUESSEL", "DATUM3"},
+      {"BEITRAGSSCHLUESSEL", "DATUM4"},
+      {"BEITRAGSSCHLUESSEL", "DATUM3_ALT"},
+      {"BEITRAGSSCHLUESSEL", "BEZAHLT_BIS"},
+      {"BEITRAGSSCHLUESSEL", "BEZAHLT_BIS_ALT"},
+      {"BJOURNAL", "SPENDENDRUCK"},
   };
   try {
     Raise("Datumsfelder werden in der Datenbank überprüft...", "01TG");

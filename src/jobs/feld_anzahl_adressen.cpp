@@ -16,32 +16,32 @@ void clsAufgaben::gfUpdateFeldAnzahlAdressen() {
        "UPDATE ADRESSEN SET adrAnzFunktionen = ",
        "UPDATE ADRESSEN SET adrAnzFunktionen = 0 WHERE ADR_INR = "},
       {"SELECT count(ID) as ANZAHL FROM EHRUNGEN WHERE ADR_INR = ",
-       "UPDATE ADRESSEN SET adrAnzEhrungen = ", "UPDATE ADRESSEN SET adrAnzEhrungen = 0 WHERE ADR_INR = "},
+       "UPDATE ADRESSEN SET adrAnzEhrungen = ",
+       "UPDATE ADRESSEN SET adrAnzEhrungen = 0 WHERE ADR_INR = "},
       {"SELECT count(ID) as ANZAHL FROM MERKMALE WHERE ADR_INR = ",
-       "UPDATE ADRESSEN SET adrAnzMerkmale = ", "UPDATE ADRESSEN SET adrAnzMerkmale = 0 WHERE ADR_INR = "},
+       "UPDATE ADRESSEN SET adrAnzMerkmale = ",
+       "UPDATE ADRESSEN SET adrAnzMerkmale = 0 WHERE ADR_INR = "},
   };
   Recordset counts;
-  const Frame frame{"14TG",
-                    "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG = FALSE",
-                    "SELECT ADR_INR FROM ADRESSEN WHERE KZEHEMALIG = FALSE ORDER BY ADR_INR ASC",
-                    "Es wurden ",
-                    " Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale aktualisiert."};
-  RunRows(
-      frame,
-      [&](Recordset& rs) {
-        const std::string key = KeyText(rs, "ADR_INR");
-        for (const Kind& k : kKinds) {
-          int32_t n = 0;
-          std::string sql = k.count + key;
-          db_.LastOpenError = db_.OpenRecordset(sql, counts);
-          if (db_.LastOpenError.empty()) n = r_.ToLong(counts.Field("ANZAHL"));
-          if (n < 1)
-            db_.ExecuteSQL(k.zero + key, true);
-          else
-            db_.ExecuteSQL(k.update + std::to_string(n) + " WHERE ADR_INR = " + key, true);
-        }
-      },
-      {&counts});
+  const Frame frame{
+      "14TG", "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG = FALSE",
+      "SELECT ADR_INR FROM ADRESSEN WHERE KZEHEMALIG = FALSE ORDER BY ADR_INR ASC", "Es wurden ",
+      " Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale aktualisiert."};
+  RunRows(frame,
+          [&](Recordset& rs) {
+            const std::string key = KeyText(rs, "ADR_INR");
+            for (const Kind& k : kKinds) {
+              int32_t n = 0;
+              std::string sql = k.count + key;
+              db_.LastOpenError = db_.OpenRecordset(sql, counts);
+              if (db_.LastOpenError.empty()) n = r_.ToLong(counts.Field("ANZAHL"));
+              if (n < 1)
+                db_.ExecuteSQL(k.zero + key, true);
+              else
+                db_.ExecuteSQL(k.update + std::to_string(n) + " WHERE ADR_INR = " + key, true);
+            }
+          },
+          {&counts});
 }
 
 }  // namespace kb6

@@ -23,7 +23,8 @@ double HouseholdRate(Database& db, Recordset& lookups, const Recordset& fee_key,
                                        "Jahresbeitrag4", "Jahresbeitrag5"};
   for (int i = 0; i < 5; ++i) {
     const Value& n = fee_key.Field(kSizes[i]);
-    if (r.IsNumeric(n) && !n.IsEmpty() && r.ToDouble(n) == size) return r.ToDouble(fee_key.Field(kRates[i]));
+    if (r.IsNumeric(n) && !n.IsEmpty() && r.ToDouble(n) == size)
+      return r.ToDouble(fee_key.Field(kRates[i]));
   }
   return r.ToDouble(fee_key.Field("Jahresbeitrag"));
 }

@@ -40,33 +40,31 @@ void clsAufgaben::gfUpdateSpendenliste() {
               "(bjoSpendenartErstellt=FALSE OR bjoSpendenartErstellt IS NULL)",
               "SELECT ID, ART, BS_NR, SPENDENDRUCK, SPENDENNUMMER FROM BJOURNAL WHERE (ART = '2' "
               "OR ART='4') AND (bjoSpendenartErstellt=FALSE OR bjoSpendenartErstellt IS NULL)",
-              "Es wurden bei ",
-              " Spende(n) der Spendeart-Text aktualisiert."};
+              "Es wurden bei ", " Spende(n) der Spendeart-Text aktualisiert."};
   frame.announce_tail = " Spenden verarbeitet ...";
-  RunRows(
-      frame,
-      [&](Recordset& rs) {
-        std::string text;
-        const double number = LeadingNumber(r_.TextOrEmpty(rs.Field("BS_NR")));
-        if (LeadingNumber(r_.TextOrEmpty(rs.Field("ART"))) == 2) {
-          text = DonationType(number);
-        } else {
-          std::string sql = "SELECT NAME FROM STAMM1 WHERE ART='B' AND NR=" + PlainNumber(number);
-          db_.LastOpenError = db_.OpenRecordset(sql, names);
-          if (db_.LastOpenError.empty()) text = r_.TextOrEmpty(names.Field("NAME"));
-        }
-        if (text.empty()) return;
-        const Value& nummer = rs.Field("SPENDENNUMMER");
-        const std::string clear =
-            !nummer.IsNull() && LeadingNumber(r_.TextOrEmpty(nummer)) == 0
-                ? ", SPENDENDRUCK=NULL, SPENDENNUMMER=NULL"
-                : "";
-        db_.ExecuteSQL("UPDATE BJOURNAL SET " + std::string("bjoSpendenartText = '") +
-                           QuoteText(text) + "', bjoSpendenartErstellt=1" + clear +
-                           " WHERE ID = " + KeyText(rs, "ID"),
-                       true);
-      },
-      {&names});
+  RunRows(frame,
+          [&](Recordset& rs) {
+            std::string text;
+            const double number = LeadingNumber(r_.TextOrEmpty(rs.Field("BS_NR")));
+            if (LeadingNumber(r_.TextOrEmpty(rs.Field("ART"))) == 2) {
+              text = DonationType(number);
+            } else {
+              std::string sql =
+                  "SELECT NAME FROM STAMM1 WHERE ART='B' AND NR=" + PlainNumber(number);
+              db_.LastOpenError = db_.OpenRecordset(sql, names);
+              if (db_.LastOpenError.empty()) text = r_.TextOrEmpty(names.Field("NAME"));
+            }
+            if (text.empty()) return;
+            const Value& nummer = rs.Field("SPENDENNUMMER");
+            const std::string clear = !nummer.IsNull() && LeadingNumber(r_.TextOrEmpty(nummer)) == 0
+                                          ? ", SPENDENDRUCK=NULL, SPENDENNUMMER=NULL"
+                                          : "";
+            db_.ExecuteSQL("UPDATE BJOURNAL SET " + std::string("bjoSpendenartText = '") +
+                               QuoteText(text) + "', bjoSpendenartErstellt=1" + clear +
+                               " WHERE ID = " + KeyText(rs, "ID"),
+                           true);
+          },
+          {&names});
 }
 
 }  // namespace kb6

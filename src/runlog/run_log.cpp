@@ -65,8 +65,9 @@ RunLog::RunLog(Settings& settings, Database& db, const RegionalSettings& regiona
 RunLog::~RunLog() { db_.SetErrorLog(nullptr); }
 
 std::string RunLog::LogFilePath(const std::string& directory) const {
-  const std::string base =
-      !directory.empty() ? directory : !settings_.Datenpfad.empty() ? settings_.Datenpfad : exe_dir_;
+  const std::string base = !directory.empty()             ? directory
+                           : !settings_.Datenpfad.empty() ? settings_.Datenpfad
+                                                          : exe_dir_;
   return WithSlash(base) + "Logfiles/" + exe_name_ + "_" +
          regional_.FormatDate(clock_.Now(), "yymmdd") + ".log";
 }
@@ -97,8 +98,7 @@ void RunLog::WriteLog(const std::string& text, int32_t type, const std::string& 
     if (!module.empty()) line = module + " - ";
     if (!procedure.empty()) line += procedure + " - ";
     line += text;
-    AppendLine(folder, file,
-               regional_.FormatDate(clock_.Now(), "hh:mm:ss") + " " + Masked(line));
+    AppendLine(folder, file, regional_.FormatDate(clock_.Now(), "hh:mm:ss") + " " + Masked(line));
   } catch (...) {
   }
   try {
@@ -153,9 +153,9 @@ std::string NewGuidString() {
   b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
   char out[39];
   std::snprintf(out, sizeof out,
-                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[0], b[1],
-                b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
-                b[15]);
+                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[0],
+                b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+                b[14], b[15]);
   return out;
 }
 

@@ -10,7 +10,7 @@ namespace kb6 {
 class TrayIcon {
  public:
   virtual ~TrayIcon() = default;
-  virtual void SetIcon() = 0;                    // the window's own icon
+  virtual void SetIcon() = 0;                     // the window's own icon
   virtual void SetIntegerSetting(int32_t v) = 0;  // nothing observable
   // A CR LF in the text starts a second line.
   virtual void SetToolTip(const std::string& text) = 0;

@@ -1,7 +1,8 @@
+#include "common/regional.h"
+
 #include <gtest/gtest.h>
 
 #include "common/dates.h"
-#include "common/regional.h"
 
 namespace kb6 {
 namespace {
@@ -94,10 +95,9 @@ TEST(Regional, LocaleAwareNumbers) {
     bool numeric;
     double value;
   } cases[] = {
-      {"12,5", true, 12.5},      {"1.234,56", true, 1234.56}, {"12.50", true, 1250},
-      {"-3", true, -3},          {" 7 ", true, 7},            {"1,5E3", true, 1500},
-      {"", false, 0},            {"abc", false, 0},           {"12a", false, 0},
-      {"1,2,3", false, 0},       {",5", true, 0.5},            {"-", false, 0},
+      {"12,5", true, 12.5}, {"1.234,56", true, 1234.56}, {"12.50", true, 1250}, {"-3", true, -3},
+      {" 7 ", true, 7},     {"1,5E3", true, 1500},       {"", false, 0},        {"abc", false, 0},
+      {"12a", false, 0},    {"1,2,3", false, 0},         {",5", true, 0.5},     {"-", false, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(de.IsNumeric(Value(c.text)), c.numeric) << c.text;
@@ -113,8 +113,8 @@ TEST(Regional, LeadingNumberOfText) {
   struct Case {
     const char* text;
     double value;
-  } cases[] = {{"007", 7},   {"12abc", 12}, {" 1 2", 12}, {"1.5", 1.5}, {"1,5", 1},
-               {"abc", 0},   {"", 0},       {"-4x", -4},  {"3E2", 300}, {"..5", 0}};
+  } cases[] = {{"007", 7}, {"12abc", 12}, {" 1 2", 12}, {"1.5", 1.5}, {"1,5", 1},
+               {"abc", 0}, {"", 0},       {"-4x", -4},  {"3E2", 300}, {"..5", 0}};
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << c.text;
 }
 
@@ -158,11 +158,19 @@ TEST(Regional, NumberPatterns) {
     const char* pattern;
     const char* text;
   } cases[] = {
-      {7, "000", "007"},          {1234, "000", "1234"},        {5, "000", "005"},
-      {1234.5, "#0.00", "1234,50"}, {-2, "#0.00", "-2,00"},     {0.125, "#0.00", "0,13"},
-      {1.005, "#0.00", "1,01"},   {-0.001, "#0.00", "0,00"},    {0.5, "#0.00", "0,50"},
-      {1234.5, "##,###,##0.00", "1.234,50"}, {25, "##,###,##0.00", "25,00"},
-      {1234567.891, "##,###,##0.00", "1.234.567,89"}, {0, "##,###,##0.00", "0,00"},
+      {7, "000", "007"},
+      {1234, "000", "1234"},
+      {5, "000", "005"},
+      {1234.5, "#0.00", "1234,50"},
+      {-2, "#0.00", "-2,00"},
+      {0.125, "#0.00", "0,13"},
+      {1.005, "#0.00", "1,01"},
+      {-0.001, "#0.00", "0,00"},
+      {0.5, "#0.00", "0,50"},
+      {1234.5, "##,###,##0.00", "1.234,50"},
+      {25, "##,###,##0.00", "25,00"},
+      {1234567.891, "##,###,##0.00", "1.234.567,89"},
+      {0, "##,###,##0.00", "0,00"},
       {-1234.5, "##,###,##0.00", "-1.234,50"},
   };
   for (const Case& c : cases) EXPECT_EQ(de.FormatNumber(c.n, c.pattern), c.text) << c.n;

@@ -1,7 +1,8 @@
 // The Access dialect run for real on an SQLite club file.
+#include "db/access_dialect.h"
+
 #include <gtest/gtest.h>
 
-#include "db/access_dialect.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -20,8 +21,9 @@ class AccessDialect : public ClubTest {
 };
 
 TEST_F(AccessDialect, DateLiteralsMatchStoredSerials) {
-  raw->Exec("INSERT INTO ABTEILUNGEN (ID, ADR_INR, AUSTRITT) VALUES (1, 1, 46360), (2, 1, 0),"
-            " (3, 1, NULL), (4, 1, 46361), (5, 1, 46360.5)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, AUSTRITT) VALUES (1, 1, 46360), (2, 1, 0),"
+      " (3, 1, NULL), (4, 1, 46361), (5, 1, 46360.5)");
   EXPECT_EQ(Query("SELECT Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT > #12-4-2026#"), Value(2));
   EXPECT_EQ(Query("SELECT Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT = #12-4-2026#"), Value(1));
   EXPECT_EQ(Query("SELECT Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT = #12-4-2026 12:00#"),
@@ -40,8 +42,9 @@ TEST_F(AccessDialect, BooleansAreMinusOneAndZero) {
 }
 
 TEST_F(AccessDialect, ConcatenationWithNulls) {
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, NAME1, VORNAME, TITEL) VALUES "
-            "(1, 'Berg', 'Anna', NULL), (2, 'Berg', NULL, NULL), (3, NULL, NULL, NULL)");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, NAME1, VORNAME, TITEL) VALUES "
+      "(1, 'Berg', 'Anna', NULL), (2, 'Berg', NULL, NULL), (3, NULL, NULL, NULL)");
   struct Case {
     const char* expr;
     int adr;
@@ -63,8 +66,8 @@ TEST_F(AccessDialect, ConcatenationWithNulls) {
       {"\"O'Neil\"", 1, Value("O'Neil")},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(Query(std::string("SELECT ") + c.expr + " AS V FROM ADRESSEN WHERE ADR_INR=" +
-                    std::to_string(c.adr)),
+    EXPECT_EQ(Query(std::string("SELECT ") + c.expr +
+                    " AS V FROM ADRESSEN WHERE ADR_INR=" + std::to_string(c.adr)),
               c.v)
         << c.expr;
 }

@@ -85,8 +85,9 @@ TEST_F(DatabaseTest, ExecuteSqlResultsAndLogging) {
 }
 
 TEST_F(DatabaseTest, LargeUpdateCountIsNotAFailure) {
-  raw->Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 40000) "
-            "INSERT INTO FUNKTIONEN (ADR_INR) SELECT i FROM n");
+  raw->Exec(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 40000) "
+      "INSERT INTO FUNKTIONEN (ADR_INR) SELECT i FROM n");
   EXPECT_EQ(db->ExecuteSQL("UPDATE FUNKTIONEN SET ADR_INR = ADR_INR + 1", true), 40000);
 }
 
@@ -107,14 +108,16 @@ TEST_F(DatabaseTest, RecordCounter) {
 TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRows) {
   std::vector<std::string> logged;
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
-  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T0', 'ID', 0),"
-            " (1, 'TN', 'ID', NULL)");
+  raw->Exec(
+      "INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T0', 'ID', 0),"
+      " (1, 'TN', 'ID', NULL)");
   EXPECT_EQ(db->GetNextID("T0", "ID"), 0);
   EXPECT_EQ(db->GetNextID("TN", "ID"), 0);
   // An update that fails every time ends too, after a bounded number of tries.
   raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'TF', 'ID', 5)");
-  raw->Exec("CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
-            "SELECT RAISE(ABORT, 'gesperrt'); END");
+  raw->Exec(
+      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
+      "SELECT RAISE(ABORT, 'gesperrt'); END");
   EXPECT_EQ(db->GetNextID("TF", "ID"), 0);
   EXPECT_GE(logged.size(), 2u);
   EXPECT_LE(logged.size(), 10u);

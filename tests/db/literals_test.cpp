@@ -45,8 +45,9 @@ TEST_F(Literals, AddInsertFieldValues) {
   for (const Case& c : cases) {
     std::string s = "INSERT INTO T () VALUES ()";
     AddInsertField(*db, s, c.value, "C", c.type, c.keep_blanks);
-    const std::string want = std::string(c.values) == "()" ? "INSERT INTO T () VALUES ()"
-                                                           : std::string("INSERT INTO T (C) VALUES ") + c.values;
+    const std::string want = std::string(c.values) == "()"
+                                 ? "INSERT INTO T () VALUES ()"
+                                 : std::string("INSERT INTO T (C) VALUES ") + c.values;
     EXPECT_EQ(s, want) << c.value << " " << c.type;
   }
   std::string no_template = "INSERT INTO T VALUES (1)";

@@ -1,8 +1,8 @@
 // The KB6TRAY executable as a real process.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,39 +66,43 @@ TEST(Host, BadOptionsAndMissingFilesExitWithTwoBeforeAnythingStarts) {
     EXPECT_FALSE(r.err.empty());
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
-  EXPECT_NE(RunHost(dir, {"--once", "--access-db", dir.File("missing.db")}).err.find("nicht gefunden"),
-            std::string::npos);
+  EXPECT_NE(
+      RunHost(dir, {"--once", "--access-db", dir.File("missing.db")}).err.find("nicht gefunden"),
+      std::string::npos);
 }
 
 TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {20, 7});
-  const HostRun r = RunHost(dir, {"--once", "--access-db", dir.File("club.db"), "--datenpfad", dir.path()});
+  const HostRun r =
+      RunHost(dir, {"--once", "--access-db", dir.File("club.db"), "--datenpfad", dir.path()});
   ASSERT_EQ(WEXITSTATUS(r.status), 0) << r.err;
   EXPECT_EQ(r.err.rfind("[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n", 0), 0u);
   std::string text;
-  for (const auto& e : std::filesystem::directory_iterator(dir.File("Logfiles"))) text += ReadFile(e.path());
-  for (const char* line : {"Die Datenreorganisation 1-tägig wird gestartet ...",
-                           " Adresse(n) aktualisiert.", " Abteilung(en) aktualisiert.",
-                           " Spende(n) der Spendeart-Text aktualisiert.",
-                           "Die eintägige Überprüfung von diversen Programmdaten",
-                           " Adresse(n) die Übersicht aktualisiert.",
-                           " Adresse(n) wegen der Anzahl Abteilungen aktualisiert.",
-                           " Adresse(n) im Komplettlauf aktualisiert.",
-                           " Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale aktualisiert.",
-                           "Die Datenreorganisation 2-wöchig ist abgeschlossen."})
+  for (const auto& e : std::filesystem::directory_iterator(dir.File("Logfiles")))
+    text += ReadFile(e.path());
+  for (const char* line :
+       {"Die Datenreorganisation 1-tägig wird gestartet ...", " Adresse(n) aktualisiert.",
+        " Abteilung(en) aktualisiert.", " Spende(n) der Spendeart-Text aktualisiert.",
+        "Die eintägige Überprüfung von diversen Programmdaten",
+        " Adresse(n) die Übersicht aktualisiert.",
+        " Adresse(n) wegen der Anzahl Abteilungen aktualisiert.",
+        " Adresse(n) im Komplettlauf aktualisiert.",
+        " Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale aktualisiert.",
+        "Die Datenreorganisation 2-wöchig ist abgeschlossen."})
     EXPECT_NE(text.find(line), std::string::npos) << line;
   EXPECT_EQ(text.find("Ungültige"), std::string::npos) << text;
   size_t balloons = 0;
-  for (size_t at = r.err.find("[Hinweis]"); at != std::string::npos; at = r.err.find("[Hinweis]", at + 1))
+  for (size_t at = r.err.find("[Hinweis]"); at != std::string::npos;
+       at = r.err.find("[Hinweis]", at + 1))
     ++balloons;
   EXPECT_EQ(balloons, 2u);
 }
 
 TEST(Host, UnreachableSqlServerEndsTheCycleQuietly) {
   TempDir dir;
-  const HostRun r = RunHost(dir, {"--once", "--sqlserver-host", "127.0.0.1", "--sqlserver-db", "club",
-                              "--sqlserver-user", "u", "--datenpfad", dir.path()});
+  const HostRun r = RunHost(dir, {"--once", "--sqlserver-host", "127.0.0.1", "--sqlserver-db",
+                                  "club", "--sqlserver-user", "u", "--datenpfad", dir.path()});
   EXPECT_EQ(WEXITSTATUS(r.status), 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("Logfiles")));
   EXPECT_EQ(r.err.find("[Hinweis]"), std::string::npos);
@@ -107,8 +111,9 @@ TEST(Host, UnreachableSqlServerEndsTheCycleQuietly) {
 TEST(Host, ASecondSignalEndsTheProcessAtOnce) {
   TempDir dir;
   CreateEmptyClubDatabase(dir.File("club.db"));
-  const pid_t pid = Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
-                          dir.File("err"));
+  const pid_t pid =
+      Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
+            dir.File("err"));
   for (int i = 0; i < 100 && ReadFile(dir.File("err")).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   kill(pid, SIGTERM);

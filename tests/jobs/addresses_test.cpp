@@ -8,10 +8,16 @@ class Addresses : public JobTest {};
 
 TEST_F(Addresses, BirthdayColumnsAndAge) {
   SetNow(Day(2010, 4, 18, 9));
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, GEBTAG, adrAlter, BR_ANREDE) VALUES "
-            "(1, " + Dt(Day(1975, 12, 24)) + ", NULL, 'x'), (2, " + Dt(Day(1980, 2, 29)) + ", NULL, 'x'),"
-            " (3, " + Dt(Day(1975, 12, 24)) + ", 34, 'x'), (4, " + Dt(Day(2010, 1, 1)) + ", NULL, 'x'),"
-            " (5, NULL, 12, 'x'), (6, " + Dt(Day(1990, 5, 3)) + ", 18, 'x')");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, GEBTAG, adrAlter, BR_ANREDE) VALUES "
+      "(1, " +
+      Dt(Day(1975, 12, 24)) + ", NULL, 'x'), (2, " + Dt(Day(1980, 2, 29)) +
+      ", NULL, 'x'),"
+      " (3, " +
+      Dt(Day(1975, 12, 24)) + ", 34, 'x'), (4, " + Dt(Day(2010, 1, 1)) +
+      ", NULL, 'x'),"
+      " (5, NULL, 12, 'x'), (6, " +
+      Dt(Day(1990, 5, 3)) + ", 18, 'x')");
   jobs->gfUpdateAdressen();
   EXPECT_EQ(raw->Column("SELECT ADR_INR || ':' || ifnull(adrGeburtstagTTMM,'-') || ':' || "
                         "ifnull(GEBURTSTAG_TTMM,'-') || ':' || ifnull(GEBURTSTAG_MM,'-') || ':' || "
@@ -52,8 +58,13 @@ TEST_F(Addresses, Salutations) {
   for (const Case& c : cases)
     raw->Exec("INSERT INTO ADRESSEN (ADR_INR, ANREDE, TITEL, adrNachnameVon, NAME1) VALUES (" +
               std::to_string(++key) + ", " + q(c.anrede) + ", " + q(c.titel) + ", " + q(c.von) +
-              ", " + (c.name && std::string(c.name).find('\'') != std::string::npos ? "'O''Connor'" : q(c.name)) + ")");
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, ANREDE, NAME1, BR_ANREDE) VALUES (99, 'Frau', 'Z', 'Liebe Z,')");
+              ", " +
+              (c.name && std::string(c.name).find('\'') != std::string::npos ? "'O''Connor'"
+                                                                             : q(c.name)) +
+              ")");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, ANREDE, NAME1, BR_ANREDE) VALUES (99, 'Frau', 'Z', 'Liebe "
+      "Z,')");
   jobs->gfUpdateAdressen();
   std::vector<std::string> want;
   for (const Case& c : cases) want.push_back(c.want);
@@ -62,8 +73,9 @@ TEST_F(Addresses, Salutations) {
 }
 
 TEST_F(Addresses, ACraftedNameChangesOnlyItsOwnRow) {
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, ANREDE, NAME1) VALUES "
-            "(1, 'Frau', 'x'' WHERE 1=1 --'), (2, 'Herr', 'Maier'), (3, 'Frau', 'Z')");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, ANREDE, NAME1) VALUES "
+      "(1, 'Frau', 'x'' WHERE 1=1 --'), (2, 'Herr', 'Maier'), (3, 'Frau', 'Z')");
   raw->Exec("UPDATE ADRESSEN SET BR_ANREDE = 'fest' WHERE ADR_INR = 3");
   jobs->gfUpdateAdressen();
   EXPECT_EQ(raw->Column("SELECT BR_ANREDE FROM ADRESSEN ORDER BY ADR_INR"),
@@ -72,11 +84,13 @@ TEST_F(Addresses, ACraftedNameChangesOnlyItsOwnRow) {
 }
 
 TEST_F(Addresses, OpenBalances) {
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, BR_ANREDE, OFFEN) VALUES (1, 'x', NULL), (2, 'x', 15),"
-            " (3, 'x', 0), (4, 'x', NULL), (5, 'x', 15)");
-  raw->Exec("INSERT INTO BJOURNAL (ADR_INR, ART, SOLL, HABEN, bjoKZVerarbeitet) VALUES "
-            "(1, '1', 50, 0, 0), (1, '3', 0, 20, 0), (1, '2', 100, 0, 0), (1, '4', 5, 0, -1),"
-            " (2, '2', 10, 0, 0), (3, '1', 10, 22.5, 0), (5, '1', NULL, NULL, 0)");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, BR_ANREDE, OFFEN) VALUES (1, 'x', NULL), (2, 'x', 15),"
+      " (3, 'x', 0), (4, 'x', NULL), (5, 'x', 15)");
+  raw->Exec(
+      "INSERT INTO BJOURNAL (ADR_INR, ART, SOLL, HABEN, bjoKZVerarbeitet) VALUES "
+      "(1, '1', 50, 0, 0), (1, '3', 0, 20, 0), (1, '2', 100, 0, 0), (1, '4', 5, 0, -1),"
+      " (2, '2', 10, 0, 0), (3, '1', 10, 22.5, 0), (5, '1', NULL, NULL, 0)");
   jobs->gfUpdateAdressen();
   EXPECT_EQ(raw->Column("SELECT ifnull(OFFEN, 'NULL') FROM ADRESSEN ORDER BY ADR_INR"),
             (std::vector<std::string>{"30.0", "0.0", "-12.5", "NULL", "0.0"}));
@@ -84,21 +98,22 @@ TEST_F(Addresses, OpenBalances) {
 }
 
 TEST_F(Addresses, ProgressOfA250RowSet) {
-  raw->Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 260) "
-            "INSERT INTO ADRESSEN (ADR_INR, KZEHEMALIG, BR_ANREDE) SELECT i, "
-            "CASE WHEN i > 250 THEN -1 ELSE 0 END, 'x' FROM n");
+  raw->Exec(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 260) "
+      "INSERT INTO ADRESSEN (ADR_INR, KZEHEMALIG, BR_ANREDE) SELECT i, "
+      "CASE WHEN i > 250 THEN -1 ELSE 0 END, 'x' FROM n");
   jobs->gfUpdateAdressen();
-  EXPECT_EQ(progress.events,
-            (std::vector<std::pair<std::string, std::string>>{
-                {"Es werden nun 250 Datensätze verarbeitet ...", "01TG"},
-                {"Datensatz 100 von 250 wird verarbeitet ...", "01TG"},
-                {"Datensatz 200 von 250 wird verarbeitet ...", "01TG"}}));
+  EXPECT_EQ(progress.events, (std::vector<std::pair<std::string, std::string>>{
+                                 {"Es werden nun 250 Datensätze verarbeitet ...", "01TG"},
+                                 {"Datensatz 100 von 250 wird verarbeitet ...", "01TG"},
+                                 {"Datensatz 200 von 250 wird verarbeitet ...", "01TG"}}));
   EXPECT_EQ(Entries().back(), "Es wurden 250 Adresse(n) aktualisiert.");
 }
 
 TEST_F(Addresses, TrapInTheFifthRowKeepsTheFirstFourAndTheNextJobRuns) {
-  raw->Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 8) "
-            "INSERT INTO ADRESSEN (ADR_INR, ANREDE, NAME1) SELECT i, 'Herr', 'N' || i FROM n");
+  raw->Exec(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 8) "
+      "INSERT INTO ADRESSEN (ADR_INR, ANREDE, NAME1) SELECT i, 'Herr', 'N' || i FROM n");
   // A text in the stored balance of row 5 that cannot be converted to a number.
   raw->Exec("UPDATE ADRESSEN SET OFFEN = 'kaputt' WHERE ADR_INR = 5");
   jobs->gfUpdateAdressen();
@@ -120,25 +135,28 @@ class Donations : public JobTest {};
 
 TEST_F(Donations, TypesAndReceiptClearing) {
   raw->Exec("INSERT INTO STAMM1 (ART, NR, NAME) VALUES ('B', 7, 'Förder''verein'), ('B', 8, '')");
-  raw->Exec("INSERT INTO BJOURNAL (ID, ART, BS_NR, SPENDENNUMMER, SPENDENDRUCK, bjoSpendenartErstellt) VALUES "
-            "(1, '2', '3', 15, 1, NULL), (2, '2', '6', NULL, 1, 0), (3, '2', '0', 0, 1, NULL),"
-            " (4, '2', '7', NULL, NULL, NULL), (5, '2', NULL, NULL, NULL, NULL),"
-            " (6, '4', '007', 0, 1, NULL), (7, '4', '8', NULL, NULL, NULL),"
-            " (8, '2', '1', NULL, NULL, -1), (9, '1', '1', NULL, NULL, NULL)");
+  raw->Exec(
+      "INSERT INTO BJOURNAL (ID, ART, BS_NR, SPENDENNUMMER, SPENDENDRUCK, bjoSpendenartErstellt) "
+      "VALUES "
+      "(1, '2', '3', 15, 1, NULL), (2, '2', '6', NULL, 1, 0), (3, '2', '0', 0, 1, NULL),"
+      " (4, '2', '7', NULL, NULL, NULL), (5, '2', NULL, NULL, NULL, NULL),"
+      " (6, '4', '007', 0, 1, NULL), (7, '4', '8', NULL, NULL, NULL),"
+      " (8, '2', '1', NULL, NULL, -1), (9, '1', '1', NULL, NULL, NULL)");
   jobs->gfUpdateSpendenliste();
-  EXPECT_EQ(raw->Column("SELECT ID || ':' || ifnull(bjoSpendenartText,'-') || ':' || "
-                        "ifnull(bjoSpendenartErstellt,'-') || ':' || ifnull(SPENDENNUMMER,'-') || "
-                        "':' || ifnull(SPENDENDRUCK,'-') FROM BJOURNAL ORDER BY ID"),
-            (std::vector<std::string>{"1:Sachspende:1:15:1", "2:Sachspende (politisch):1:-:1",
-                                      "3:unbekannt:1:-:-", "4:unbekannt:1:-:-", "5:unbekannt:1:-:-",
-                                      "6:Förder'verein:1:-:-", "7:-:-:-:-", "8:-:-1:-:-",
-                                      "9:-:-:-:-"}));
+  EXPECT_EQ(
+      raw->Column("SELECT ID || ':' || ifnull(bjoSpendenartText,'-') || ':' || "
+                  "ifnull(bjoSpendenartErstellt,'-') || ':' || ifnull(SPENDENNUMMER,'-') || "
+                  "':' || ifnull(SPENDENDRUCK,'-') FROM BJOURNAL ORDER BY ID"),
+      (std::vector<std::string>{"1:Sachspende:1:15:1", "2:Sachspende (politisch):1:-:1",
+                                "3:unbekannt:1:-:-", "4:unbekannt:1:-:-", "5:unbekannt:1:-:-",
+                                "6:Förder'verein:1:-:-", "7:-:-:-:-", "8:-:-1:-:-", "9:-:-:-:-"}));
   EXPECT_EQ(progress.events.at(0).first, "Es werden nun 7 Spenden verarbeitet ...");
   EXPECT_EQ(Entries().back(), "Es wurden bei 7 Spende(n) der Spendeart-Text aktualisiert.");
 }
 
 TEST_F(Donations, MissingMasterRowEndsTheJob) {
-  raw->Exec("INSERT INTO BJOURNAL (ID, ART, BS_NR) VALUES (1, '2', '1'), (2, '4', '99'), (3, '2', '2')");
+  raw->Exec(
+      "INSERT INTO BJOURNAL (ID, ART, BS_NR) VALUES (1, '2', '1'), (2, '4', '99'), (3, '2', '2')");
   jobs->gfUpdateSpendenliste();
   EXPECT_EQ(raw->Column("SELECT ifnull(bjoSpendenartText,'-') FROM BJOURNAL ORDER BY ID"),
             (std::vector<std::string>{"Geldspende", "-", "-"}));
@@ -147,8 +165,10 @@ TEST_F(Donations, MissingMasterRowEndsTheJob) {
 }
 
 TEST_F(Donations, PlaceholderDatesAreCleared) {
-  raw->Exec("INSERT INTO ABTEILUNGEN (ID, ADR_INR, EINTRITT, AUSTRITT, DATUM1) VALUES "
-            "(1, 1, 0, 2, 1), (2, 1, " + Dt(Day(1899, 12, 30, 8)) + ", 3, NULL)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, EINTRITT, AUSTRITT, DATUM1) VALUES "
+      "(1, 1, 0, 2, 1), (2, 1, " +
+      Dt(Day(1899, 12, 30, 8)) + ", 3, NULL)");
   raw->Exec("INSERT INTO BJOURNAL (ID, SPENDENDRUCK) VALUES (1, 2), (2, 46000)");
   jobs->gfUpdateDatumsfelder();
   EXPECT_EQ(raw->Column("SELECT ifnull(EINTRITT,'-') || ':' || ifnull(AUSTRITT,'-') || ':' || "

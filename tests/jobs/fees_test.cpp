@@ -9,8 +9,9 @@ class Fees : public JobTest {
   void SetUp() override {
     JobTest::SetUp();
     // Household 7: addresses 1, 2, 3 active, 4 former. Address 5 has no household.
-    raw->Exec("INSERT INTO ADRESSEN (ADR_INR, ID, KZEHEMALIG, FAM_NR) VALUES "
-              "(1, 1, 0, 7), (2, 2, 0, 7), (3, 3, 0, 7), (4, 4, -1, 7), (5, 5, 0, NULL)");
+    raw->Exec(
+        "INSERT INTO ADRESSEN (ADR_INR, ID, KZEHEMALIG, FAM_NR) VALUES "
+        "(1, 1, 0, 7), (2, 2, 0, 7), (3, 3, 0, 7), (4, 4, -1, 7), (5, 5, 0, NULL)");
   }
   // One master row NR 1 and one membership of address `adr` with one key of it.
   double FeeOf(const std::string& master_cols, const std::string& master_vals,
@@ -30,8 +31,7 @@ TEST_F(Fees, FeeKeyRules) {
   const std::string yesterday = Dt(Day(2026, 12, 5)), today = Dt(Day(2026, 12, 6)),
                     tomorrow = Dt(Day(2026, 12, 7)), last_year = Dt(Day(2025, 3, 1)),
                     this_year = Dt(Day(2026, 3, 1));
-  const std::string ladder =
-      ", JB2, JB3, ANZ_PERS1, ANZ_PERS2, ANZ_PERS3";
+  const std::string ladder = ", JB2, JB3, ANZ_PERS1, ANZ_PERS2, ANZ_PERS3";
   struct Case {
     const char* what;
     std::string mcols, mvals, kcols, kvals;
@@ -44,9 +44,12 @@ TEST_F(Fees, FeeKeyRules) {
       {"kind 3", ", BERECH_ART, JB", ", 3, 0.5", ", ZAHL2, ZAHL3", ", 100, 130", 1, 15},
       {"kind 3 equal", ", BERECH_ART, JB", ", 3, 0.5", ", ZAHL2, ZAHL3", ", 100, 100", 1, 0},
       {"kind 3 below", ", BERECH_ART, JB", ", 3, 0.5", ", ZAHL2, ZAHL3", ", 100, 90", 1, 0},
-      {"kind 4 household of three", ", BERECH_ART, JB" + ladder, ", 4, 50, 80, 100, 1, 2, 3", "", "", 1, 100},
-      {"kind 4 no matching size", ", BERECH_ART, JB, JB2, ANZ_PERS1, ANZ_PERS2", ", 4, 50, 80, 1, 2", "", "", 1, 50},
-      {"kind 4 without household", ", BERECH_ART, JB" + ladder, ", 4, 50, 80, 100, 1, 2, 3", "", "", 5, 0},
+      {"kind 4 household of three", ", BERECH_ART, JB" + ladder, ", 4, 50, 80, 100, 1, 2, 3", "",
+       "", 1, 100},
+      {"kind 4 no matching size", ", BERECH_ART, JB, JB2, ANZ_PERS1, ANZ_PERS2",
+       ", 4, 50, 80, 1, 2", "", "", 1, 50},
+      {"kind 4 without household", ", BERECH_ART, JB" + ladder, ", 4, 50, 80, 100, 1, 2, 3", "", "",
+       5, 0},
       {"kind 1.5", ", BERECH_ART, JB", ", 1.5, 60", "", "", 1, 0},
       {"kind 5", ", BERECH_ART, JB", ", 5, 60", "", "", 1, 0},
       {"ends yesterday", ", BERECH_ART, JB", ", 1, 60", ", DATUM2", ", " + yesterday, 1, 0},
@@ -54,9 +57,12 @@ TEST_F(Fees, FeeKeyRules) {
       {"ends tomorrow", ", BERECH_ART, JB", ", 1, 60", ", DATUM2", ", " + tomorrow, 1, 60},
       {"starts tomorrow", ", BERECH_ART, JB", ", 1, 60", ", DATUM1", ", " + tomorrow, 1, 0},
       {"starts today", ", BERECH_ART, JB", ", 1, 60", ", DATUM1", ", " + today, 1, 60},
-      {"date value 0 sets no bound", ", BERECH_ART, JB", ", 1, 60", ", DATUM1, DATUM2", ", 0, 0", 1, 60},
-      {"mode 5 last year", ", BERECH_ART, ZW, JB", ", 2, 5, 30", ", DATUM3", ", " + last_year, 1, 0},
-      {"mode 5 this year", ", BERECH_ART, ZW, JB", ", 2, 5, 30", ", DATUM3", ", " + this_year, 1, 30},
+      {"date value 0 sets no bound", ", BERECH_ART, JB", ", 1, 60", ", DATUM1, DATUM2", ", 0, 0", 1,
+       60},
+      {"mode 5 last year", ", BERECH_ART, ZW, JB", ", 2, 5, 30", ", DATUM3", ", " + last_year, 1,
+       0},
+      {"mode 5 this year", ", BERECH_ART, ZW, JB", ", 2, 5, 30", ", DATUM3", ", " + this_year, 1,
+       30},
       {"mode 5 no debit date", ", ZW, JB", ", 5, 30", "", "", 1, 30},
   };
   for (const Case& c : cases)
@@ -64,11 +70,14 @@ TEST_F(Fees, FeeKeyRules) {
 }
 
 TEST_F(Fees, SumsKeysAndLeavesFormerMembersAlone) {
-  raw->Exec("INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, 24.5)");
-  raw->Exec("INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES "
-            "(1, 1, 3, NULL), (2, 2, 3, 5), (3, 4, 3, 77)");
-  raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1), (1, 3, 2),"
-            " (4, 3, 1)");
+  raw->Exec(
+      "INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, 24.5)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES "
+      "(1, 1, 3, NULL), (2, 2, 3, 5), (3, 4, 3, 77)");
+  raw->Exec(
+      "INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1), (1, 3, 2),"
+      " (4, 3, 1)");
   jobs->gfUpdateAbteilungen();
   EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
             (std::vector<std::string>{"84.5", "0.0", "77.0"}));
@@ -76,9 +85,11 @@ TEST_F(Fees, SumsKeysAndLeavesFormerMembersAlone) {
 }
 
 TEST_F(Fees, NullRateEndsTheJobThroughItsTrap) {
-  raw->Exec("INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, NULL)");
+  raw->Exec(
+      "INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, NULL)");
   raw->Exec("INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG) VALUES (1, 1, 3), (2, 2, 3)");
-  raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1), (2, 3, 2)");
+  raw->Exec(
+      "INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1), (2, 3, 2)");
   jobs->gfUpdateAbteilungen();
   EXPECT_EQ(raw->Column("SELECT ifnull(abtBeitrag, 'NULL') FROM ABTEILUNGEN ORDER BY ID"),
             (std::vector<std::string>{"60.0", "NULL"}));
@@ -87,11 +98,15 @@ TEST_F(Fees, NullRateEndsTheJobThroughItsTrap) {
 
 TEST_F(Fees, MembersPerDepartment) {
   const std::string today = Dt(Day(2026, 12, 6)), tomorrow = Dt(Day(2026, 12, 7));
-  raw->Exec("INSERT INTO STAMM1 (ID, ART, NR, NAME, st1AnzahlMitglieder) VALUES "
-            "(10, 'A', 3, 'Turnen', 99), (11, 'A', 5, 'Leer', 99), (12, 'B', 3, 'kein Zweig', 99)");
-  raw->Exec("INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG, AUSTRITT) VALUES "
-            "(1, 3, " + today + "), (1, 3, " + tomorrow + "), (2, 3, NULL), (3, 3, 0), (4, 3, NULL),"
-            " (2, 3, NULL)");
+  raw->Exec(
+      "INSERT INTO STAMM1 (ID, ART, NR, NAME, st1AnzahlMitglieder) VALUES "
+      "(10, 'A', 3, 'Turnen', 99), (11, 'A', 5, 'Leer', 99), (12, 'B', 3, 'kein Zweig', 99)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG, AUSTRITT) VALUES "
+      "(1, 3, " +
+      today + "), (1, 3, " + tomorrow +
+      "), (2, 3, NULL), (3, 3, 0), (4, 3, NULL),"
+      " (2, 3, NULL)");
   jobs->gfUpdateAbteilungenAnzahl();
   EXPECT_EQ(raw->Column("SELECT st1AnzahlMitglieder FROM STAMM1 ORDER BY ID"),
             (std::vector<std::string>{"4", "0", "99"}));

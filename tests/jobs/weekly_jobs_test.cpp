@@ -8,12 +8,15 @@ class Overview : public JobTest {
  protected:
   void SetUp() override {
     JobTest::SetUp();
-    raw->Exec("INSERT INTO STAMM1 (ART, NR, NAME) VALUES ('A', 0, 'Hauptverein'), ('A', 3, 'Turnen'),"
-              " ('A', 5, 'Schwimmen'), ('A', 12, 'Wandern')");
-    raw->Exec("INSERT INTO STAMM1 (ART, NR, NAME, BERECH_ART, JB, JB2, JB3, ANZ_PERS1, ANZ_PERS2, "
-              "ANZ_PERS3) VALUES ('B', 12, 'Grund', 1, 1234.5, NULL, NULL, NULL, NULL, NULL),"
-              " ('B', 13, 'Zähler', 3, 0.5, NULL, NULL, NULL, NULL, NULL),"
-              " ('B', 14, 'Familie', 4, 50, 80, 100, 1, 2, 3), ('B', 15, 'Alt', 5, 10, NULL, NULL, NULL, NULL, NULL)");
+    raw->Exec(
+        "INSERT INTO STAMM1 (ART, NR, NAME) VALUES ('A', 0, 'Hauptverein'), ('A', 3, 'Turnen'),"
+        " ('A', 5, 'Schwimmen'), ('A', 12, 'Wandern')");
+    raw->Exec(
+        "INSERT INTO STAMM1 (ART, NR, NAME, BERECH_ART, JB, JB2, JB3, ANZ_PERS1, ANZ_PERS2, "
+        "ANZ_PERS3) VALUES ('B', 12, 'Grund', 1, 1234.5, NULL, NULL, NULL, NULL, NULL),"
+        " ('B', 13, 'Zähler', 3, 0.5, NULL, NULL, NULL, NULL, NULL),"
+        " ('B', 14, 'Familie', 4, 50, 80, 100, 1, 2, 3), ('B', 15, 'Alt', 5, 10, NULL, NULL, NULL, "
+        "NULL, NULL)");
   }
   std::vector<std::string> Rows(int adr) {
     return raw->Column(
@@ -22,30 +25,37 @@ class Overview : public JobTest {
         "uebAbteilungAktiv || '|' || ifnull(uebBeitragsschluesselnummer,'-') || '|' || "
         "ifnull(uebBeitragsschluesselname,'-') || '|' || ifnull(uebBeitragsschluesselBetrag,'-') "
         "|| '|' || uebAbteilungArbeitsdienst FROM tblMVAbteilungsuebersicht WHERE "
-        "uebInterneNummer = " + std::to_string(adr) + " ORDER BY uebID");
+        "uebInterneNummer = " +
+        std::to_string(adr) + " ORDER BY uebID");
   }
 };
 
 TEST_F(Overview, RowsPerMembershipAndFeeKey) {
   const std::string entry = Dt(Day(2004, 3, 15));
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, ID, FAM_NR, adrAlleAbteilungen, adrEintrittHV) VALUES "
-            "(1, 1, 9, NULL, NULL), (2, 2, 9, NULL, NULL), (3, 3, 9, NULL, NULL), (4, 4, NULL, 'alt', 7)");
-  raw->Exec("INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG, EINTRITT, AKTIV, ARBD_SOLL) VALUES "
-            "(1, 5, " + entry + ", 'A', 2), (1, 0, " + entry + ", 'a', 0), (1, 12, NULL, NULL, 'viel'),"
-            " (1, 12, NULL, 'A', NULL), (1, 3, 0, 'A', NULL)");
-  raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS, ZAHL2, ZAHL3) VALUES "
-            "(1, 5, 14, NULL, NULL), (1, 5, 12, NULL, NULL), (1, 5, 13, 100, 150), (1, 0, 13, 150, 100)");
-  raw->Exec("INSERT INTO tblMVAbteilungsuebersicht (uebID, uebInterneNummer) VALUES (500, 1), (501, 4)");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, ID, FAM_NR, adrAlleAbteilungen, adrEintrittHV) VALUES "
+      "(1, 1, 9, NULL, NULL), (2, 2, 9, NULL, NULL), (3, 3, 9, NULL, NULL), (4, 4, NULL, 'alt', "
+      "7)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG, EINTRITT, AKTIV, ARBD_SOLL) VALUES "
+      "(1, 5, " +
+      entry + ", 'A', 2), (1, 0, " + entry +
+      ", 'a', 0), (1, 12, NULL, NULL, 'viel'),"
+      " (1, 12, NULL, 'A', NULL), (1, 3, 0, 'A', NULL)");
+  raw->Exec(
+      "INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS, ZAHL2, ZAHL3) VALUES "
+      "(1, 5, 14, NULL, NULL), (1, 5, 12, NULL, NULL), (1, 5, 13, 100, 150), (1, 0, 13, 150, 100)");
+  raw->Exec(
+      "INSERT INTO tblMVAbteilungsuebersicht (uebID, uebInterneNummer) VALUES (500, 1), (501, 4)");
   EXPECT_TRUE(jobs->gfRefreshAbteilungsuebersicht());
   const std::string e = std::to_string(static_cast<int>(Day(2004, 3, 15)));
-  EXPECT_EQ(Rows(1), (std::vector<std::string>{
-                         "502|0|000|Hauptverein|" + e + "|0|013|Zähler|0,00|Nein",
-                         "503|3|003|Turnen|-|1|-|-|-|Nein",
-                         "504|5|005|Schwimmen|" + e + "|1|012|Grund|1.234,50|Ja",
-                         "505|5|-|-|-|1|013|Zähler|25,00|Ja",
-                         "506|5|-|-|-|1|014|Familie|100,00|Ja",
-                         "507|12|012|Wandern|-|0|-|-|-|Nein",
-                         "508|12|012|Wandern|-|1|-|-|-|Nein"}));
+  EXPECT_EQ(Rows(1),
+            (std::vector<std::string>{
+                "502|0|000|Hauptverein|" + e + "|0|013|Zähler|0,00|Nein",
+                "503|3|003|Turnen|-|1|-|-|-|Nein",
+                "504|5|005|Schwimmen|" + e + "|1|012|Grund|1.234,50|Ja",
+                "505|5|-|-|-|1|013|Zähler|25,00|Ja", "506|5|-|-|-|1|014|Familie|100,00|Ja",
+                "507|12|012|Wandern|-|0|-|-|-|Nein", "508|12|012|Wandern|-|1|-|-|-|Nein"}));
   EXPECT_EQ(raw->One("SELECT adrAlleAbteilungen || ' ' || adrEintrittHV || ' ' || adrEintritt_MM "
                      "FROM ADRESSEN WHERE ADR_INR = 1"),
             "0,3,5,12 " + e + " 3");
@@ -69,37 +79,50 @@ TEST_F(Overview, NullDepartmentNameEndsTheRunWithFalse) {
 class CompleteRun : public JobTest {};
 
 TEST_F(CompleteRun, DerivedAddressColumns) {
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, GEBTAG, adrJahrgang, NAME1, VORNAME, adrNachnameVon, "
-            "ZAHL_ADINR, MITGL_NR, adrHomepagePrivat, EMAIL, ANREDE, PLZ, ORT) VALUES "
-            "(1, " + Dt(Day(1961, 5, 3)) + ", NULL, 'Berg', 'Anna', 'von', 77, 11, 'alt', 'x', 'Frau', '80331', 'München'),"
-            " (2, NULL, 1900, 'O''Neil', NULL, 'von', 2, NULL, 'alt', NULL, NULL, NULL, NULL),"
-            " (3, NULL, NULL, 'Kurz', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
-            " (77, NULL, NULL, 'Berg', 'Anna', NULL, 77, 4711, NULL, NULL, NULL, NULL, NULL)");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, GEBTAG, adrJahrgang, NAME1, VORNAME, adrNachnameVon, "
+      "ZAHL_ADINR, MITGL_NR, adrHomepagePrivat, EMAIL, ANREDE, PLZ, ORT) VALUES "
+      "(1, " +
+      Dt(Day(1961, 5, 3)) +
+      ", NULL, 'Berg', 'Anna', 'von', 77, 11, 'alt', 'x', 'Frau', '80331', 'München'),"
+      " (2, NULL, 1900, 'O''Neil', NULL, 'von', 2, NULL, 'alt', NULL, NULL, NULL, NULL),"
+      " (3, NULL, NULL, 'Kurz', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
+      " (77, NULL, NULL, 'Berg', 'Anna', NULL, 77, 4711, NULL, NULL, NULL, NULL, NULL)");
   raw->Exec("UPDATE ADRESSEN SET ABW_ZAHLER = -1, NAME_ABW_ZAHLER = 'vorher' WHERE ADR_INR = 3");
-  raw->Exec("INSERT INTO KOMMUNIKATION (ADR_INR, NR, KOMTEXT) VALUES (1, 1, '089 1'), (1, 5, 'a@x.de'),"
-            " (1, 5, 'b@x.de'), (1, 8, 'https://berg.example'), (1, 0, 'null'), (1, 11, 'elf'),"
-            " (2, 5, 'o''neil@x.de')");
+  raw->Exec(
+      "INSERT INTO KOMMUNIKATION (ADR_INR, NR, KOMTEXT) VALUES (1, 1, '089 1'), (1, 5, 'a@x.de'),"
+      " (1, 5, 'b@x.de'), (1, 8, 'https://berg.example'), (1, 0, 'null'), (1, 11, 'elf'),"
+      " (2, 5, 'o''neil@x.de')");
   raw->Exec("INSERT INTO ABTEILUNGEN (ADR_INR, abtBeitrag) VALUES (1, 120), (1, 30.5)");
-  raw->Exec("INSERT INTO BJOURNAL (ADR_INR, ART, SOLL, HABEN, bjoKZVerarbeitet) VALUES "
-            "(77, '1', 100, 0, 0), (77, '3', 0, 60, 0), (77, '2', 500, 0, 0), (77, '4', 9, 0, -1)");
+  raw->Exec(
+      "INSERT INTO BJOURNAL (ADR_INR, ART, SOLL, HABEN, bjoKZVerarbeitet) VALUES "
+      "(77, '1', 100, 0, 0), (77, '3', 0, 60, 0), (77, '2', 500, 0, 0), (77, '4', 9, 0, -1)");
   jobs->gfUpdateAdressenKomplett();
   auto row = [&](int adr, const char* cols) {
-    return raw->One(std::string("SELECT ") + cols + " FROM ADRESSEN WHERE ADR_INR = " + std::to_string(adr));
+    return raw->One(std::string("SELECT ") + cols +
+                    " FROM ADRESSEN WHERE ADR_INR = " + std::to_string(adr));
   };
   EXPECT_EQ(row(1, "adrJahrgang"), "1961");
-  EXPECT_EQ(row(1, "TELEFON_PRIVAT || '|' || EMAIL || '|' || INTERNET || '|' || adrHomepagePrivat || '|' || "
-                   "ifnull(HANDY, '-')"),
-            "089 1|b@x.de|https://berg.example|https://berg.example|-");
-  EXPECT_EQ(row(2, "EMAIL || '|' || adrHomepagePrivat || '|' || adrJahrgang"), "o'neil@x.de|alt|1900");
+  EXPECT_EQ(
+      row(1,
+          "TELEFON_PRIVAT || '|' || EMAIL || '|' || INTERNET || '|' || adrHomepagePrivat || '|' || "
+          "ifnull(HANDY, '-')"),
+      "089 1|b@x.de|https://berg.example|https://berg.example|-");
+  EXPECT_EQ(row(2, "EMAIL || '|' || adrHomepagePrivat || '|' || adrJahrgang"),
+            "o'neil@x.de|alt|1900");
   EXPECT_EQ(row(1, "NACH_VORNAME || '|' || VOR_NACHNAME || '|' || ANSCHRIFT || '|' || L_PLZ_ORT"),
             "Berg, Anna von|Anna von Berg|Frau  Anna Berg  ,   80331 München| 80331 München");
   EXPECT_EQ(row(2, "NACH_VORNAME || '|' || VOR_NACHNAME"), "O'Neil von|von O'Neil");
   EXPECT_EQ(row(3, "NACH_VORNAME || '|' || VOR_NACHNAME"), "Kurz|Kurz");
   EXPECT_EQ(row(1, "adrJahresbeitrag"), "150.5");
   EXPECT_EQ(row(3, "adrJahresbeitrag"), "0.0");
-  EXPECT_EQ(row(1, "ABW_ZAHLER || '|' || NAME_ABW_ZAHLER || '|' || MITGL_NR_ABW_ZAHLER || '|' || OFFEN_ZAHLER"),
+  EXPECT_EQ(row(1,
+                "ABW_ZAHLER || '|' || NAME_ABW_ZAHLER || '|' || MITGL_NR_ABW_ZAHLER || '|' || "
+                "OFFEN_ZAHLER"),
             "-1|Berg, Anna|4711|40.0");
-  EXPECT_EQ(row(77, "ABW_ZAHLER || '|' || NAME_ABW_ZAHLER || '|' || ifnull(MITGL_NR_ABW_ZAHLER, 'NULL') || '|' || OFFEN_ZAHLER"),
+  EXPECT_EQ(row(77,
+                "ABW_ZAHLER || '|' || NAME_ABW_ZAHLER || '|' || ifnull(MITGL_NR_ABW_ZAHLER, "
+                "'NULL') || '|' || OFFEN_ZAHLER"),
             "0||NULL|0.0");
   EXPECT_EQ(row(3, "ABW_ZAHLER || '|' || NAME_ABW_ZAHLER"), "-1|vorher");
   EXPECT_EQ(Entries().back(), "Es wurden 4 Adresse(n) im Komplettlauf aktualisiert.");
@@ -108,21 +131,26 @@ TEST_F(CompleteRun, DerivedAddressColumns) {
 class Counts : public JobTest {};
 
 TEST_F(Counts, FunctionsHonoursAttributesAndDepartments) {
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, KZEHEMALIG, adrAnzFunktionen, adrAnzahlAbteilungen) VALUES "
-            "(1, 0, NULL, NULL), (2, 0, 5, 5), (3, -1, 9, 9)");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, KZEHEMALIG, adrAnzFunktionen, adrAnzahlAbteilungen) VALUES "
+      "(1, 0, NULL, NULL), (2, 0, 5, 5), (3, -1, 9, 9)");
   raw->Exec("INSERT INTO FUNKTIONEN (ADR_INR) VALUES (1), (1), (1), (3)");
   raw->Exec("INSERT INTO MERKMALE (ADR_INR) VALUES (1)");
-  raw->Exec("INSERT INTO ABTEILUNGEN (ADR_INR, AUSTRITT) VALUES (1, NULL), (1, 0), (1, 46000), (3, NULL)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ADR_INR, AUSTRITT) VALUES (1, NULL), (1, 0), (1, 46000), (3, "
+      "NULL)");
   jobs->gfUpdateFeldAnzahlAdressen();
   jobs->gfRefreshAnzahlAbteilungen();
-  EXPECT_EQ(raw->Column("SELECT adrAnzFunktionen || '/' || ifnull(adrAnzEhrungen,'-') || '/' || "
-                        "ifnull(adrAnzMerkmale,'-') || '/' || adrAnzahlAbteilungen || '/' || "
-                        "ifnull(adrAnzahlAbteilungenMitAustritte,'-') FROM ADRESSEN ORDER BY ADR_INR"),
-            (std::vector<std::string>{"3/0/1/2/3", "0/0/0/0/0", "9/-/-/9/-"}));
-  EXPECT_EQ(Entries(), (std::vector<std::string>{
-                           "Es wurden 2 Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale "
-                           "aktualisiert.",
-                           "Es wurden 2 Adresse(n) wegen der Anzahl Abteilungen aktualisiert."}));
+  EXPECT_EQ(
+      raw->Column("SELECT adrAnzFunktionen || '/' || ifnull(adrAnzEhrungen,'-') || '/' || "
+                  "ifnull(adrAnzMerkmale,'-') || '/' || adrAnzahlAbteilungen || '/' || "
+                  "ifnull(adrAnzahlAbteilungenMitAustritte,'-') FROM ADRESSEN ORDER BY ADR_INR"),
+      (std::vector<std::string>{"3/0/1/2/3", "0/0/0/0/0", "9/-/-/9/-"}));
+  EXPECT_EQ(Entries(),
+            (std::vector<std::string>{
+                "Es wurden 2 Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale "
+                "aktualisiert.",
+                "Es wurden 2 Adresse(n) wegen der Anzahl Abteilungen aktualisiert."}));
 }
 
 TEST_F(Counts, AddressWhoseCountFailsIsSkipped) {

@@ -35,7 +35,8 @@ TEST_F(RunLogTest, FolderWithAndWithoutSlashAndMissingParents) {
     settings.Datenpfad = base;
     log->WriteLog("x", LogTypeInfo);
   }
-  EXPECT_EQ(ReadFile(dir.File("a/b/c/Logfiles/KB6TRAY_261206.log")), "10:30:00 x\r\n10:30:00 x\r\n");
+  EXPECT_EQ(ReadFile(dir.File("a/b/c/Logfiles/KB6TRAY_261206.log")),
+            "10:30:00 x\r\n10:30:00 x\r\n");
   settings.Datenpfad = "";
   log->WriteLog("y", LogTypeInfo);  // below the executable's folder (here: the test folder)
   EXPECT_TRUE(std::filesystem::exists(dir.File("Logfiles/KB6TRAY_261206.log")));
@@ -77,10 +78,12 @@ TEST_F(RunLogTest, MissingLogTableLeavesTheFileLineOnly) {
 TEST_F(RunLogTest, FailingCounterDuringAnEntryDoesNotRecurse) {
   // The counter row exists but every update of it fails: the counter logs
   // through ExecuteSQL, which must not lead back into this entry's log.
-  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES "
-            "(1, 'tblALLGReorganisationProtokoll', 'reoID', 5)");
-  raw->Exec("CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
-            "SELECT RAISE(ABORT, 'gesperrt'); END");
+  raw->Exec(
+      "INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES "
+      "(1, 'tblALLGReorganisationProtokoll', 'reoID', 5)");
+  raw->Exec(
+      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
+      "SELECT RAISE(ABORT, 'gesperrt'); END");
   log->WriteLog("ein Eintrag", LogTypeInfo);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"10:30:00 ein Eintrag"});
   // Outside the log's own draw the same failure is logged as designed.
@@ -89,7 +92,8 @@ TEST_F(RunLogTest, FailingCounterDuringAnEntryDoesNotRecurse) {
 }
 
 TEST(NewGuid, RegistryFormRandomAndUpperCase) {
-  const std::regex form("\\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\}");
+  const std::regex form(
+      "\\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\}");
   std::set<std::string> seen;
   for (int i = 0; i < 200; ++i) {
     const std::string g = NewGuidString();

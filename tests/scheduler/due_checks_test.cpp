@@ -35,18 +35,19 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
       {"AUFGABENTRAY1", 1, nullptr, true},
       {"AUFGABENTRAY1", 1, "", true},
       {"AUFGABENTRAY1", 1, "kein Datum", true},
-      {"AUFGABENTRAY1", 1, "24.12.2026", false},    // in the future
+      {"AUFGABENTRAY1", 1, "24.12.2026", false},        // in the future
       {"AUFGABENTRAY1", 1, "05.12.2026 08:00", false},  // limit day with a time of day
-      {"AUFGABENTRAY7", 7, "30.11.2026", false},    // six days ago
-      {"AUFGABENTRAY7", 7, "29.11.2026", true},     // seven days ago
-      {"AUFGABENTRAY14", 14, "23.11.2026", false},  // thirteen days ago
-      {"AUFGABENTRAY14", 14, "22.11.2026", true},   // fourteen days ago
+      {"AUFGABENTRAY7", 7, "30.11.2026", false},        // six days ago
+      {"AUFGABENTRAY7", 7, "29.11.2026", true},         // seven days ago
+      {"AUFGABENTRAY14", 14, "23.11.2026", false},      // thirteen days ago
+      {"AUFGABENTRAY14", 14, "22.11.2026", true},       // fourteen days ago
   };
   for (const Case& c : cases) {
     raw->Exec("DELETE FROM PARAMETER");
     raw->Exec(std::string("INSERT INTO PARAMETER (ID, FELD, WERT) VALUES (9, '") + c.key + "', " +
               (c.stored ? std::string("'") + c.stored + "'" : "NULL") + ")");
-    EXPECT_EQ(IntervalDue(*db, c.key, c.days), c.due) << c.key << " " << (c.stored ? c.stored : "Null");
+    EXPECT_EQ(IntervalDue(*db, c.key, c.days), c.due)
+        << c.key << " " << (c.stored ? c.stored : "Null");
     const std::string after = Stored(c.key);
     if (c.due) {
       EXPECT_EQ(after, "06.12.2026");
@@ -76,23 +77,27 @@ class Maintenance : public ClubTest {};
 TEST_F(Maintenance, BoundariesAndGenderRules) {
   const double today = Day(2026, 12, 6);
   raw->Exec("INSERT INTO HISTORY (ID, ZEITSTEMPEL) VALUES (1, " + std::to_string(today - 731) +
-            "), (2, " + std::to_string(today - 730) + "), (3, " + std::to_string(today - 729.5) + ")");
+            "), (2, " + std::to_string(today - 730) + "), (3, " + std::to_string(today - 729.5) +
+            ")");
   raw->Exec("INSERT INTO tblALLGReorganisationProtokoll (reoID, reoTimeStamp) VALUES (1, " +
             std::to_string(today - 30.5) + "), (2, " + std::to_string(today - 30) + ")");
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, Anrede, GESCHLECHT, WOHNGEBIET, FAM_NR) VALUES "
-            "(1, 'Frau', '', 0, 0), (2, 'Frau', 'M', 3, 4), (3, 'Herr', NULL, NULL, NULL),"
-            " (4, 'frau', NULL, -2, 1)");
+  raw->Exec(
+      "INSERT INTO ADRESSEN (ADR_INR, Anrede, GESCHLECHT, WOHNGEBIET, FAM_NR) VALUES "
+      "(1, 'Frau', '', 0, 0), (2, 'Frau', 'M', 3, 4), (3, 'Herr', NULL, NULL, NULL),"
+      " (4, 'frau', NULL, -2, 1)");
   raw->Exec("INSERT INTO tblFIBUAuswertungsgruppen (ID, awtAnzKonten) VALUES (1, NULL)");
   DailyMaintenance(*db, *log);
-  EXPECT_EQ(raw->Column("SELECT ID FROM HISTORY ORDER BY ID"), (std::vector<std::string>{"2", "3"}));
+  EXPECT_EQ(raw->Column("SELECT ID FROM HISTORY ORDER BY ID"),
+            (std::vector<std::string>{"2", "3"}));
   EXPECT_EQ(raw->Column("SELECT reoID FROM tblALLGReorganisationProtokoll WHERE reoID IS NOT NULL "
                         "AND reoEintrag IS NULL"),
             std::vector<std::string>{"2"});
   EXPECT_EQ(raw->Column("SELECT ifnull(GESCHLECHT,'-') || ifnull(WOHNGEBIET,'-') || "
                         "ifnull(FAM_NR,'-') FROM ADRESSEN ORDER BY ADR_INR"),
             (std::vector<std::string>{"W--", "M34", "M--", "W-1"}));
-  EXPECT_EQ(raw->One("SELECT awtAnzKonten || '/' || awtAnzPlanbetraege FROM tblFIBUAuswertungsgruppen"),
-            "0/0");
+  EXPECT_EQ(
+      raw->One("SELECT awtAnzKonten || '/' || awtAnzPlanbetraege FROM tblFIBUAuswertungsgruppen"),
+      "0/0");
   EXPECT_EQ(LogLines().back(),
             "10:30:00 Die eintägige Überprüfung von diversen Programmdaten wurde erfolgreich "
             "abgeschlossen.");

@@ -94,8 +94,8 @@ class Cycle : public ::testing::Test {
 TEST_F(Cycle, NothingDue) {
   cycle.Run();
   EXPECT_EQ(t.calls, (std::vector<std::string>{"timer off", "open", "close",
-                                                "tip Korbinar V6 Systemüberwachung im Leerlauf",
-                                                "timer on"}));
+                                               "tip Korbinar V6 Systemüberwachung im Leerlauf",
+                                               "timer on"}));
   EXPECT_EQ(settings.RunGuid, "{G}");
 }
 
@@ -103,20 +103,29 @@ TEST_F(Cycle, AllThreeDueRunInOrderBetweenOneStartAndOneEndBalloon) {
   ports.d1 = ports.d7 = ports.d14 = true;
   cycle.Run();
   const std::vector<std::string> want = {
-      "timer off", "open",
+      "timer off",
+      "open",
       "balloon Hinweis Die Datenreorganisation wird gestartet ... 1",
       "log2 / Die Datenreorganisation 1-tägig wird gestartet ...",
-      "job gfUpdateDatumsfelder", "job gfUpdateAbteilungenAnzahl", "job gfUpdateSpendenliste",
-      "job gfUpdateAdressen", "job gfUpdateAbteilungen", "maintenance",
+      "job gfUpdateDatumsfelder",
+      "job gfUpdateAbteilungenAnzahl",
+      "job gfUpdateSpendenliste",
+      "job gfUpdateAdressen",
+      "job gfUpdateAbteilungen",
+      "maintenance",
       "log2 / Die Datenreorganisation 1-tägig ist abgeschlossen.",
       "log2 / Die Datenreorganisation 1-wöchig wird gestartet ...",
-      "job gfRefreshAbteilungsuebersicht", "job gfRefreshAnzahlAbteilungen",
+      "job gfRefreshAbteilungsuebersicht",
+      "job gfRefreshAnzahlAbteilungen",
       "log2 / Die Datenreorganisation 1-wöchig ist abgeschlossen.",
       "log2 / Die Datenreorganisation 2-wöchig wird gestartet ...",
-      "job gfUpdateAdressenKomplett", "job gfUpdateFeldAnzahlAdressen",
+      "job gfUpdateAdressenKomplett",
+      "job gfUpdateFeldAnzahlAdressen",
       "log2 / Die Datenreorganisation 2-wöchig ist abgeschlossen.",
-      "balloon Hinweis Die Datenreorganisation ist abgeschlossen. 1", "close",
-      "tip Korbinar V6 Systemüberwachung im Leerlauf", "timer on"};
+      "balloon Hinweis Die Datenreorganisation ist abgeschlossen. 1",
+      "close",
+      "tip Korbinar V6 Systemüberwachung im Leerlauf",
+      "timer on"};
   EXPECT_EQ(t.calls, want);
 }
 
@@ -145,8 +154,8 @@ TEST_F(Cycle, DatabaseNotOpeningOnlyRestoresIdle) {
   settings.CloseRequested = true;
   cycle.Run();
   EXPECT_EQ(t.calls, (std::vector<std::string>{"timer off", "open",
-                                                "tip Korbinar V6 Systemüberwachung im Leerlauf",
-                                                "timer on", "unload"}));
+                                               "tip Korbinar V6 Systemüberwachung im Leerlauf",
+                                               "timer on", "unload"}));
 }
 
 TEST_F(Cycle, CloseRequestDuringACycleIsHonouredAtItsEnd) {

@@ -25,7 +25,9 @@ struct CountingLoop final : EventLoop {
     ++pumps;
     if (pending) std::exchange(pending, nullptr)();
   }
-  void SleepMilliseconds(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  void SleepMilliseconds(int ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
 };
 
 class Window : public ::testing::Test {
@@ -62,8 +64,9 @@ TEST_F(Window, ProgressSetsTheToolTipAndServesEventsWhileWaiting) {
   EXPECT_TRUE(served);
   EXPECT_GT(loop.pumps, 100);
   window.SetTrayText("x", "");
-  EXPECT_NE(out.str().find("[Symbol] In Arbeit (01TG):  Datensatz 300 von 1250 wird verarbeitet ...\n"),
-            std::string::npos);
+  EXPECT_NE(
+      out.str().find("[Symbol] In Arbeit (01TG):  Datensatz 300 von 1250 wird verarbeitet ...\n"),
+      std::string::npos);
   EXPECT_NE(out.str().find("[Symbol] In Arbeit ():  x\n"), std::string::npos);
 }
 
