@@ -206,7 +206,7 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
                         : Cell{Null{}}});
 
     // About two memberships, each with none to three fee keys.
-    const int memberships = pick(4);
+    const int memberships = pick(5);
     for (int m = 0; m < memberships; ++m) {
       const int dep = departments[static_cast<size_t>(pick(6))].first;
       const double entry = Serial(1990 + pick(36), 1 + pick(12), 1 + pick(28));
@@ -244,9 +244,9 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
                nr == 5 || nr == 6 ? std::string("post") + std::to_string(i) + "@verein.example"
                                   : std::string("0") + std::to_string(100000 + pick(899999))});
     }
-    for (int f = pick(3); f > 0; --f) fun.Row({key});
-    for (int f = pick(3); f > 0; --f) ehr.Row({key});
-    for (int f = pick(3); f > 0; --f) mer.Row({key});
+    for (int f = pick(5); f > 0; --f) fun.Row({key});
+    for (int f = pick(5); f > 0; --f) ehr.Row({key});
+    for (int f = pick(5); f > 0; --f) mer.Row({key});
   }
   for (int k = 0; k < 40; ++k)
     his.Row({today - 20 * k, std::string("Änderung ") + std::to_string(k)});

@@ -129,14 +129,14 @@ std::pair<std::string, std::string> RoundDecimal(double d, int places) {
     if (i >= 0) {
       ++keep[static_cast<size_t>(i)];
     } else {
-      keep.insert(0, "1");
+      keep = "1" + keep;
       ++point;
     }
   }
   std::string ip = keep.substr(0, static_cast<size_t>(point));
   std::string fp = keep.substr(static_cast<size_t>(point));
-  while (ip.size() > 1 && ip[0] == '0') ip.erase(0, 1);
-  if (ip.empty()) ip = "0";
+  const size_t first = ip.find_first_not_of('0');
+  ip = first == std::string::npos ? "0" : ip.substr(first);
   return {ip, fp};
 }
 
@@ -341,7 +341,7 @@ std::string RegionalSettings::FormatNumber(double number, std::string_view patte
     if (pattern[i] == '0') ++min_int;
   auto [ip, fp] = RoundDecimal(number, places);
   if (static_cast<int>(ip.size()) < min_int)
-    ip.insert(0, static_cast<size_t>(min_int) - ip.size(), '0');
+    ip = std::string(static_cast<size_t>(min_int) - ip.size(), '0') + ip;
   if (min_int == 0 && ip == "0") ip.clear();
   if (grouped) {
     std::string g;
@@ -355,7 +355,7 @@ std::string RegionalSettings::FormatNumber(double number, std::string_view patte
   if (places > 0) out += decimal_separator + fp;
   // A value that rounds to zero prints without its sign.
   const bool negative = number < 0 && !(AllZero(fp) && AllZero(ip.empty() ? "0" : ip));
-  if (negative) out.insert(0, "-");
+  if (negative) out = "-" + out;
   return out;
 }
 

@@ -67,7 +67,8 @@ Value ColumnValue(sqlite3_stmt* st, int i) {
 
 class SqliteSession final : public ProviderSession {
  public:
-  explicit SqliteSession(DbHandle db) : db_(std::move(db)) {}
+  SqliteSession(DbHandle db, SqliteStatementObserver observer)
+      : db_(std::move(db)), observer_(std::move(observer)) {}
 
   int64_t Execute(const std::string& sql) override {
     StmtHandle st = Prepare(sql);
@@ -99,6 +100,7 @@ class SqliteSession final : public ProviderSession {
  private:
   StmtHandle Prepare(const std::string& access_sql) {
     const std::string sql = TranslateAccessToSqlite(access_sql);
+    if (observer_) observer_(sql);
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), &raw, &tail) !=
@@ -123,11 +125,30 @@ class SqliteSession final : public ProviderSession {
   }
 
   DbHandle db_;
+  SqliteStatementObserver observer_;
 };
 
 }  // namespace
 
-std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path) {
+void ConfigureSqliteConnection(sqlite3* db) {
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  RegisterAccessFunctions(db);
+  // WAL lets the host application read and write the file while the monitor
+  // works; NORMAL keeps every autocommitted statement cheap and still durable
+  // against a crash of the process.
+  for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"}) {
+    char* err = nullptr;
+    if (sqlite3_exec(db, pragma, nullptr, nullptr, &err) != SQLITE_OK) {
+      std::string msg = err ? err : "";
+      sqlite3_free(err);
+      throw DbError{sqlite3_extended_errcode(db), msg};
+    }
+  }
+}
+
+std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
+                                                   SqliteStatementObserver observer) {
   struct stat sb {};
   if (path.empty() || stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode))
     throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
@@ -135,24 +156,10 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path) {
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   DbHandle db(raw);
   if (rc != SQLITE_OK)
-    throw DbError{rc, std::string("Die Datenbankdatei '") + path +
-                          "' kann nicht geöffnet werden: " +
+    throw DbError{rc, std::string("Die Datenbankdatei '") + path + "' kann nicht geöffnet werden: " +
                           (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))};
-  sqlite3_extended_result_codes(db.get(), 1);
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-  RegisterAccessFunctions(db.get());
-  // WAL lets the host application read and write the file while the monitor
-  // works; NORMAL keeps every autocommitted statement cheap and still durable
-  // against a crash of the process.
-  for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"}) {
-    char* err = nullptr;
-    if (sqlite3_exec(db.get(), pragma, nullptr, nullptr, &err) != SQLITE_OK) {
-      std::string msg = err ? err : "";
-      sqlite3_free(err);
-      throw DbError{sqlite3_extended_errcode(db.get()), msg};
-    }
-  }
-  return std::make_unique<SqliteSession>(std::move(db));
+  ConfigureSqliteConnection(db.get());
+  return std::make_unique<SqliteSession>(std::move(db), std::move(observer));
 }
 
 void RegisterSqliteProvider(ProviderRegistry& registry) {

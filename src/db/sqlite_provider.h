@@ -6,17 +6,28 @@
 // column type.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "db/provider.h"
 
+struct sqlite3;
+
 namespace kb6 {
 
 inline constexpr const char* kJetProviderName = "Microsoft Jet 4.0 OLE DB Provider";
 
+// Sees every statement as it goes to SQLite, after the dialect translation.
+using SqliteStatementObserver = std::function<void(const std::string& sqlite_sql)>;
+
 // Opens an existing file (never creates one); throws DbError.
-std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path);
+std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
+                                                   SqliteStatementObserver observer = nullptr);
+
+// The connection settings every session uses: busy timeout, WAL, the
+// Access functions. Shared with tools that open the file directly.
+void ConfigureSqliteConnection(sqlite3* db);
 
 void RegisterSqliteProvider(ProviderRegistry& registry);
 
