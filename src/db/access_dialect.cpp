@@ -297,7 +297,89 @@ std::optional<double> ParseAccessDateLiteral(std::string_view s) {
   return SerialFromCivil(c);
 }
 
+namespace {
+
+bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
+bool IsWordPart(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
+
+bool EqualsUpper(std::string_view word, std::string_view upper) {
+  if (word.size() != upper.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(word[i])) != upper[i]) return false;
+  return true;
+}
+
+// One pass over the text for the rewrites that need no structure: date
+// literals, TRUE/FALSE, double-quoted texts. Most statements need nothing
+// more; `needs_structure` tells when "&", "+" or a joined UPDATE call for the
+// expression tree. The two passes agree on every token they both rewrite.
+std::string TokenPass(std::string_view s, bool& needs_structure) {
+  std::string out;
+  out.reserve(s.size() + 16);
+  needs_structure = false;
+  bool first_word = true, is_update = false, after_set = false;
+  int depth = 0;
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '\'' || c == '"' || c == '#') {
+      // Literals go through the tokenizer's own rules.
+      const size_t start = i;
+      std::vector<SqlToken> one = TokenizeSql(s.substr(start, c == '#' ? 41 : std::string_view::npos));
+      const SqlToken mapped = MapToken(one.front());
+      out += mapped.text;
+      i = start + one.front().text.size();
+      continue;
+    }
+    if (IsWordStart(c)) {
+      size_t j = i + 1;
+      while (j < s.size() && IsWordPart(static_cast<unsigned char>(s[j]))) ++j;
+      const std::string_view word = s.substr(i, j - i);
+      if (EqualsUpper(word, "TRUE")) {
+        out += "-1";
+      } else if (EqualsUpper(word, "FALSE")) {
+        out += "0";
+      } else {
+        out += word;
+      }
+      if (first_word) is_update = EqualsUpper(word, "UPDATE");
+      if (depth == 0 && EqualsUpper(word, "SET")) after_set = true;
+      first_word = false;
+      i = j;
+      continue;
+    }
+    if (std::isdigit(c)) {
+      size_t j = i + 1;
+      while (j < s.size() && (IsWordPart(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      out += s.substr(i, j - i);
+      first_word = false;
+      i = j;
+      continue;
+    }
+    if (c == '[') {
+      const size_t end = s.find(']', i + 1);
+      const size_t j = end == std::string_view::npos ? s.size() : end + 1;
+      out += s.substr(i, j - i);
+      first_word = false;
+      i = j;
+      continue;
+    }
+    if (c == '&' || c == '+') needs_structure = true;
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (c == ',' && depth == 0 && is_update && !after_set) needs_structure = true;
+    out += static_cast<char>(c);
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string TranslateAccessToSqlite(std::string_view access_sql) {
+  bool needs_structure = false;
+  std::string simple = TokenPass(access_sql, needs_structure);
+  if (!needs_structure) return simple;
   std::vector<SqlToken> tokens = TokenizeSql(access_sql);
   for (SqlToken& t : tokens) t = MapToken(t);
   tokens = RewriteJoinedUpdate(std::move(tokens));

@@ -137,7 +137,8 @@ void ConfigureSqliteConnection(sqlite3* db) {
   // WAL lets the host application read and write the file while the monitor
   // works; NORMAL keeps every autocommitted statement cheap and still durable
   // against a crash of the process.
-  for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"}) {
+  for (const char* pragma :
+       {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-16384"}) {
     char* err = nullptr;
     if (sqlite3_exec(db, pragma, nullptr, nullptr, &err) != SQLITE_OK) {
       std::string msg = err ? err : "";
