@@ -323,12 +323,11 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
   while (i < s.size()) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     if (c == '\'' || c == '"' || c == '#') {
-      // Literals go through the tokenizer's own rules.
-      const size_t start = i;
-      std::vector<SqlToken> one = TokenizeSql(s.substr(start, c == '#' ? 41 : std::string_view::npos));
-      const SqlToken mapped = MapToken(one.front());
-      out += mapped.text;
-      i = start + one.front().text.size();
+      // Literals go through the tokenizer's own rules, on their own text only.
+      const size_t end = SqlLiteralEnd(s, i);
+      const std::vector<SqlToken> one = TokenizeSql(s.substr(i, end - i));
+      out += c == '\'' ? one.front().text : MapToken(one.front()).text;
+      i += one.front().text.size();
       continue;
     }
     if (IsWordStart(c)) {

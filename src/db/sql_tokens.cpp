@@ -26,6 +26,14 @@ size_t LiteralEnd(std::string_view s, size_t i, char q) {
 
 }  // namespace
 
+size_t SqlLiteralEnd(std::string_view s, size_t i) {
+  if (s[i] == '#') {
+    const size_t end = s.find('#', i + 1);
+    return end != std::string_view::npos && end - i < 40 ? end + 1 : i + 1;
+  }
+  return LiteralEnd(s, i, s[i]);
+}
+
 std::vector<SqlToken> TokenizeSql(std::string_view s) {
   using K = SqlToken::Kind;
   std::vector<SqlToken> out;

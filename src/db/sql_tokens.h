@@ -27,6 +27,9 @@ struct SqlToken {
 };
 
 std::vector<SqlToken> TokenizeSql(std::string_view sql);
+// Where the literal that starts at s[i] (', " or #) ends, one past its last
+// character; an unterminated ' or " literal runs to the end of the text.
+size_t SqlLiteralEnd(std::string_view s, size_t i);
 bool WordIs(const SqlToken& t, std::string_view upper_word);
 
 }  // namespace kb6

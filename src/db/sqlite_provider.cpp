@@ -154,7 +154,7 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
   if (path.empty() || stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode))
     throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, kSqliteOpenFlags, nullptr);
   DbHandle db(raw);
   if (rc != SQLITE_OK)
     throw DbError{rc, std::string("Die Datenbankdatei '") + path + "' kann nicht geöffnet werden: " +
@@ -170,3 +170,5 @@ void RegisterSqliteProvider(ProviderRegistry& registry) {
 }
 
 }  // namespace kb6
+
+static_assert(kb6::kSqliteOpenFlags == (SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX));
