@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -65,32 +66,43 @@ Value ColumnValue(sqlite3_stmt* st, int i) {
   }
 }
 
+// Returns a cached statement to its initial state when a call is done with
+// it, so that it holds no read snapshot or lock between calls.
+struct ResetOnExit {
+  sqlite3_stmt* st;
+  ~ResetOnExit() {
+    if (st) sqlite3_reset(st);
+  }
+};
+
 class SqliteSession final : public ProviderSession {
  public:
   SqliteSession(DbHandle db, SqliteStatementObserver observer)
       : db_(std::move(db)), observer_(std::move(observer)) {}
 
   int64_t Execute(const std::string& sql) override {
-    StmtHandle st = Prepare(sql);
+    sqlite3_stmt* st = Prepare(sql);
+    ResetOnExit reset{st};
     if (!st) return 0;
     int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) Fail();
     return sqlite3_changes64(db_.get());
   }
 
   RowSet Query(const std::string& sql) override {
-    StmtHandle st = Prepare(sql);
+    sqlite3_stmt* st = Prepare(sql);
+    ResetOnExit reset{st};
     RowSet out;
     if (!st) return out;
-    const int n = sqlite3_column_count(st.get());
-    for (int i = 0; i < n; ++i) out.columns.emplace_back(sqlite3_column_name(st.get(), i));
+    const int n = sqlite3_column_count(st);
+    for (int i = 0; i < n; ++i) out.columns.emplace_back(sqlite3_column_name(st, i));
     int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
       std::vector<Value> row;
       row.reserve(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) row.push_back(ColumnValue(st.get(), i));
+      for (int i = 0; i < n; ++i) row.push_back(ColumnValue(st, i));
       out.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) Fail();
@@ -98,9 +110,18 @@ class SqliteSession final : public ProviderSession {
   }
 
  private:
-  StmtHandle Prepare(const std::string& access_sql) {
-    const std::string sql = TranslateAccessToSqlite(access_sql);
+  // The jobs send some statements again and again with the very same text
+  // (the record counter's query, the count statements); a few of the most
+  // recent ones stay prepared. Null for a text without a statement.
+  sqlite3_stmt* Prepare(const std::string& access_sql) {
+    std::string sql = TranslateAccessToSqlite(access_sql);
     if (observer_) observer_(sql);
+    for (size_t i = 0; i < cache_.size(); ++i) {
+      if (cache_[i].first != sql) continue;
+      std::rotate(cache_.begin(), cache_.begin() + static_cast<long>(i),
+                  cache_.begin() + static_cast<long>(i) + 1);
+      return cache_.front().second.get();
+    }
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), &raw, &tail) !=
@@ -117,15 +138,22 @@ class SqliteSession final : public ProviderSession {
       if (!rest.empty())
         throw DbError{SQLITE_ERROR, "Zeichen nach dem Ende der SQL-Anweisung gefunden."};
     }
-    return st;
+    if (!st) return nullptr;
+    if (cache_.size() == kCachedStatements) cache_.pop_back();
+    cache_.emplace(cache_.begin(), std::move(sql), std::move(st));
+    return cache_.front().second.get();
   }
 
   [[noreturn]] void Fail() {
     throw DbError{sqlite3_extended_errcode(db_.get()), sqlite3_errmsg(db_.get())};
   }
 
+  static constexpr size_t kCachedStatements = 16;
+  // cache_ comes after db_, so its statements are finalized before the
+  // connection closes.
   DbHandle db_;
   SqliteStatementObserver observer_;
+  std::vector<std::pair<std::string, StmtHandle>> cache_;
 };
 
 }  // namespace
