@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -52,8 +53,10 @@ void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 class StreamWriter {
  public:
   explicit StreamWriter(const std::string& path) : f_(std::fopen(path.c_str(), "wb")) {}
-  ~StreamWriter() {
+  ~StreamWriter() { Close(); }
+  void Close() {
     if (f_) std::fclose(f_);
+    f_ = nullptr;
   }
   void Add(const std::string& sql) {
     std::fprintf(f_, "%zu\n", sql.size());
@@ -92,16 +95,23 @@ class Meter {
 class TimedJobs final : public Jobs {
  public:
   TimedJobs(std::unique_ptr<Jobs> inner, Meter& m) : in_(std::move(inner)), m_(m) {}
-  void gfUpdateDatumsfelder() override { T("01TG", "gfUpdateDatumsfelder", &Jobs::gfUpdateDatumsfelder); }
+  void gfUpdateDatumsfelder() override {
+    T("01TG", "gfUpdateDatumsfelder", &Jobs::gfUpdateDatumsfelder);
+  }
   void gfUpdateAdressen() override { T("01TG", "gfUpdateAdressen", &Jobs::gfUpdateAdressen); }
-  void gfUpdateAbteilungen() override { T("01TG", "gfUpdateAbteilungen", &Jobs::gfUpdateAbteilungen); }
+  void gfUpdateAbteilungen() override {
+    T("01TG", "gfUpdateAbteilungen", &Jobs::gfUpdateAbteilungen);
+  }
   void gfUpdateAbteilungenAnzahl() override {
     T("01TG", "gfUpdateAbteilungenAnzahl", &Jobs::gfUpdateAbteilungenAnzahl);
   }
-  void gfUpdateSpendenliste() override { T("01TG", "gfUpdateSpendenliste", &Jobs::gfUpdateSpendenliste); }
+  void gfUpdateSpendenliste() override {
+    T("01TG", "gfUpdateSpendenliste", &Jobs::gfUpdateSpendenliste);
+  }
   bool gfRefreshAbteilungsuebersicht() override {
     bool ok = false;
-    m_.Time("07TG", "gfRefreshAbteilungsuebersicht", [&] { ok = in_->gfRefreshAbteilungsuebersicht(); });
+    m_.Time("07TG", "gfRefreshAbteilungsuebersicht",
+            [&] { ok = in_->gfRefreshAbteilungsuebersicht(); });
     return ok;
   }
   void gfUpdateAdressenKomplett() override {
@@ -182,10 +192,17 @@ double Replay(const std::string& db_path, const std::string& stream_path, long& 
       for (int i = 0; i < n; ++i) {
         // Read every value the way a client must: by its type.
         switch (sqlite3_column_type(st, i)) {
-          case SQLITE_INTEGER: sink = sink + static_cast<double>(sqlite3_column_int64(st, i)); break;
-          case SQLITE_FLOAT: sink = sink + sqlite3_column_double(st, i); break;
-          case SQLITE_TEXT: sink = sink + sqlite3_column_bytes(st, i); break;
-          default: break;
+          case SQLITE_INTEGER:
+            sink = sink + static_cast<double>(sqlite3_column_int64(st, i));
+            break;
+          case SQLITE_FLOAT:
+            sink = sink + sqlite3_column_double(st, i);
+            break;
+          case SQLITE_TEXT:
+            sink = sink + sqlite3_column_bytes(st, i);
+            break;
+          default:
+            break;
         }
       }
     }
@@ -200,7 +217,7 @@ int RunOne(int addresses, uint32_t seed) {
   // on a shared machine the disk's noise is larger than the differences this
   // benchmark is after.
   const char* base_dir = std::getenv("KB6_BENCH_DIR");
-  const fs::path root = base_dir ? fs::path(base_dir)
+  const fs::path root = base_dir                       ? fs::path(base_dir)
                         : fs::is_directory("/dev/shm") ? fs::path("/dev/shm")
                                                        : fs::temp_directory_path();
   const fs::path dir = root / ("kb6bench-" + std::to_string(addresses));
@@ -208,19 +225,25 @@ int RunOne(int addresses, uint32_t seed) {
   fs::create_directories(dir);
   const std::string base = (dir / "club.db").string();
   GenerateClubDatabase(base, {addresses, seed});
-  fs::copy_file(base, dir / "cycle.db");
-  fs::copy_file(base, dir / "replay.db");
+  // Cycle and replay alternate on fresh copies; the best of each counts,
+  // which filters out the pauses a shared machine puts into single runs.
+  const int repeats = addresses <= 10000 ? 3 : 1;
+  long cycle_statements = 0, replay_statements = 0, peak = 0;
+  double cycle_seconds = 1e300, replay_seconds = 1e300;
+  std::vector<Step> steps;
   // The stream goes to memory-backed storage where there is one: written to
   // disk it would put the benchmark's own write-back into the cycle's time.
   const fs::path shm = "/dev/shm";
   const std::string stream_path =
       ((fs::is_directory(shm) ? shm : root) / ("kb6bench-stream-" + std::to_string(addresses)))
           .string();
-  long cycle_statements = 0;
-  double cycle_seconds = 0;
-  std::vector<Step> steps;
-  long peak = 0;
-  {
+  for (int rep = 0; rep < repeats; ++rep) {
+    for (const char* copy : {"cycle.db", "replay.db"}) {
+      fs::remove(dir / copy);
+      fs::remove(dir / (std::string(copy) + "-wal"));
+      fs::remove(dir / (std::string(copy) + "-shm"));
+      fs::copy_file(base, dir / copy);
+    }
     ResetPeakRss();
     StreamWriter stream(stream_path);
     SystemClock clock;
@@ -231,24 +254,33 @@ int RunOne(int addresses, uint32_t seed) {
     settings.Datenpfad = dir.string();
     ProviderRegistry providers;
     providers.Register(kJetProviderName, [&](const ConnectionAttributes& a) {
-      return OpenSqliteSession(a.Get("Data Source"), [&](const std::string& sql) { stream.Add(sql); });
+      return OpenSqliteSession(a.Get("Data Source"),
+                               [&](const std::string& sql) { stream.Add(sql); });
     });
-    Database db(settings, regional, clock, providers);
-    RunLog log(settings, db, regional, clock, dir.string(), "KB6TRAY");
-    LivePorts live(db, log);
-    Meter meter(stream);
-    TimedPorts ports(live, meter);
-    SilentWindow window;
-    TimerCycle cycle(settings, ports, window);
-    const auto a = Clock::now();
-    cycle.Run();
-    cycle_seconds = Seconds(a, Clock::now());
-    cycle_statements = stream.count();
-    steps = meter.steps;
-    peak = PeakRssKb();
+    double seconds = 0;
+    {
+      Database db(settings, regional, clock, providers);
+      RunLog log(settings, db, regional, clock, dir.string(), "KB6TRAY");
+      LivePorts live(db, log);
+      Meter meter(stream);
+      TimedPorts ports(live, meter);
+      SilentWindow window;
+      TimerCycle cycle(settings, ports, window);
+      const auto a = Clock::now();
+      cycle.Run();
+      seconds = Seconds(a, Clock::now());
+      if (seconds < cycle_seconds) {
+        cycle_seconds = seconds;
+        steps = meter.steps;
+      }
+      cycle_statements = stream.count();
+      // Only the first run: later ones start on a heap the replay has grown.
+      if (rep == 0) peak = PeakRssKb();
+    }
+    stream.Close();
+    replay_seconds = std::min(replay_seconds,
+                              Replay((dir / "replay.db").string(), stream_path, replay_statements));
   }
-  long replay_statements = 0;
-  const double replay_seconds = Replay((dir / "replay.db").string(), stream_path, replay_statements);
 
   std::printf("\n== %d active addresses (seed %u) ==\n", addresses, seed);
   std::printf("%-6s %-32s %10s %12s %14s\n", "tag", "job", "seconds", "statements", "statements/s");
@@ -267,8 +299,9 @@ int RunOne(int addresses, uint32_t seed) {
               cycle_seconds, cycle_statements, cycle_statements / cycle_seconds, peak / 1024.0);
   std::printf("replay  %10.3f s  %ld statements  %.0f statements/s\n", replay_seconds,
               replay_statements, replay_statements / replay_seconds);
-  std::printf("ratio cycle/replay %.3f   time per address %.1f us\n", cycle_seconds / replay_seconds,
-              1e6 * cycle_seconds / addresses);
+  std::printf("ratio cycle/replay %.3f   time per address %.1f us\n",
+              cycle_seconds / replay_seconds, 1e6 * cycle_seconds / addresses);
+  std::printf("best of %d runs each\n", repeats);
   std::printf("SUMMARY %d %.6f %.6f %ld\n", addresses, cycle_seconds, replay_seconds, peak);
   fs::remove_all(dir);
   fs::remove(stream_path);

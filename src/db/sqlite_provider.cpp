@@ -185,7 +185,8 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
   const int rc = sqlite3_open_v2(path.c_str(), &raw, kSqliteOpenFlags, nullptr);
   DbHandle db(raw);
   if (rc != SQLITE_OK)
-    throw DbError{rc, std::string("Die Datenbankdatei '") + path + "' kann nicht geöffnet werden: " +
+    throw DbError{rc, std::string("Die Datenbankdatei '") + path +
+                          "' kann nicht geöffnet werden: " +
                           (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))};
   ConfigureSqliteConnection(db.get());
   return std::make_unique<SqliteSession>(std::move(db), std::move(observer));

@@ -20,8 +20,8 @@ inline constexpr const char* kJetProviderName = "Microsoft Jet 4.0 OLE DB Provid
 
 // A connection is used by one thread at a time, so SQLite's own connection
 // mutex is not needed.
-inline constexpr int kSqliteOpenFlags = 0x00000002 /* SQLITE_OPEN_READWRITE */ |
-                                        0x00008000 /* SQLITE_OPEN_NOMUTEX */;
+inline constexpr int kSqliteOpenFlags =
+    0x00000002 /* SQLITE_OPEN_READWRITE */ | 0x00008000 /* SQLITE_OPEN_NOMUTEX */;
 
 // Sees every statement as it goes to SQLite, after the dialect translation.
 using SqliteStatementObserver = std::function<void(const std::string& sqlite_sql)>;

@@ -84,6 +84,23 @@ TEST_F(DatabaseTest, ExecuteSqlResultsAndLogging) {
   EXPECT_EQ(raw->One("SELECT Count(*) FROM PARAMETER"), "2");
 }
 
+TEST_F(DatabaseTest, RepeatedStatementSeesOtherWriters) {
+  raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', 'alt')");
+  for (const char* want : {"alt", "neu"}) {
+    Recordset rs;
+    std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='A'";
+    ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+    EXPECT_EQ(rs.Field("WERT"), Value(want));
+    // Another connection writes between the two identical queries: a kept
+    // statement must not keep the old snapshot with it.
+    raw->Exec("UPDATE PARAMETER SET WERT='neu'");
+  }
+  raw->Exec("ALTER TABLE PARAMETER ADD COLUMN X INTEGER");
+  Recordset rs;
+  std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='A'";
+  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+}
+
 TEST_F(DatabaseTest, LargeUpdateCountIsNotAFailure) {
   raw->Exec(
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 40000) "
