@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/dates.h"
+#include "common/text.h"
 
 namespace kb6 {
 namespace {
@@ -16,12 +17,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-std::string Pad2(int n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d", n);
-  return buf;
 }
 
 // Reads an unsigned decimal number of 1 to max_digits digits at pos.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/dates.h"
+#include "common/text.h"
 #include "db/sql_tokens.h"
 
 namespace kb6 {
@@ -302,13 +303,6 @@ namespace {
 bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
 bool IsWordPart(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
 
-bool EqualsUpper(std::string_view word, std::string_view upper) {
-  if (word.size() != upper.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(word[i])) != upper[i]) return false;
-  return true;
-}
-
 // One pass over the text for the rewrites that need no structure: date
 // literals, TRUE/FALSE, double-quoted texts. Most statements need nothing
 // more; `needs_structure` tells when "&", "+" or a joined UPDATE call for the
@@ -334,15 +328,15 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
       size_t j = i + 1;
       while (j < s.size() && IsWordPart(static_cast<unsigned char>(s[j]))) ++j;
       const std::string_view word = s.substr(i, j - i);
-      if (EqualsUpper(word, "TRUE")) {
+      if (EqualsNoCase(word, "TRUE")) {
         out += "-1";
-      } else if (EqualsUpper(word, "FALSE")) {
+      } else if (EqualsNoCase(word, "FALSE")) {
         out += "0";
       } else {
         out += word;
       }
-      if (first_word) is_update = EqualsUpper(word, "UPDATE");
-      if (depth == 0 && EqualsUpper(word, "SET")) after_set = true;
+      if (first_word) is_update = EqualsNoCase(word, "UPDATE");
+      if (depth == 0 && EqualsNoCase(word, "SET")) after_set = true;
       first_word = false;
       i = j;
       continue;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <limits>
 
+#include "common/text.h"
 #include "db/sqlserver_rewrite.h"
 
 namespace kb6 {
@@ -13,11 +14,6 @@ constexpr int kAdOpenStatic = 3;
 constexpr int kAdLockOptimistic = 3;
 constexpr int kAdOptionUnspecified = -1;
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 }  // namespace
 
 Database::Database(Settings& settings, const RegionalSettings& regional, const Clock& clock,
@@ -26,7 +22,7 @@ Database::Database(Settings& settings, const RegionalSettings& regional, const C
 
 Database::~Database() = default;
 
-bool Database::IsAccess() const { return Upper(db_kind_) == "ACCESS"; }
+bool Database::IsAccess() const { return ToUpperAscii(db_kind_) == "ACCESS"; }
 
 bool Database::OpenDatabase() {
   const std::string result =

@@ -58,7 +58,6 @@ class Database {
   const std::string& AccessConnectionString() const { return access_connection_string_; }
   const RegionalSettings& Regional() const { return regional_; }
   const Clock& ClockSource() const { return clock_; }
-  Settings& SettingsBlock() { return settings_; }
   Connection* DbConnection() { return connection_.get(); }
 
   // The text that callers store the result of OpenRecordset into.

@@ -4,37 +4,15 @@
 #include <cstdio>
 
 #include "common/dates.h"
+#include "common/text.h"
 #include "db/database.h"
 
 namespace kb6 {
 namespace {
 
-std::string Trim(const std::string& s) {
-  const size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return "";
-  return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 bool EndsWith(const std::string& s, const char* tail) {
   const std::string t(tail);
   return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
-}
-
-std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
-  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
-    s.replace(at, from.size(), to);
-  return s;
-}
-
-std::string Pad2(int n) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02d", n);
-  return buf;
 }
 
 }  // namespace
@@ -43,13 +21,13 @@ std::string AddInsertField(const Database& db, std::string& statement, std::stri
                            const std::string& column, const std::string& type_code,
                            bool keep_blanks) {
   try {
-    if (!keep_blanks) value = Trim(value);
+    if (!keep_blanks) value = TrimBlanks(value);
     value = ReplaceAll(value, "'", "\xC2\xB4");  // the acute accent "´"
     if (value.empty()) return "";
-    statement = Trim(statement);
-    const size_t k = Upper(statement).find(") VALUES (");
+    statement = TrimBlanks(statement);
+    const size_t k = ToUpperAscii(statement).find(") VALUES (");
     if (k == std::string::npos) return "";
-    const std::string code = Upper(type_code);
+    const std::string code = ToUpperAscii(type_code);
     std::string literal;
     if (code == "A" || code == "U" || code == "M") {
       literal = "'" + value + "'";

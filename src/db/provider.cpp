@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "common/text.h"
+
 namespace kb6 {
 namespace {
 
@@ -9,15 +11,6 @@ std::string Trimmed(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return std::string(s);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 }  // namespace
@@ -62,7 +55,7 @@ ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
 std::string ConnectionAttributes::Get(std::string_view key) const {
   // The first occurrence wins, so a value can never be overridden later on.
   for (const auto& [k, v] : items_)
-    if (EqualNoCase(k, key)) return v;
+    if (EqualsNoCase(k, key)) return v;
   return {};
 }
 
@@ -87,7 +80,7 @@ std::unique_ptr<ProviderSession> ProviderRegistry::Connect(
   const ConnectionAttributes attrs = ConnectionAttributes::Parse(connection_string);
   const std::string provider = attrs.Get("Provider");
   for (const auto& [name, factory] : factories_)
-    if (EqualNoCase(name, provider)) return factory(attrs);
+    if (EqualsNoCase(name, provider)) return factory(attrs);
   throw DbError{3706, "Der Provider '" + provider + "' wurde nicht gefunden."};
 }
 
@@ -132,7 +125,7 @@ void Recordset::MoveNext() {
 
 const Value& Recordset::Field(std::string_view name) const {
   for (size_t i = 0; i < rows_.columns.size(); ++i) {
-    if (!EqualNoCase(rows_.columns[i], name)) continue;
+    if (!EqualsNoCase(rows_.columns[i], name)) continue;
     if (EndOfData())
       throw RuntimeError(3021,
                          "BOF oder EOF ist gleich True, oder der aktuelle Datensatz wurde "

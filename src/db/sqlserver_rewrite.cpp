@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text.h"
 #include "common/value.h"
 
 namespace kb6 {
@@ -80,12 +81,6 @@ std::string Cut(const std::string& s, size_t start, long length) {
   return s.substr(start, static_cast<size_t>(length));
 }
 
-std::string Trim(const std::string& s) {
-  const size_t a = s.find_first_not_of(' ');
-  if (a == npos) return "";
-  return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
-
 // Double-quoted texts outside single-quoted literals become single-quoted
 // ones, their inner single quotes doubled so the text stays one literal.
 std::string DoubleToSingleQuotes(const std::string& s) {
@@ -131,7 +126,7 @@ std::string RewriteStatementForSqlServer(const std::string& statement) {
   s = ReplaceOutside(s, "FALSE", "0", false, true);
   s = ReplaceOutside(s, "TRUE", "1", false, true);
   std::string first6 = s.substr(0, 6);
-  for (char& c : first6) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  first6 = ToUpperAscii(first6);
   if (first6 != "UPDATE") return s;
   const size_t p = FindOutside(s, "SET", true);
   if (p == npos) return s;
@@ -182,9 +177,9 @@ std::string ConvertQueryForSQLServer(const std::string& query) {
       const std::string call = s.substr(p, close - p + 1);
       const std::string tail = s.substr(close + 1);
       std::string args = Cut(call, 6, static_cast<long>(call.size()) - 7);
-      const std::string a1 = Trim(GetToken(1, args, ","));
-      const std::string a2 = Trim(GetToken(2, args, ","));
-      const std::string a3 = Trim(GetToken(3, args, ","));
+      const std::string a1 = TrimBlanks(GetToken(1, args, ","));
+      const std::string a2 = TrimBlanks(GetToken(2, args, ","));
+      const std::string a3 = TrimBlanks(GetToken(3, args, ","));
       s = head + " " + "CHARINDEX(" + a3 + ", " + a2 + ", " + a1 + ")" + tail;
     }
     return s;
@@ -196,7 +191,7 @@ std::string ConvertQueryForSQLServer(const std::string& query) {
 std::string GetToken(int16_t index, std::string& text, const std::string& delimiter) {
   if (text.empty() || delimiter.empty()) return "";
   while (!text.empty() && text.back() == '\t') text.pop_back();
-  text = Trim(text);
+  text = TrimBlanks(text);
   std::string work = text;
   if (work.size() < delimiter.size() ||
       work.compare(work.size() - delimiter.size(), delimiter.size(), delimiter) != 0)

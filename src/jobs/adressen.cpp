@@ -1,21 +1,11 @@
 // gfUpdateAdressen: birthday columns and age, letter salutation and open
 // balance of every active address.
-#include <cctype>
-
+#include "common/text.h"
 #include "db/database.h"
 #include "db/literals.h"
 #include "jobs/aufgaben.h"
 
 namespace kb6 {
-namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-}  // namespace
-
 void clsAufgaben::gfUpdateAdressen() {
   Recordset sums;
   const Frame frame{
@@ -48,7 +38,7 @@ void clsAufgaben::gfUpdateAdressen() {
             }
             // 2. Salutation, only where none is stored.
             if (r_.TextOrEmpty(rs.Field("BR_ANREDE")).empty()) {
-              const std::string anrede = Upper(r_.TextOrEmpty(rs.Field("ANREDE")));
+              const std::string anrede = ToUpperAscii(r_.TextOrEmpty(rs.Field("ANREDE")));
               std::string salutation;
               if (anrede == "FRAU")
                 salutation = "Sehr geehrte Frau ";

@@ -22,10 +22,11 @@ struct HostRun {
   std::string err;
 };
 
-pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file) {
+pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
+            const std::string& out_file = "/dev/null") {
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&fa, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -48,11 +49,15 @@ HostRun RunHost(const TempDir& dir, std::vector<std::string> args) {
 
 TEST(Host, HelpDocumentsTheOptions) {
   TempDir dir;
-  std::vector<std::string> args = {KB6TRAY_EXE, "--help"};
-  const pid_t pid = Spawn(args, dir.File("err"));
+  const pid_t pid = Spawn({KB6TRAY_EXE, "--help"}, dir.File("err"), dir.File("out"));
   int status = 0;
   waitpid(pid, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string help = ReadFile(dir.File("out"));
+  for (const char* word :
+       {"--datenpfad", "--access-db", "--sqlserver-host", "--sqlserver-db", "--sqlserver-user",
+        "--programmversion", "--once", "KB6TRAY_SQLSERVER_PASSWORD"})
+    EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
 TEST(Host, BadOptionsAndMissingFilesExitWithTwoBeforeAnythingStarts) {

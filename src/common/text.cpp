@@ -1,0 +1,41 @@
+#include "common/text.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace kb6 {
+
+std::string TrimBlanks(std::string_view s) {
+  const size_t a = s.find_first_not_of(' ');
+  if (a == std::string_view::npos) return "";
+  return std::string(s.substr(a, s.find_last_not_of(' ') - a + 1));
+}
+
+std::string ToUpperAscii(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::string ReplaceAll(std::string s, std::string_view from, std::string_view to) {
+  if (from.empty()) return s;
+  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
+  return s;
+}
+
+std::string Pad2(int n) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d", n);
+  return buf;
+}
+
+}  // namespace kb6
