@@ -15,6 +15,7 @@
 #include "common/clock.h"
 #include "common/regional.h"
 #include "db/database.h"
+#include "db/odbc/odbc_provider.h"
 #include "db/sqlite_provider.h"
 #include "host/application.h"
 #include "runlog/run_log.h"
@@ -91,6 +92,7 @@ int main(int argc, char** argv) {
   kb6::Settings settings;
   kb6::ProviderRegistry providers;
   kb6::RegisterSqliteProvider(providers);
+  kb6::RegisterOdbcProvider(providers);
   kb6::Database db(settings, regional, clock, providers);
   kb6::RunLog log(settings, db, regional, clock, exe.parent_path().string(), exe.stem().string());
   kb6::LivePorts ports(db, log);

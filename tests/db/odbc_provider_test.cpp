@@ -1,0 +1,166 @@
+// The ODBC provider against a real driver manager and a real driver: the
+// SQLite ODBC driver stands in for a SQL Server, which cannot run here.
+#include "db/odbc/odbc_provider.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+// The name the SQLite ODBC driver registers itself under in odbcinst.ini.
+constexpr const char* kSqliteOdbcDriver = "SQLite3";
+
+class ScopedDriver {
+ public:
+  explicit ScopedDriver(const char* name) { setenv(kOdbcDriverVariable, name, 1); }
+  ~ScopedDriver() { unsetenv(kOdbcDriverVariable); }
+};
+
+TEST(OdbcConnectionString, ValuesThatCouldAddAttributesAreBraced) {
+  const struct {
+    const char* sqloledb;
+    const char* driver;
+    const char* odbc;
+  } cases[] = {
+      {"User ID=u;Password=p;Initial Catalog=club;Data Source=srv", "FreeTDS",
+       "DRIVER={FreeTDS};SERVER=srv;DATABASE=club;UID=u;PWD=p;ClientCharset=UTF-8"},
+      {"User ID=u;Password=\"a;DATABASE=x}\";Initial Catalog=c;Data Source=h,1444", "FreeTDS",
+       "DRIVER={FreeTDS};SERVER=h;PORT=1444;DATABASE=c;UID=u;PWD={a;DATABASE=x}}};"
+       "ClientCharset=UTF-8"},
+      {"Data Source=h\\inst,1444;Initial Catalog=c", "ODBC Driver 18 for SQL Server",
+       "DRIVER={ODBC Driver 18 for SQL Server};SERVER=h\\inst,1444;DATABASE=c;UID=;PWD="},
+      {"User ID=\" lead\";Password={x", "FreeTDS",
+       "DRIVER={FreeTDS};SERVER=;DATABASE=;UID={ lead};PWD={{x};ClientCharset=UTF-8"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(BuildOdbcConnectionString(ConnectionAttributes::Parse(c.sqloledb), c.driver), c.odbc);
+}
+
+class OdbcSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path = dir.File("server.db");
+    RawDb raw(path);
+    raw.Exec(
+        "CREATE TABLE T (ID INTEGER, BETRAG DOUBLE, NAME VARCHAR(20000), AKTIV BIT, "
+        "AM TIMESTAMP, NOTIZ VARCHAR(50))");
+    raw.Exec("INSERT INTO T VALUES (1, 12.5, 'Müller', 1, '2026-12-06 10:30:15', NULL)");
+    raw.Exec("INSERT INTO T VALUES (2, -3, 'O''Neil', 0, '1999-01-31 00:00:00', 'x')");
+    raw.Exec("INSERT INTO T VALUES (3, 0, '" + std::string(10000, 'z') + "', 0, NULL, NULL)");
+  }
+  std::unique_ptr<ProviderSession> Open(const std::string& database) {
+    return OpenOdbcSession("DRIVER=" + QuoteOdbcValue(kSqliteOdbcDriver) +
+                           ";DATABASE=" + QuoteOdbcValue(database));
+  }
+  TempDir dir;
+  std::string path;
+};
+
+TEST_F(OdbcSessionTest, QueriesComeBackWholeAndTyped) {
+  auto s = Open(path);
+  const RowSet r = s->Query("SELECT ID, BETRAG, NAME, AKTIV, AM, NOTIZ FROM T ORDER BY ID");
+  EXPECT_EQ(r.columns, (std::vector<std::string>{"ID", "BETRAG", "NAME", "AKTIV", "AM", "NOTIZ"}));
+  ASSERT_EQ(r.rows.size(), 3u);
+  EXPECT_EQ(r.rows[0][0], Value(1));
+  EXPECT_EQ(r.rows[0][1], Value(12.5));
+  EXPECT_EQ(r.rows[0][2], Value("Müller"));
+  EXPECT_EQ(r.rows[0][3], Value(true));
+  EXPECT_NEAR(r.rows[0][4].AsDateSerial(), Day(2026, 12, 6, 10, 30, 15), 1e-9);
+  EXPECT_TRUE(r.rows[0][5].IsNull());
+  EXPECT_EQ(r.rows[1][1], Value(-3.0));
+  EXPECT_EQ(r.rows[1][2], Value("O'Neil"));
+  EXPECT_EQ(r.rows[1][3], Value(false));
+  EXPECT_EQ(r.rows[1][4], Value::Date(Day(1999, 1, 31)));
+  EXPECT_EQ(r.rows[2][2], Value(std::string(10000, 'z')));  // fetched in pieces
+  EXPECT_TRUE(r.rows[2][4].IsNull());
+}
+
+TEST_F(OdbcSessionTest, ExecuteReportsRowsAffected) {
+  auto s = Open(path);
+  EXPECT_EQ(s->Execute("UPDATE T SET NOTIZ = 'n' WHERE ID < 3"), 2);
+  EXPECT_EQ(s->Execute("UPDATE T SET NOTIZ = 'n' WHERE ID = 99"), 0);
+  EXPECT_EQ(s->Execute("DELETE FROM T"), 3);
+  EXPECT_TRUE(s->Query("SELECT * FROM T").rows.empty());
+}
+
+TEST_F(OdbcSessionTest, FailuresCarryTheDriversDiagnostic) {
+  auto s = Open(path);
+  try {
+    s->Query("SELEC nonsense");
+    FAIL();
+  } catch (const DbError& e) {
+    EXPECT_NE(e.description.find("syntax error"), std::string::npos) << e.description;
+  }
+  EXPECT_THROW(s->Execute("UPDATE NOSUCH SET A = 1"), DbError);
+  try {
+    OpenOdbcSession("DRIVER={no such driver};DATABASE={x}");
+    FAIL();
+  } catch (const DbError& e) {
+    EXPECT_NE(e.description.find("[unixODBC][Driver Manager]"), std::string::npos);
+  }
+}
+
+// The SQL Server path of the database module, end to end through the
+// registered provider; the SQLite driver reads "Initial Catalog" as its file.
+class OdbcDatabaseTest : public OdbcSessionTest {
+ protected:
+  void SetUp() override {
+    OdbcSessionTest::SetUp();
+    RegisterOdbcProvider(providers);
+    settings.SQLServer_Host = "127.0.0.1";
+    settings.SQLServer_DB = path;
+    settings.SQLServer_User = "u";
+    db = std::make_unique<Database>(settings, regional, clock, providers);
+    db->SetErrorLog([this](const std::string& text) { logged.push_back(text); });
+  }
+  ScopedDriver driver{kSqliteOdbcDriver};
+  FixedClock clock{Day(2026, 12, 6)};
+  RegionalSettings regional = RegionalSettings::German();
+  Settings settings;
+  ProviderRegistry providers;
+  std::unique_ptr<Database> db;
+  std::vector<std::string> logged;
+};
+
+TEST_F(OdbcDatabaseTest, StatementsAndErrorTextsThroughTheModule) {
+  ASSERT_TRUE(db->OpenDatabase());
+  EXPECT_EQ(db->ExecuteSQL("UPDATE T SET AKTIV = TRUE WHERE ID = 2", false), 1);
+  Recordset rs;
+  std::string sql = "SELECT COUNT(*) AS N FROM T WHERE AKTIV = TRUE";
+  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(sql, "SELECT COUNT(*) AS N FROM T WHERE AKTIV = 1");
+  EXPECT_EQ(rs.Field("n"), Value(2));
+
+  sql = "SELEC nonsense";
+  const std::string text = db->OpenRecordset(sql, rs);
+  EXPECT_NE(text.find(" - "), std::string::npos) << text;  // "native - message"
+  EXPECT_NE(text.find("syntax error"), std::string::npos) << text;
+  EXPECT_EQ(db->ExecuteSQL("UPDATE NOSUCH SET A = 1", false), -99);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find("NOSUCH"), std::string::npos) << logged[0];
+
+  db->CloseDatabase();
+  EXPECT_EQ(db->ExecuteSQL("UPDATE T SET ID = 0", false), -99);
+  EXPECT_EQ(logged.back(), "Der Vorgang ist für ein geschlossenes Objekt nicht zulässig.");
+}
+
+TEST_F(OdbcDatabaseTest, SettingsCannotAddDriverAttributes) {
+  // Were the login name read as attributes, the driver would open other.db.
+  const std::string other = dir.File("other.db");
+  settings.SQLServer_User = "u};DATABASE={" + other;
+  settings.SQLServer_Passwort = "p;DATABASE=" + other;
+  ASSERT_TRUE(db->OpenDatabase());
+  Recordset rs;
+  std::string sql = "SELECT COUNT(*) AS N FROM T";
+  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(rs.Field("N"), Value(3));
+  EXPECT_FALSE(std::filesystem::exists(other));
+}
+
+}  // namespace
+}  // namespace kb6::test

@@ -1,0 +1,219 @@
+// The exact statements every part of the monitor sends to a SQL Server, kept
+// as golden streams. The server is the recording test double; its scripted
+// rows lead each job through every statement it can build.
+#include <gtest/gtest.h>
+
+#include "db/sqlserver_recording_double.h"
+#include "jobs/aufgaben.h"
+#include "scheduler/daily_maintenance.h"
+#include "scheduler/due_checks.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+Value D(int y, int m, int d) { return Value::Date(Day(y, m, d)); }
+const Value N = Value::Null();
+
+RowSet FeeKeys(std::vector<std::vector<Value>> rows) {
+  return Rows(
+      {"AbtNummer",      "BSNummer",       "BSName",         "ErhebungVon",    "ErhebungBis",
+       "Sollstellung",   "Kuerzung1Jahr",  "Berechnungsart", "BetragWert",     "BetragZaehler",
+       "Einheit",        "Zahlungsweise",  "Jahresbeitrag",  "Jahresbeitrag2", "Jahresbeitrag3",
+       "Jahresbeitrag4", "Jahresbeitrag5", "Personen1",      "Personen2",      "Personen3",
+       "Personen4",      "Personen5"},
+      std::move(rows));
+}
+
+// One fee key: number, name, calculation kind, amounts and bounds.
+std::vector<Value> Key(int nr, const char* name, Value kind, Value wert, Value zaehler, Value zw,
+                       Value jb, Value von = N, Value bis = N) {
+  return {Value(3), Value(nr), Value(name), von,         bis,
+          N,        N,         kind,        wert,        zaehler,
+          N,        zw,        jb,          Value(80.0), Value(100.0),
+          N,        N,         Value(1),    Value(2),    Value(3),
+          N,        N};
+}
+
+class SqlServerStream : public ::testing::Test {
+ protected:
+  SqlServerStream() {
+    server.Register(providers);
+    settings.SQLServer_Host = "srv";
+    settings.SQLServer_DB = "club";
+    settings.SQLServer_User = "u";
+    settings.Datenpfad = dir.path();
+    settings.RunGuid = "{0F0E0D0C-0B0A-4908-8706-050403020100}";
+    db = std::make_unique<Database>(settings, regional, clock, providers);
+    log = std::make_unique<RunLog>(settings, *db, regional, clock, dir.path(), "KB6TRAY");
+    jobs = std::make_unique<clsAufgaben>(*db, *log, progress);
+    EXPECT_TRUE(db->OpenDatabase());
+    server.Answer("SATZZAEHLER", Rows({"WERT"}, {{Value("41")}}));
+  }
+  void Count(int n) { server.Answer("ANZAHL", Rows({"ANZAHL"}, {{Value(n)}}), 1); }
+
+  TempDir dir;
+  FixedClock clock{Day(2026, 12, 6, 10, 30)};
+  RegionalSettings regional = RegionalSettings::German();
+  Settings settings;
+  ProviderRegistry providers;
+  SqlServerRecordingDouble server;
+  std::unique_ptr<Database> db;
+  std::unique_ptr<RunLog> log;
+  ProgressRecorder progress;
+  std::unique_ptr<clsAufgaben> jobs;
+};
+
+TEST_F(SqlServerStream, DueChecks) {
+  server.Answer("AUFGABENTRAY7", Rows({"WERT"}, {{Value("28.11.2026")}}));
+  server.Answer("AUFGABENTRAY14", Rows({"WERT"}, {{Value("01.12.2026")}}));
+  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));  // no row yet
+  EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db));
+  EXPECT_FALSE(XF_DoAufgabenZweiWoechentlich(*db));
+  ExpectGoldenStream("due_checks", server.statements);
+}
+
+TEST_F(SqlServerStream, RecordCounter) {
+  server.Affect("UPDATE SATZZAEHLER", 0, 1);  // another program drew first
+  EXPECT_EQ(db->GetNextID("ADRESSEN", "ADR_INR"), 42);
+  SqlServerRecordingDouble fresh;
+  ProviderRegistry registry;
+  fresh.Register(registry);
+  Database other(settings, regional, clock, registry);
+  ASSERT_TRUE(other.OpenDatabase());
+  fresh.Answer("MAX(", Rows({"MyMax"}, {{Value(7)}}));
+  EXPECT_EQ(other.GetNextID("HISTORY", "ID"), 8);
+  server.statements.insert(server.statements.end(), fresh.statements.begin(),
+                           fresh.statements.end());
+  ExpectGoldenStream("record_counter", server.statements);
+}
+
+TEST_F(SqlServerStream, RunLogAndDailyMaintenance) {
+  log->WriteLog("Fehler bei O'Neil; TRUE", 1, "basDatenbank", "ExecuteSQL");
+  DailyMaintenance(*db, *log);
+  ExpectGoldenStream("run_log_and_maintenance", server.statements);
+}
+
+TEST_F(SqlServerStream, UpdateDatumsfelder) {
+  jobs->gfUpdateDatumsfelder();
+  ExpectGoldenStream("datumsfelder", server.statements);
+}
+
+TEST_F(SqlServerStream, UpdateAdressen) {
+  Count(3);
+  server.Answer(
+      "ORDER BY ADR_INR",
+      Rows({"ADR_INR", "GEBTAG", "ANREDE", "TITEL", "NAME1", "adrNachnameVon", "BR_ANREDE",
+            "adrAlter", "OFFEN"},
+           {{Value(1), D(1980, 3, 15), "Frau", "Dr.", "O'Connor", "", N, Value(10), Value(5.0)},
+            {Value(2), N, "Herrn", N, "Berg", "von", N, N, Value(12.5)},
+            {Value(3), D(2000, 2, 29), "Firma", N, "Werk", N, "Hallo", Value(26), N}}));
+  server.Answer("SUM(SOLL)",
+                Rows({"ANZAHL", "SumSoll", "SumHaben"}, {{Value(2), Value(30.0), Value(12.25)}}),
+                1);
+  server.Answer("SUM(SOLL)", Rows({"ANZAHL", "SumSoll", "SumHaben"}, {{Value(0), N, N}}));
+  jobs->gfUpdateAdressen();
+  ExpectGoldenStream("adressen", server.statements);
+}
+
+TEST_F(SqlServerStream, UpdateAbteilungen) {
+  Count(2);
+  server.Answer("ORDER BY ABTEILUNGEN.ADR_INR",
+                Rows({"ID", "ADR_INR", "NR_ABTEILUNG", "ZAHL_ADINR", "abtBeitrag"},
+                     {{Value(1), Value(1), Value(3), Value(1), Value(0.0)},
+                      {Value(2), Value(2), Value(5), Value(2), N}}));
+  server.Answer("BEITRAGSSCHLUESSEL.ADR_INR = 1 ",
+                FeeKeys({Key(12, "Grund", Value(1), N, N, N, Value(1234.5)),
+                         Key(13, "Stunden", Value(2), Value(3.0), N, N, Value(10.0)),
+                         Key(14, "Zähler", Value(3), Value(2.0), Value(5.0), N, Value(0.5)),
+                         Key(15, "Familie", Value(4), N, N, N, Value(50.0)),
+                         Key(16, "Einmalig", Value(1), N, N, Value(5), Value(20.0)),
+                         Key(17, "Künftig", Value(1), N, N, N, Value(99.0), D(2027, 1, 1))}));
+  server.Answer("FAM_NR from", Rows({"FAM_NR"}, {{Value(9)}}));
+  Count(2);  // household size
+  jobs->gfUpdateAbteilungen();
+  ExpectGoldenStream("abteilungen", server.statements);
+}
+
+TEST_F(SqlServerStream, UpdateAbteilungenAnzahl) {
+  Count(2);
+  server.Answer("ORDER BY NR", Rows({"ID", "NR", "NAME", "st1AnzahlMitglieder"},
+                                    {{Value(1), Value(0), "Hauptverein", Value(0)},
+                                     {Value(2), Value(3), "Turnen", N}}));
+  Count(7);
+  Count(0);
+  jobs->gfUpdateAbteilungenAnzahl();
+  ExpectGoldenStream("abteilungen_anzahl", server.statements);
+}
+
+TEST_F(SqlServerStream, UpdateSpendenliste) {
+  Count(3);
+  server.Answer("SPENDENNUMMER FROM", Rows({"ID", "ART", "BS_NR", "SPENDENDRUCK", "SPENDENNUMMER"},
+                                           {{Value(1), "2", "3", D(2026, 1, 5), "0"},
+                                            {Value(2), "4", "12", N, N},
+                                            {Value(3), "2", "9", N, "17"}}));
+  server.Answer("SELECT NAME FROM STAMM1", Rows({"NAME"}, {{"Jugend's Förderung"}}));
+  jobs->gfUpdateSpendenliste();
+  ExpectGoldenStream("spendenliste", server.statements);
+}
+
+TEST_F(SqlServerStream, RefreshAbteilungsuebersicht) {
+  Count(2);
+  server.Answer("SELECT ADR_INR FROM", Rows({"ADR_INR"}, {{Value(1)}, {Value(2)}}));
+  server.Answer(
+      "ABTEILUNGEN.ADR_INR = 1 ",
+      Rows({"AbtNummer", "AbtEintritt", "AbtAustritt", "AbtAktiv", "Arbeitsdienst", "AbtName"},
+           {{Value(0), D(2004, 3, 15), N, "A", Value(2.0), "Hauptverein"},
+            {Value(5), D(2010, 6, 1), D(2020, 12, 31), "P", N, "Schwimmen"}}));
+  server.Answer("NR_ABTEILUNG = 0 ", FeeKeys({Key(12, "Grund", Value(1), N, N, N, Value(1234.5)),
+                                              Key(15, "Familie", Value(4), N, N, N, Value(50.0),
+                                                  D(2026, 1, 1), D(2026, 12, 31))}));
+  server.Answer("FAM_NR from", Rows({"FAM_NR"}, {{Value(9)}}));
+  Count(3);  // household size
+  jobs->gfRefreshAbteilungsuebersicht();
+  ExpectGoldenStream("abteilungsuebersicht", server.statements);
+}
+
+TEST_F(SqlServerStream, UpdateAdressenKomplett) {
+  Count(3);
+  server.Answer("VORNAME FROM ADRESSEN WHERE KZEHEMALIG",
+                Rows({"ADR_INR", "GEBTAG", "adrNachnameVon", "NAME1", "VORNAME"},
+                     {{Value(1), D(1980, 3, 15), "von", "Berg", "Anna"},
+                      {Value(2), N, N, "O'Neil", "Sean"},
+                      {Value(3), "kein Datum", "zu", N, N}}));
+  server.Answer("KOMMUNIKATION WHERE ADR_INR = 1",
+                Rows({"NR", "KOMTEXT"}, {{Value(1), "0621 12345"},
+                                         {Value(8), "https://example.org/?a='b'"},
+                                         {Value(11), "ignored"}}));
+  server.Answer("SUM(abtBeitrag)", Rows({"Jahresbeitrag"}, {{Value(75.5)}}));
+  const std::vector<std::string> payer = {"ZAHL_ADINR", "FULLNAME", "MITGL_NR"};
+  server.Answer("AS FULLNAME", Rows(payer, {{Value(2), "O'Neil, Sean", Value(4711)}}), 1);
+  server.Answer("AS FULLNAME", Rows(payer, {{Value(2), "O'Neil, Sean", Value(4711)}}), 1);
+  server.Answer("AS FULLNAME", Rows(payer, {{Value(4), "Zahler, Zoe", N}}), 1);
+  server.Answer("SUM(SOLL)", Rows({"SumSoll", "SumHaben"}, {{Value(40.0), Value(15.5)}}), 1);
+  server.Answer("SUM(SOLL)", Rows({"SumSoll", "SumHaben"}, {}));
+  jobs->gfUpdateAdressenKomplett();
+  ExpectGoldenStream("adressen_komplett", server.statements);
+}
+
+TEST_F(SqlServerStream, UpdateFeldAnzahlAdressen) {
+  Count(1);
+  server.Answer("SELECT ADR_INR FROM", Rows({"ADR_INR"}, {{Value(1)}}));
+  Count(2);
+  Count(0);
+  Count(1);
+  jobs->gfUpdateFeldAnzahlAdressen();
+  ExpectGoldenStream("feld_anzahl_adressen", server.statements);
+}
+
+TEST_F(SqlServerStream, RefreshAnzahlAbteilungen) {
+  Count(1);
+  server.Answer("SELECT ADR_INR FROM", Rows({"ADR_INR"}, {{Value(1)}}));
+  Count(2);
+  Count(3);
+  jobs->gfRefreshAnzahlAbteilungen();
+  ExpectGoldenStream("anzahl_abteilungen", server.statements);
+}
+
+}  // namespace
+}  // namespace kb6::test
