@@ -1,6 +1,7 @@
 #include "db/literals.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "common/dates.h"
@@ -119,5 +120,21 @@ std::string FormatAmount(const Database& db, double number) {
 }
 
 std::string QuoteText(const std::string& text) { return ReplaceAll(text, "'", "''"); }
+
+std::string SqlKeyLiteral(const RegionalSettings& regional, const Value& key) {
+  if (key.kind() == Value::Kind::kInt) return std::to_string(key.AsInt());
+  if (key.kind() == Value::Kind::kDouble) {
+    char buf[40];
+    const double d = key.AsDouble();
+    // %g never writes a decimal comma, whatever the regional settings say.
+    std::snprintf(buf, sizeof buf, d == std::trunc(d) && std::fabs(d) < 1e15 ? "%.0f" : "%.17g", d);
+    return buf;
+  }
+  const std::string text = regional.ToText(key);
+  const size_t digits = text.find_first_not_of('-') == 1 ? 1 : 0;
+  const bool whole = text.size() > digits && text.size() - digits <= 18 &&
+                     text.find_first_not_of("0123456789", digits) == std::string::npos;
+  return whole ? text : "'" + QuoteText(text) + "'";
+}
 
 }  // namespace kb6

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/regional.h"
 #include "common/value.h"
 
 namespace kb6 {
@@ -27,5 +28,11 @@ std::string FormatAmount(const Database& db, double number);
 // A text for the inside of a single-quoted literal: its quotes doubled, so it
 // can neither end the literal nor change the statement.
 std::string QuoteText(const std::string& text);
+
+// A key read from a row, for appending to a statement: numbers in plain
+// decimal with a point; a stored text that is not a whole number goes in as a
+// quoted text, so that it names only its own row and can never add to the
+// statement. Null raises "Ungültige Verwendung von Null", as its text form does.
+std::string SqlKeyLiteral(const RegionalSettings& regional, const Value& key);
 
 }  // namespace kb6

@@ -44,13 +44,13 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
           for (; !departments.EndOfData(); departments.MoveNext()) {
             const Recordset& d = departments;
             const std::string abt = r_.ToText(d.Field("AbtNummer"));
+            const std::string abt_key = KeyText(d, "AbtNummer");
             if (list.find("|" + abt + "|") == std::string::npos) list += "|" + abt + "|,";
-            sql =
-                std::string(kFeeKeyColumns) +
-                " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + abt +
-                " " + " AND BEITRAGSSCHLUESSEL.ADR_INR = " + a +
-                " AND STAMM1.ART = 'B'  AND BEITRAGSSCHLUESSEL.NR_BS = STAMM1.NR ORDER BY "
-                "BEITRAGSSCHLUESSEL.NR_BS ASC";
+            sql = std::string(kFeeKeyColumns) +
+                  " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " +
+                  abt_key + " " + " AND BEITRAGSSCHLUESSEL.ADR_INR = " + a +
+                  " AND STAMM1.ART = 'B'  AND BEITRAGSSCHLUESSEL.NR_BS = STAMM1.NR ORDER BY "
+                  "BEITRAGSSCHLUESSEL.NR_BS ASC";
             db_.LastOpenError = db_.OpenRecordset(sql, keys);
             if (!db_.LastOpenError.empty()) continue;
 

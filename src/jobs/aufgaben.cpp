@@ -4,6 +4,7 @@
 
 #include "common/dates.h"
 #include "db/database.h"
+#include "db/literals.h"
 #include "runlog/run_log.h"
 
 namespace kb6 {
@@ -16,7 +17,7 @@ void clsAufgaben::Raise(const std::string& text, const char* tag) {
 }
 
 std::string clsAufgaben::KeyText(const Recordset& rs, const char* field) const {
-  return r_.ToText(rs.Field(field));
+  return SqlKeyLiteral(r_, rs.Field(field));
 }
 
 bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>& per_row,

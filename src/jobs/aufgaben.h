@@ -51,7 +51,7 @@ class clsAufgaben final : public Jobs {
   bool RunRows(const Frame& frame, const std::function<void(Recordset& row)>& per_row,
                std::initializer_list<Recordset*> others);
   void Raise(const std::string& text, const char* tag);
-  // The text form of a key field, for appending to statements.
+  // A key field as it is appended to statements (see SqlKeyLiteral).
   std::string KeyText(const Recordset& rs, const char* field) const;
 
   Database& db_;

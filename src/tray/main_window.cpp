@@ -55,7 +55,7 @@ void MainWindow::SetTrayText(const std::string& ueText, const std::string& uePar
     tray_.SetToolTip("In Arbeit (" + uePart + "): " + "\r\n" + ueText);
   } catch (const std::exception&) {
   }
-  WaitSeconds(1);
+  WaitSeconds(progress_pause_);
 }
 
 void MainWindow::WaitSeconds(int32_t seconds) {

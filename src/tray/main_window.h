@@ -35,6 +35,10 @@ class MainWindow final : public CycleWindow {
   }
   void Unload() override;
 
+  // The wait after each progress text; the designed pause is one second
+  // (just over it). Tests and benchmarks shorten it.
+  void SetProgressPause(int32_t seconds) { progress_pause_ = seconds; }
+
   // myAufgaben_SetTrayText
   void SetTrayText(const std::string& ueText, const std::string& uePart) override;
 
@@ -51,6 +55,7 @@ class MainWindow final : public CycleWindow {
   EventLoop& loop_;
   const Clock& clock_;
   bool loaded_ = false;
+  int32_t progress_pause_ = 1;
   std::function<void()> on_unloaded_;
 };
 

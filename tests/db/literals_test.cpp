@@ -87,3 +87,29 @@ TEST_F(Literals, NumbersAmountsAndQuotes) {
 
 }  // namespace
 }  // namespace kb6::test
+
+namespace kb6::test {
+namespace {
+
+TEST(SqlKeyLiteral, NumbersStayPlainAnythingElseIsQuoted) {
+  const RegionalSettings r = RegionalSettings::German();
+  const std::pair<Value, const char*> cases[] = {
+      {Value(42), "42"},
+      {Value(-7), "-7"},
+      {Value(3.0), "3"},
+      {Value(1.5), "1.5"},
+      {Value("0042"), "0042"},
+      {Value("-3"), "-3"},
+      {Value("4 OR 1=1"), "'4 OR 1=1'"},
+      {Value("x'y"), "'x''y'"},
+      {Value(""), "''"},
+      {Value("-"), "'-'"},
+      {Value("1,5"), "'1,5'"},
+      {Value("1234567890123456789"), "'1234567890123456789'"},
+  };
+  for (const auto& [key, literal] : cases) EXPECT_EQ(SqlKeyLiteral(r, key), literal) << literal;
+  EXPECT_THROW(SqlKeyLiteral(r, Value::Null()), RuntimeError);
+}
+
+}  // namespace
+}  // namespace kb6::test

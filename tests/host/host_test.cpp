@@ -1,8 +1,6 @@
 // The KB6TRAY executable as a real process.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,9 +8,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "process_support.h"
 #include "test_support.h"
-
-extern char** environ;
 
 namespace kb6::test {
 namespace {
@@ -22,29 +19,9 @@ struct HostRun {
   std::string err;
 };
 
-pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
-            const std::string& out_file = "/dev/null") {
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  return pid;
-}
-
 HostRun RunHost(const TempDir& dir, std::vector<std::string> args) {
-  args.insert(args.begin(), KB6TRAY_EXE);
-  const std::string err = dir.File("stderr.txt");
-  const pid_t pid = Spawn(args, err);
-  HostRun r;
-  waitpid(pid, &r.status, 0);
-  r.err = ReadFile(err);
-  return r;
+  const ProcessResult r = RunKb6Tray(args, dir.File("stderr.txt"));
+  return {r.status, r.err};
 }
 
 TEST(Host, HelpDocumentsTheOptions) {

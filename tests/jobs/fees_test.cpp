@@ -117,3 +117,21 @@ TEST_F(Fees, MembersPerDepartment) {
 
 }  // namespace
 }  // namespace kb6::test
+
+namespace kb6::test {
+namespace {
+
+TEST_F(Fees, ADepartmentNumberThatIsNoNumberNamesOnlyItsOwnRow) {
+  raw->Exec("INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 10)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES (1, 1, 3, 0), "
+      "(2, 1, '4 OR 1=1', 0), (3, 4, 3, 55), (4, 1, 'x''y', 0)");
+  raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1)");
+  jobs->gfUpdateAbteilungen();
+  // The former member's row (3) is no job's business; the odd rows get their own 0.
+  EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
+            (std::vector<std::string>{"10.0", "0.0", "55.0", "0.0"}));
+}
+
+}  // namespace
+}  // namespace kb6::test

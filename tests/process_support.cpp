@@ -1,0 +1,43 @@
+#include "process_support.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "test_support.h"
+
+extern char** environ;
+
+namespace kb6::test {
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
+            const std::string& out_file, const std::vector<std::string>& env) {
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string& err_file,
+                         const std::vector<std::string>& env) {
+  std::vector<std::string> all = {KB6TRAY_EXE};
+  all.insert(all.end(), args.begin(), args.end());
+  const pid_t pid = Spawn(all, err_file, "/dev/null", env);
+  ProcessResult r;
+  waitpid(pid, &r.status, 0);
+  r.err = ReadFile(err_file);
+  return r;
+}
+
+}  // namespace kb6::test

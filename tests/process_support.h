@@ -1,0 +1,29 @@
+// Real KB6TRAY processes for the tests: spawned with extra environment
+// entries, their standard error kept in a file.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace kb6::test {
+
+struct ProcessResult {
+  int status = -1;  // as waitpid reports it
+  std::string err;
+};
+
+// Starts argv[0] with the environment of this process plus `env`
+// ("NAME=value"); stdout goes to out_file, stderr to err_file.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
+            const std::string& out_file = "/dev/null", const std::vector<std::string>& env = {});
+
+// KB6TRAY with `args`, waited for; stderr is read back from err_file.
+ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string& err_file,
+                         const std::vector<std::string>& env = {});
+
+// The environment entry that shortens the progress pause to a millisecond.
+inline const std::string kNoProgressPause = "KB6TRAY_PROGRESS_PAUSE=0";
+
+}  // namespace kb6::test
