@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/value.h"
+
 namespace kb6 {
 namespace {
 
@@ -43,6 +45,8 @@ double SerialFromCivil(const CivilDateTime& c) {
 }
 
 CivilDateTime CivilFromSerial(double serial) {
+  // Also keeps the integer conversions below defined for any input.
+  if (!IsDateSerialInRange(serial)) throw RuntimeError::Overflow();
   double day = std::trunc(serial);
   double frac = std::fabs(serial - day);
   long secs = std::lround(frac * 86400.0);

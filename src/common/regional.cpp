@@ -80,6 +80,9 @@ std::optional<double> ParseDateOnly(std::string_view s, char sep) {
 }
 
 std::string FormatDouble(double d, char decimal) {
+  // Arithmetic on bad data can leave infinity or NaN; a variant of double
+  // type raises an overflow instead of ever holding them.
+  if (!std::isfinite(d)) throw RuntimeError::Overflow();
   if (d == 0) return "0";
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.15G", d);
@@ -102,6 +105,7 @@ std::string FormatDouble(double d, char decimal) {
 // through 15 significant digits first so that 1.005 rounds like the decimal it
 // stands for. Returns integer part and fraction digits.
 std::pair<std::string, std::string> RoundDecimal(double d, int places) {
+  if (!std::isfinite(d)) throw RuntimeError::Overflow();
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.14e", std::fabs(d));
   // buf: "D.DDDDDDDDDDDDDDe+XX"
@@ -202,12 +206,17 @@ double RegionalSettings::ToDate(const Value& v) const {
     case Value::Kind::kNull:
       throw RuntimeError::InvalidUseOfNull();
     case Value::Kind::kInt:
-      return v.AsInt();
-    case Value::Kind::kDouble:
-      return v.AsDouble();
+    case Value::Kind::kDouble: {
+      const double d = v.kind() == Value::Kind::kInt ? v.AsInt() : v.AsDouble();
+      if (!IsDateSerialInRange(d)) throw RuntimeError::Overflow();
+      return d;
+    }
     case Value::Kind::kText:
       if (auto d = ParseDate(v.AsText())) return *d;
-      if (auto n = ParseNumber(v.AsText())) return *n;
+      if (auto n = ParseNumber(v.AsText())) {
+        if (!IsDateSerialInRange(*n)) throw RuntimeError::Overflow();
+        return *n;
+      }
       throw RuntimeError::TypeMismatch();
     default:
       throw RuntimeError::TypeMismatch();

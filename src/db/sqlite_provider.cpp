@@ -11,6 +11,7 @@
 #include <limits>
 #include <string_view>
 
+#include "common/dates.h"
 #include "common/regional.h"
 #include "db/access_dialect.h"
 #include "db/sqlite_functions.h"
@@ -41,8 +42,12 @@ Value ColumnValue(sqlite3_stmt* st, int i) {
   if (type == SQLITE_NULL) return Value::Null();
   const char* decl = sqlite3_column_decltype(st, i);
   if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) {
-    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-      return Value::Date(sqlite3_column_double(st, i));
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+      // A number no date can have stays a number.
+      const double serial = sqlite3_column_double(st, i);
+      if (IsDateSerialInRange(serial)) return Value::Date(serial);
+      return Value(serial);
+    }
     const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
     std::string s = text ? text : "";
     if (auto d = RegionalSettings::German().ParseDate(s)) return Value::Date(*d);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "common/dates.h"
 
 namespace kb6 {
@@ -174,6 +177,28 @@ TEST(Regional, NumberPatterns) {
       {-1234.5, "##,###,##0.00", "-1.234,50"},
   };
   for (const Case& c : cases) EXPECT_EQ(de.FormatNumber(c.n, c.pattern), c.text) << c.n;
+}
+
+// Arithmetic on bad data and numbers no date can have raise "Überlauf"
+// rather than turning into text no statement can use.
+TEST(Regional, NumbersOutsideTheirRangeOverflow) {
+  const RegionalSettings de = RegionalSettings::German();
+  const double inf = std::numeric_limits<double>::infinity();
+  auto overflows = [](auto f) {
+    try {
+      f();
+    } catch (const RuntimeError& e) {
+      return e.number() == 6;
+    }
+    return false;
+  };
+  EXPECT_TRUE(overflows([&] { de.FormatNumber(inf, "#0.00"); }));
+  EXPECT_TRUE(overflows([&] { de.FormatNumber(std::nan(""), "000"); }));
+  EXPECT_TRUE(overflows([&] { de.ToText(Value(-inf)); }));
+  EXPECT_TRUE(overflows([&] { de.ToDate(Value(1e9)); }));
+  EXPECT_TRUE(overflows([&] { de.ToDate(Value("-1e300")); }));
+  EXPECT_TRUE(overflows([&] { de.FormatDate(-1e308, "dd/mm/yyyy"); }));
+  EXPECT_EQ(de.ToDate(Value(2958465.5)), 2958465.5);  // 31.12.9999 12:00 is still a date
 }
 
 }  // namespace

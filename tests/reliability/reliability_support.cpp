@@ -1,0 +1,91 @@
+#include "reliability/reliability_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+
+#include "test_support.h"
+
+namespace kb6::test {
+
+std::vector<std::string> ColumnNames(const std::string& db_path, const std::string& table) {
+  RawDb db(db_path);
+  return db.Column("SELECT name FROM pragma_table_info('" + table + "') ORDER BY cid");
+}
+
+std::vector<std::string> TableNames(const std::string& db_path) {
+  RawDb db(db_path);
+  return db.Column("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+}
+
+std::vector<std::string> TableRows(const std::string& db_path, const std::string& table,
+                                   const std::set<std::string>& skip) {
+  std::string select;
+  for (const auto& c : ColumnNames(db_path, table)) {
+    if (skip.count(c)) continue;
+    select += (select.empty() ? "" : " || '|' || ") + std::string("quote(\"") + c + "\")";
+  }
+  RawDb db(db_path);
+  auto rows = db.Column("SELECT " + select + " FROM \"" + table + "\"");
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+std::string IntegrityCheck(const std::string& db_path) {
+  RawDb db(db_path);
+  return db.One("PRAGMA integrity_check");
+}
+
+void ResetDueStamps(const std::string& db_path) {
+  RawDb db(db_path);
+  db.Exec(
+      "DELETE FROM PARAMETER WHERE FELD IN ('AUFGABENTRAY1', 'AUFGABENTRAY7', "
+      "'AUFGABENTRAY14')");
+}
+
+std::string LogText(const std::string& data_dir) {
+  std::vector<std::filesystem::path> files;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(data_dir + "/Logfiles", ec))
+    files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  std::string text;
+  for (const auto& f : files) text += ReadFile(f.string());
+  return text;
+}
+
+std::string FirstBrokenLogLine(const std::string& log_text) {
+  static const std::regex kLine(R"(\d\d:\d\d:\d\d [^\r\n]+)");
+  size_t start = 0;
+  while (start < log_text.size()) {
+    const size_t end = log_text.find("\r\n", start);
+    if (end == std::string::npos) return log_text.substr(start);  // no line end: torn
+    const std::string line = log_text.substr(start, end - start);
+    if (!std::regex_match(line, kLine)) return line;
+    start = end + 2;
+  }
+  return "";
+}
+
+void ExpectSameDerivedData(const std::string& expected_db, const std::string& actual_db) {
+  const std::set<std::string> ignored = {"SATZZAEHLER", "tblALLGReorganisationProtokoll"};
+  EXPECT_EQ(TableNames(expected_db), TableNames(actual_db));
+  for (const auto& table : TableNames(expected_db)) {
+    if (ignored.count(table)) continue;
+    std::set<std::string> skip;
+    if (table == "PARAMETER") skip = {"ID"};
+    if (table == "tblMVAbteilungsuebersicht") skip = {"uebID"};
+    const auto want = TableRows(expected_db, table, skip);
+    const auto got = TableRows(actual_db, table, skip);
+    EXPECT_EQ(want.size(), got.size()) << table;
+    auto [w, g] = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
+    if (w != want.end() || g != got.end())
+      ADD_FAILURE() << table
+                    << " differs first at\n  expected: " << (w != want.end() ? *w : "<end>")
+                    << "\n  actual:   " << (g != got.end() ? *g : "<end>");
+  }
+}
+
+}  // namespace kb6::test
