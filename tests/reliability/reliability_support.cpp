@@ -69,16 +69,25 @@ std::string FirstBrokenLogLine(const std::string& log_text) {
   return "";
 }
 
-void ExpectSameDerivedData(const std::string& expected_db, const std::string& actual_db) {
-  const std::set<std::string> ignored = {"SATZZAEHLER", "tblALLGReorganisationProtokoll"};
-  EXPECT_EQ(TableNames(expected_db), TableNames(actual_db));
-  for (const auto& table : TableNames(expected_db)) {
-    if (ignored.count(table)) continue;
-    std::set<std::string> skip;
-    if (table == "PARAMETER") skip = {"ID"};
-    if (table == "tblMVAbteilungsuebersicht") skip = {"uebID"};
-    const auto want = TableRows(expected_db, table, skip);
-    const auto got = TableRows(actual_db, table, skip);
+void ExpectSameDerivedData(const std::string& expected_db, const std::string& actual_db,
+                           const std::set<std::string>& absent,
+                           const std::map<std::string, std::set<std::string>>& skip) {
+  std::set<std::string> ignored = {"SATZZAEHLER", "tblALLGReorganisationProtokoll"};
+  ignored.insert(absent.begin(), absent.end());
+  auto present = [&](const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& t : TableNames(path))
+      if (!ignored.count(t)) names.push_back(t);
+    return names;
+  };
+  const auto tables = present(expected_db);
+  EXPECT_EQ(tables, present(actual_db));
+  for (const auto& table : tables) {
+    std::set<std::string> columns = skip.count(table) ? skip.at(table) : std::set<std::string>{};
+    if (table == "PARAMETER") columns.insert("ID");
+    if (table == "tblMVAbteilungsuebersicht") columns.insert("uebID");
+    const auto want = TableRows(expected_db, table, columns);
+    const auto got = TableRows(actual_db, table, columns);
     EXPECT_EQ(want.size(), got.size()) << table;
     auto [w, g] = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
     if (w != want.end() || g != got.end())
