@@ -62,10 +62,28 @@ std::string FormatSerial(double serial) {
   return buf;
 }
 
+// True for a quoted literal without its closing quote (doubled quotes
+// inside are text).
+bool EndsOpen(const SqlToken& t) {
+  if (t.kind != SqlToken::Kind::kString && t.kind != SqlToken::Kind::kDqString) return false;
+  const char q = t.text[0];
+  for (size_t i = 1; i < t.text.size(); ++i) {
+    if (t.text[i] != q) continue;
+    if (i + 1 < t.text.size() && t.text[i + 1] == q) {
+      ++i;
+      continue;
+    }
+    return i + 1 != t.text.size();
+  }
+  return true;
+}
+
 // Token-level rewrites that need no structure.
 SqlToken MapToken(const SqlToken& t) {
   switch (t.kind) {
     case K::kDqString: {
+      // Left open, so that SQLite refuses the statement as it was written.
+      if (EndsOpen(t)) return t;
       std::string inner = t.text.substr(1, t.text.size() >= 2 ? t.text.size() - 2 : 0);
       std::string out = "'";
       for (size_t i = 0; i < inner.size(); ++i) {
@@ -320,7 +338,11 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
       // Literals go through the tokenizer's own rules, on their own text only.
       const size_t end = SqlLiteralEnd(s, i);
       const std::vector<SqlToken> one = TokenizeSql(s.substr(i, end - i));
-      out += c == '\'' ? one.front().text : MapToken(one.front()).text;
+      const std::string text = c == '\'' ? one.front().text : MapToken(one.front()).text;
+      // Two texts side by side must not become one with a quote inside.
+      if (c == '"' && !out.empty() && out.back() == '\'' && text.front() == '\'') out += ' ';
+      if (c == '\'' && !out.empty() && out.back() == '\'') out += ' ';
+      out += text;
       i += one.front().text.size();
       continue;
     }
@@ -374,7 +396,14 @@ std::string TranslateAccessToSqlite(std::string_view access_sql) {
   std::string simple = TokenPass(access_sql, needs_structure);
   if (!needs_structure) return simple;
   std::vector<SqlToken> tokens = TokenizeSql(access_sql);
+  // A statement that ends inside a literal cannot run; rebuilding it would
+  // move text behind the literal into it. SQLite refuses it as it stands.
+  if (!tokens.empty() && EndsOpen(tokens.back())) return simple;
   for (SqlToken& t : tokens) t = MapToken(t);
+  // Two texts side by side must not become one with a quote inside.
+  for (size_t k = 1; k < tokens.size(); ++k)
+    if (tokens[k - 1].kind == K::kString && tokens[k].kind == K::kString)
+      tokens.insert(tokens.begin() + static_cast<long>(k), SqlToken{K::kSpace, " "});
   tokens = RewriteJoinedUpdate(std::move(tokens));
   size_t i = 0;
   std::vector<Node> tree;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "common/dates.h"
 #include "common/text.h"
@@ -14,6 +15,16 @@ namespace {
 bool EndsWith(const std::string& s, const char* tail) {
   const std::string t(tail);
   return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+// One decimal number as SQL reads it: sign, digits with at most one point,
+// exponent; blanks around it allowed.
+bool IsPlainNumber(const std::string& s) {
+  const std::string t = TrimBlanks(s);
+  if (t.empty() || t.find(',') != std::string::npos) return false;
+  char* end = nullptr;
+  std::strtod(t.c_str(), &end);
+  return end == t.c_str() + t.size() && t.find_first_of("xXnNiI") == std::string::npos;
 }
 
 }  // namespace
@@ -40,6 +51,9 @@ std::string AddInsertField(const Database& db, std::string& statement, std::stri
         if (value[value.size() - 3] == '.') value[value.size() - 3] = ',';
       }
       literal = SQLNumberLiteral(db, Value(value));
+      // A text such as "12.,3" passes the numeric test but would come out as
+      // two values; such a field is left out like any non-numeric one.
+      if (!IsPlainNumber(literal)) return "";
     } else if (code == "D" || code == "DT" || code == "T") {
       if (!CheckDateValue(db, value).empty()) return "";
       literal = SQLDateLiteral(db, Value(value));

@@ -12,19 +12,21 @@ namespace {
 
 constexpr size_t npos = std::string::npos;
 
-// true for every character that belongs to a single-quoted literal, the
-// quotes included. A doubled quote inside a literal closes and reopens it,
-// which marks the same characters.
+// true for every character that belongs to a quoted literal, the quotes
+// included: single-quoted, and double-quoted as the Access dialect writes
+// texts too. A doubled quote inside a literal closes and reopens it, which
+// marks the same characters.
 std::vector<bool> QuotedMask(const std::string& s) {
   std::vector<bool> mask(s.size(), false);
-  bool in = false;
+  char in = 0;  // the quote of the literal we are in, 0 outside
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\'') {
+    const char c = s[i];
+    if ((c == '\'' || c == '"') && (in == 0 || in == c)) {
       mask[i] = true;
-      in = !in;
+      in = in == 0 ? c : 0;
       continue;
     }
-    mask[i] = in;
+    mask[i] = in != 0;
   }
   return mask;
 }
@@ -81,6 +83,18 @@ std::string Cut(const std::string& s, size_t start, long length) {
   return s.substr(start, static_cast<size_t>(length));
 }
 
+std::vector<std::string> SplitOutside(const std::string& s, char delimiter) {
+  const std::vector<bool> q = QuotedMask(s);
+  std::vector<std::string> out(1);
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == delimiter && !q[i])
+      out.emplace_back();
+    else
+      out.back() += s[i];
+  }
+  return out;
+}
+
 // Double-quoted texts outside single-quoted literals become single-quoted
 // ones, their inner single quotes doubled so the text stays one literal.
 std::string DoubleToSingleQuotes(const std::string& s) {
@@ -113,8 +127,12 @@ std::string DoubleToSingleQuotes(const std::string& s) {
       out += '\'';  // a lone double quote: replaced as it stands
       continue;
     }
+    // Against a neighbouring single-quoted literal a blank keeps the two
+    // apart; written together they would read as one text with a quote in it.
+    if (!out.empty() && out.back() == '\'') out += ' ';
     out += "'" + inner + "'";
     i = j;
+    if (i + 1 < s.size() && s[i + 1] == '\'') out += ' ';
   }
   return out;
 }
@@ -176,10 +194,12 @@ std::string ConvertQueryForSQLServer(const std::string& query) {
       const std::string head = s.substr(0, p);
       const std::string call = s.substr(p, close - p + 1);
       const std::string tail = s.substr(close + 1);
-      std::string args = Cut(call, 6, static_cast<long>(call.size()) - 7);
-      const std::string a1 = TrimBlanks(GetToken(1, args, ","));
-      const std::string a2 = TrimBlanks(GetToken(2, args, ","));
-      const std::string a3 = TrimBlanks(GetToken(3, args, ","));
+      const std::string args = Cut(call, 6, static_cast<long>(call.size()) - 7);
+      // The arguments split at commas outside quotes, so that a searched
+      // text such as ', ' stays whole.
+      const std::vector<std::string> fields = SplitOutside(args, ',');
+      auto arg = [&](size_t i) { return i < fields.size() ? TrimBlanks(fields[i]) : ""; };
+      const std::string a1 = arg(0), a2 = arg(1), a3 = arg(2);
       s = head + " " + "CHARINDEX(" + a3 + ", " + a2 + ", " + a1 + ")" + tail;
     }
     return s;

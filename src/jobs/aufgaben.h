@@ -14,7 +14,7 @@ namespace kb6 {
 
 class Database;
 class Recordset;
-class RegionalSettings;
+struct RegionalSettings;
 class RunLog;
 
 class clsAufgaben final : public Jobs {

@@ -87,6 +87,13 @@ TEST_F(AccessDialect, TranslationKeepsLiteralsAndNames) {
             "SELECT 'TRUE & #1-1-2000#' FROM T WHERE ISTRUE=1");
   EXPECT_EQ(TranslateAccessToSqlite("UPDATE A SET X = (B & ' ' & C) WHERE D=#2-5-2003#"),
             "UPDATE A SET X = (acc_concat(B, ' ', C)) WHERE D=37657");
+  // Texts side by side stay two texts (an error, as in Access), never one
+  // with a quote inside; a statement left inside a text is left as written.
+  EXPECT_EQ(TranslateAccessToSqlite("SELECT \"a\"'b' FROM T"), "SELECT 'a' 'b' FROM T");
+  EXPECT_EQ(TranslateAccessToSqlite("SELECT 'a'\"b\" & X FROM T"),
+            "SELECT acc_concat('a' 'b', X) FROM T");
+  EXPECT_EQ(TranslateAccessToSqlite("SELECT \"open"), "SELECT \"open");
+  EXPECT_EQ(TranslateAccessToSqlite("SELECT A & 'open"), "SELECT A & 'open");
   EXPECT_FALSE(ParseAccessDateLiteral("2-30-2003"));
   EXPECT_EQ(ParseAccessDateLiteral("2-5-2003 14:07"), Day(2003, 2, 5, 14, 7));
 }

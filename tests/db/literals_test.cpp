@@ -28,6 +28,7 @@ TEST_F(Literals, AddInsertFieldValues) {
       {" x ", "A", true, "(' x ')"},
       {"   ", "A", false, "()"},
       {"O'Connor", "A", false, "('O´Connor')"},
+      {"12.,3", "N", false, "()"},  // numeric to the test, but two values as a literal
       {"12.50", "N", false, "(12.50)"},
       {"1.234,56", "N", false, "(1234.56)"},
       {"1.5", "N", false, "(15)"},

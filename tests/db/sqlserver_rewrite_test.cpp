@@ -38,6 +38,8 @@ TEST(SqlServerRewrite, StatementRewrite) {
        "UPDATE T  SET N = 'somewhere, Mid('  WHERE K=1"},
       {"UPDATE T SET N = 'O''Connor & Söhne' WHERE K=1",
        "UPDATE T  SET N = 'O''Connor & Söhne'  WHERE K=1"},
+      {"UPDATE T SET N = \"x TRUE WHERE y\" WHERE K=TRUE",
+       "UPDATE T  SET N = \"x TRUE WHERE y\"  WHERE K=1"},
   };
   for (const Case& c : cases) EXPECT_EQ(RewriteStatementForSqlServer(c.in), c.out) << c.in;
 }
@@ -65,6 +67,8 @@ TEST(SqlServerRewrite, QueryRewrite) {
       {"SELECT X FROM A WHERE N=\"O'Neil\"", "SELECT X FROM A WHERE N='O''Neil'"},
       {"SELECT FALSEHOOD FROM A", "SELECT FALSEHOOD FROM A"},
       {"SELECT INSTR(1, A", "SELECT INSTR(1, A"},
+      {"SELECT INSTR(1, NAME1, ', ') FROM T", "SELECT  CHARINDEX(', ', NAME1, 1) FROM T"},
+      {"SELECT \"a\"'b' FROM T", "SELECT 'a' 'b' FROM T"},
   };
   for (const Case& c : cases) EXPECT_EQ(ConvertQueryForSQLServer(c.in), c.out) << c.in;
 }
