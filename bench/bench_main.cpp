@@ -167,11 +167,7 @@ class SilentWindow final : public CycleWindow {
   void SetTrayText(const std::string&, const std::string&) override {}
 };
 
-double Replay(const std::string& db_path, const std::string& stream_path, long& count) {
-  sqlite3* raw = nullptr;
-  sqlite3_open_v2(db_path.c_str(), &raw, kSqliteOpenFlags, nullptr);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> db(raw, &sqlite3_close_v2);
-  ConfigureSqliteConnection(db.get());
+std::vector<std::string> LoadStream(const std::string& stream_path) {
   std::ifstream in(stream_path, std::ios::binary);
   std::vector<std::string> stream;
   for (std::string len; std::getline(in, len);) {
@@ -179,12 +175,19 @@ double Replay(const std::string& db_path, const std::string& stream_path, long& 
     in.read(sql.data(), static_cast<std::streamsize>(sql.size()));
     stream.push_back(std::move(sql));
   }
-  count = static_cast<long>(stream.size());
+  return stream;
+}
+
+// The engine's floor: every statement prepared, stepped to its end with each
+// value read by type, and finalised, in autocommit. Kept apart from loading
+// the stream so that an instruction profiler can count this alone
+// (valgrind --tool=callgrind --toggle-collect='*ReplayStream*').
+double ReplayStream(sqlite3* db, const std::vector<std::string>& stream) {
   const auto a = Clock::now();
   volatile double sink = 0;
   for (const std::string& sql : stream) {
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db.get(), sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) !=
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) !=
         SQLITE_OK)
       continue;
     const int n = sqlite3_column_count(st);
@@ -211,6 +214,16 @@ double Replay(const std::string& db_path, const std::string& stream_path, long& 
   return Seconds(a, Clock::now());
 }
 
+double Replay(const std::string& db_path, const std::string& stream_path, long& count) {
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(db_path.c_str(), &raw, kSqliteOpenFlags, nullptr);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> db(raw, &sqlite3_close_v2);
+  ConfigureSqliteConnection(db.get());
+  const std::vector<std::string> stream = LoadStream(stream_path);
+  count = static_cast<long>(stream.size());
+  return ReplayStream(db.get(), stream);
+}
+
 int RunOne(int addresses, uint32_t seed) {
   namespace fs = std::filesystem;
   // Files live in memory-backed storage unless KB6_BENCH_DIR names a folder:
@@ -227,7 +240,11 @@ int RunOne(int addresses, uint32_t seed) {
   GenerateClubDatabase(base, {addresses, seed});
   // Cycle and replay alternate on fresh copies; the best of each counts,
   // which filters out the pauses a shared machine puts into single runs.
-  const int repeats = addresses <= 10000 ? 3 : 1;
+  // KB6_BENCH_REPEATS=1 for profiling runs.
+  const char* repeats_env = std::getenv("KB6_BENCH_REPEATS");
+  const int repeats = repeats_env          ? std::max(1, std::atoi(repeats_env))
+                      : addresses <= 10000 ? 3
+                                           : 1;
   long cycle_statements = 0, replay_statements = 0, peak = 0;
   double cycle_seconds = 1e300, replay_seconds = 1e300;
   std::vector<Step> steps;

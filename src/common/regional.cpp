@@ -184,7 +184,9 @@ std::optional<double> RegionalSettings::ParseDate(std::string_view text) const {
   auto d = ParseDateOnly(s.substr(0, blank), date_separator);
   if (!d) return std::nullopt;
   std::string_view rest = Trim(s.substr(blank + 1));
-  if (auto t = ParseTime(rest, time_separator)) return *d + *t;
+  // Before 30.12.1899 the time counts away from zero, as on the whole scale:
+  // 29.12.1899 06:00 is -1.25.
+  if (auto t = ParseTime(rest, time_separator)) return *d < 0 ? *d - *t : *d + *t;
   return std::nullopt;
 }
 

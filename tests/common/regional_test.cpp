@@ -90,6 +90,10 @@ TEST(Regional, DateTextsUnderGermanSettings) {
       EXPECT_EQ(got.value_or(-99), c.serial) << c.text;
     }
   }
+  // Before the scale's day 0 the time counts away from zero as well.
+  EXPECT_EQ(de.ParseDate("6.12.1822 01:30"), D(1822, 12, 6, 1, 30));
+  EXPECT_EQ(de.FormatDate(*de.ParseDate("6.12.1822 01:30"), "dd/mm/yyyy hh:mm:ss"),
+            "06.12.1822 01:30:00");
 }
 
 TEST(Regional, LocaleAwareNumbers) {
