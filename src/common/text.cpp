@@ -38,4 +38,11 @@ std::string Pad2(int n) {
   return buf;
 }
 
+size_t FindNoCase(std::string_view haystack, std::string_view needle) {
+  if (needle.size() > haystack.size()) return std::string_view::npos;
+  for (size_t i = 0; i + needle.size() <= haystack.size(); ++i)
+    if (EqualsNoCase(haystack.substr(i, needle.size()), needle)) return i;
+  return std::string_view::npos;
+}
+
 }  // namespace kb6

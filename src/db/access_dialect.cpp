@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <functional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/dates.h"
@@ -328,37 +330,60 @@ bool IsWordPart(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x
 std::string TokenPass(std::string_view s, bool& needs_structure) {
   std::string out;
   out.reserve(s.size() + 16);
+  // Unchanged text is copied in runs: s[copied, i) is still to be written.
+  size_t copied = 0;
+  auto replace = [&](size_t from, size_t to, std::string_view with) {
+    out.append(s.substr(copied, from - copied));
+    out.append(with);
+    copied = to;
+  };
   needs_structure = false;
   bool first_word = true, is_update = false, after_set = false;
+  // Set right after a double-quoted text became a single-quoted one.
+  bool converted_text_ends_here = false;
   int depth = 0;
   size_t i = 0;
   while (i < s.size()) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == '\'' || c == '"' || c == '#') {
+    const bool after_converted = converted_text_ends_here;
+    converted_text_ends_here = false;
+    if (c == ' ') {
+      ++i;
+      continue;
+    }
+    if (c == '\'') {
+      // A single-quoted text passes as it is, up to where the tokenizer ends
+      // it; against a converted text a blank keeps the two apart, written
+      // together they would read as one text with a quote in it.
+      if (after_converted) replace(i, i, " ");
+      i = SqlLiteralEnd(s, i);
+      continue;
+    }
+    if (c == '"' || c == '#') {
       // Literals go through the tokenizer's own rules, on their own text only.
       const size_t end = SqlLiteralEnd(s, i);
       const std::vector<SqlToken> one = TokenizeSql(s.substr(i, end - i));
-      const std::string text = c == '\'' ? one.front().text : MapToken(one.front()).text;
-      // Two texts side by side must not become one with a quote inside.
-      if (c == '"' && !out.empty() && out.back() == '\'' && text.front() == '\'') out += ' ';
-      if (c == '\'' && !out.empty() && out.back() == '\'') out += ' ';
-      out += text;
-      i += one.front().text.size();
+      const SqlToken mapped = MapToken(one.front());
+      const bool quote_before = copied < i ? s[i - 1] == '\'' : !out.empty() && out.back() == '\'';
+      const std::string lead = c == '"' && quote_before && mapped.text.front() == '\'' ? " " : "";
+      const size_t stop = i + one.front().text.size();
+      if (mapped.text != one.front().text || !lead.empty()) replace(i, stop, lead + mapped.text);
+      converted_text_ends_here = c == '"' && mapped.kind == SqlToken::Kind::kString;
+      i = stop;
       continue;
     }
     if (IsWordStart(c)) {
       size_t j = i + 1;
       while (j < s.size() && IsWordPart(static_cast<unsigned char>(s[j]))) ++j;
       const std::string_view word = s.substr(i, j - i);
-      if (EqualsNoCase(word, "TRUE")) {
-        out += "-1";
-      } else if (EqualsNoCase(word, "FALSE")) {
-        out += "0";
-      } else {
-        out += word;
+      // Only words of these lengths can be one the pass looks for.
+      if (word.size() == 4 && EqualsNoCase(word, "TRUE")) {
+        replace(i, j, "-1");
+      } else if (word.size() == 5 && EqualsNoCase(word, "FALSE")) {
+        replace(i, j, "0");
       }
-      if (first_word) is_update = EqualsNoCase(word, "UPDATE");
-      if (depth == 0 && EqualsNoCase(word, "SET")) after_set = true;
+      if (first_word) is_update = word.size() == 6 && EqualsNoCase(word, "UPDATE");
+      if (depth == 0 && word.size() == 3 && EqualsNoCase(word, "SET")) after_set = true;
       first_word = false;
       i = j;
       continue;
@@ -366,35 +391,31 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
     if (std::isdigit(c)) {
       size_t j = i + 1;
       while (j < s.size() && (IsWordPart(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
-      out += s.substr(i, j - i);
       first_word = false;
       i = j;
       continue;
     }
     if (c == '[') {
       const size_t end = s.find(']', i + 1);
-      const size_t j = end == std::string_view::npos ? s.size() : end + 1;
-      out += s.substr(i, j - i);
       first_word = false;
-      i = j;
+      i = end == std::string_view::npos ? s.size() : end + 1;
       continue;
     }
     if (c == '&' || c == '+') needs_structure = true;
     if (c == '(') ++depth;
     if (c == ')') --depth;
     if (c == ',' && depth == 0 && is_update && !after_set) needs_structure = true;
-    out += static_cast<char>(c);
     ++i;
   }
+  out.append(s.substr(copied));
   return out;
 }
 
 }  // namespace
 
-std::string TranslateAccessToSqlite(std::string_view access_sql) {
-  bool needs_structure = false;
-  std::string simple = TokenPass(access_sql, needs_structure);
-  if (!needs_structure) return simple;
+namespace {
+
+std::string TranslateStructured(std::string_view access_sql, std::string simple) {
   std::vector<SqlToken> tokens = TokenizeSql(access_sql);
   // A statement that ends inside a literal cannot run; rebuilding it would
   // move text behind the literal into it. SQLite refuses it as it stands.
@@ -413,6 +434,95 @@ std::string TranslateAccessToSqlite(std::string_view access_sql) {
     tree.insert(tree.end(), part.begin(), part.end());
   }
   return Emit(tree);
+}
+
+// Statements that need the expression tree come again and again with only
+// their numbers (keys, amounts) changed. Numbers are opaque operands to
+// every rewrite, so the translation of the statement with each number
+// replaced by a numbered placeholder number is kept, and the numbers are put
+// back into it. A placeholder is kMark, its index in octal digits and a "9":
+// a number to the tokenizer, and never in a statement whose text holds no
+// kMark (the translation itself writes no number but -1 and 0 here).
+constexpr std::string_view kMark = "0.000000000001";
+constexpr size_t kMaxTemplates = 64;
+
+std::string TranslateByTemplate(std::string_view access_sql, bool& done) {
+  done = false;
+  // "#" ends a date only within 40 characters, a distance placeholders change.
+  if (access_sql.find(kMark) != std::string_view::npos ||
+      access_sql.find('#') != std::string_view::npos)
+    return "";
+  const std::vector<SqlToken> tokens = TokenizeSql(access_sql);
+  std::string key;
+  key.reserve(access_sql.size());
+  std::vector<std::string_view> numbers;
+  size_t at = 0;
+  for (const SqlToken& t : tokens) {
+    if (t.kind == K::kNumber) {
+      // A placeholder must stay a token of its own: no word character or
+      // point may touch the number ("1..UPDATE" would make one word).
+      auto joins = [&](size_t p) {
+        const unsigned char c = static_cast<unsigned char>(access_sql[p]);
+        return std::isalnum(c) || c == '_' || c == '.' || c >= 0x80;
+      };
+      if ((at > 0 && joins(at - 1)) ||
+          (at + t.text.size() < access_sql.size() && joins(at + t.text.size())))
+        return "";
+      key.append(kMark);
+      char octal[24];
+      std::snprintf(octal, sizeof octal, "%zo9", numbers.size());
+      key.append(octal);
+      numbers.push_back(access_sql.substr(at, t.text.size()));
+    } else {
+      key.append(t.text);
+    }
+    at += t.text.size();
+  }
+  thread_local std::unordered_map<std::string, std::string> templates;
+  auto it = templates.find(key);
+  if (it == templates.end()) {
+    if (templates.size() >= kMaxTemplates) templates.clear();
+    bool needs_structure = false;
+    std::string simple = TokenPass(key, needs_structure);
+    it = templates.emplace(key, TranslateStructured(key, std::move(simple))).first;
+  }
+  const std::string& translated = it->second;
+  std::string out;
+  out.reserve(translated.size() + 16);
+  for (size_t i = 0; i < translated.size();) {
+    const size_t m = translated.find(kMark, i);
+    if (m == std::string::npos) {
+      out.append(translated, i, std::string::npos);
+      break;
+    }
+    out.append(translated, i, m - i);
+    const size_t end = translated.find('9', m + kMark.size());
+    const size_t n =
+        std::stoul(translated.substr(m + kMark.size(), end - m - kMark.size()), nullptr, 8);
+    out.append(numbers.at(n));
+    i = end + 1;
+  }
+  done = true;
+  return out;
+}
+
+}  // namespace
+
+std::string TranslateAccessToSqlite(std::string_view access_sql) {
+  bool needs_structure = false;
+  std::string simple = TokenPass(access_sql, needs_structure);
+  if (!needs_structure) return simple;
+  bool done = false;
+  std::string by_template = TranslateByTemplate(access_sql, done);
+  if (done) return by_template;
+  return TranslateStructured(access_sql, std::move(simple));
+}
+
+std::string TranslateAccessToSqliteDirectly(std::string_view access_sql) {
+  bool needs_structure = false;
+  std::string simple = TokenPass(access_sql, needs_structure);
+  if (!needs_structure) return simple;
+  return TranslateStructured(access_sql, std::move(simple));
 }
 
 }  // namespace kb6

@@ -22,7 +22,7 @@ Database::Database(Settings& settings, const RegionalSettings& regional, const C
 
 Database::~Database() = default;
 
-bool Database::IsAccess() const { return ToUpperAscii(db_kind_) == "ACCESS"; }
+bool Database::IsAccess() const { return EqualsNoCase(db_kind_, "ACCESS"); }
 
 bool Database::OpenDatabase() {
   const std::string result =

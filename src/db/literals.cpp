@@ -37,7 +37,7 @@ std::string AddInsertField(const Database& db, std::string& statement, std::stri
     value = ReplaceAll(value, "'", "\xC2\xB4");  // the acute accent "´"
     if (value.empty()) return "";
     statement = TrimBlanks(statement);
-    const size_t k = ToUpperAscii(statement).find(") VALUES (");
+    const size_t k = FindNoCase(statement, ") VALUES (");
     if (k == std::string::npos) return "";
     const std::string code = ToUpperAscii(type_code);
     std::string literal;

@@ -13,6 +13,7 @@
 
 #include "common/dates.h"
 #include "common/regional.h"
+#include "common/text.h"
 #include "db/access_dialect.h"
 #include "db/sqlite_functions.h"
 
@@ -31,17 +32,24 @@ using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 constexpr int kBusyTimeoutMs = 5000;
 
 bool ContainsNoCase(const char* haystack, const char* needle) {
-  if (!haystack) return false;
-  std::string h(haystack);
-  for (char& c : h) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return h.find(needle) != std::string::npos;
+  return haystack && FindNoCase(haystack, needle) != std::string_view::npos;
 }
 
-Value ColumnValue(sqlite3_stmt* st, int i) {
+// How a column's values come back, from its declared type; the same for
+// every row of a statement, so it is worked out once per query.
+enum class ColumnKind { kPlain, kDate, kBool };
+
+ColumnKind KindOf(sqlite3_stmt* st, int i) {
+  const char* decl = sqlite3_column_decltype(st, i);
+  if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) return ColumnKind::kDate;
+  if (ContainsNoCase(decl, "BOOL")) return ColumnKind::kBool;
+  return ColumnKind::kPlain;
+}
+
+Value ColumnValue(sqlite3_stmt* st, int i, ColumnKind kind) {
   const int type = sqlite3_column_type(st, i);
   if (type == SQLITE_NULL) return Value::Null();
-  const char* decl = sqlite3_column_decltype(st, i);
-  if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) {
+  if (kind == ColumnKind::kDate) {
     if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
       // A number no date can have stays a number.
       const double serial = sqlite3_column_double(st, i);
@@ -53,7 +61,7 @@ Value ColumnValue(sqlite3_stmt* st, int i) {
     if (auto d = RegionalSettings::German().ParseDate(s)) return Value::Date(*d);
     return Value(std::move(s));
   }
-  if (ContainsNoCase(decl, "BOOL") && (type == SQLITE_INTEGER || type == SQLITE_FLOAT))
+  if (kind == ColumnKind::kBool && (type == SQLITE_INTEGER || type == SQLITE_FLOAT))
     return Value(sqlite3_column_double(st, i) != 0);
   switch (type) {
     case SQLITE_INTEGER: {
@@ -102,12 +110,17 @@ class SqliteSession final : public ProviderSession {
     RowSet out;
     if (!st) return out;
     const int n = sqlite3_column_count(st);
-    for (int i = 0; i < n; ++i) out.columns.emplace_back(sqlite3_column_name(st, i));
+    std::vector<ColumnKind> kinds;
+    kinds.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      out.columns.emplace_back(sqlite3_column_name(st, i));
+      kinds.push_back(KindOf(st, i));
+    }
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
       std::vector<Value> row;
       row.reserve(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) row.push_back(ColumnValue(st, i));
+      for (int i = 0; i < n; ++i) row.push_back(ColumnValue(st, i, kinds[static_cast<size_t>(i)]));
       out.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) Fail();
@@ -181,11 +194,20 @@ void ConfigureSqliteConnection(sqlite3* db) {
   }
 }
 
+void ConfigureSqliteProcess() {
+  // Memory statistics cost a global mutex on every allocation and nothing
+  // reads them. The setting must precede SQLite's initialisation; in a
+  // process that used SQLite before, it is refused, and nothing else changes.
+  static const int memory_statistics_off = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  (void)memory_statistics_off;
+}
+
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
                                                    SqliteStatementObserver observer) {
   struct stat sb {};
   if (path.empty() || stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode))
     throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
+  ConfigureSqliteProcess();
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, kSqliteOpenFlags, nullptr);
   DbHandle db(raw);

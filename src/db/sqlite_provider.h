@@ -26,6 +26,10 @@ inline constexpr int kSqliteOpenFlags =
 // Sees every statement as it goes to SQLite, after the dialect translation.
 using SqliteStatementObserver = std::function<void(const std::string& sqlite_sql)>;
 
+// Process-wide SQLite settings; effective only before SQLite's first use, so
+// tools that use SQLite themselves call it first. Opening a session calls it.
+void ConfigureSqliteProcess();
+
 // Opens an existing file (never creates one); throws DbError.
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
                                                    SqliteStatementObserver observer = nullptr);
