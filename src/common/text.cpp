@@ -16,12 +16,17 @@ std::string ToUpperAscii(std::string s) {
   return s;
 }
 
+namespace {
+
+// ASCII case folding without the C library's locale look-up.
+inline char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+}  // namespace
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (Fold(a[i]) != Fold(b[i])) return false;
   return true;
 }
 
@@ -39,9 +44,15 @@ std::string Pad2(int n) {
 }
 
 size_t FindNoCase(std::string_view haystack, std::string_view needle) {
+  if (needle.empty()) return 0;
   if (needle.size() > haystack.size()) return std::string_view::npos;
-  for (size_t i = 0; i + needle.size() <= haystack.size(); ++i)
-    if (EqualsNoCase(haystack.substr(i, needle.size()), needle)) return i;
+  const char first = Fold(needle[0]);
+  for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+    if (Fold(haystack[i]) != first) continue;
+    size_t k = 1;
+    while (k < needle.size() && Fold(haystack[i + k]) == Fold(needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
   return std::string_view::npos;
 }
 
