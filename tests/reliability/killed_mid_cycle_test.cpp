@@ -45,8 +45,9 @@ TEST(Reliability, KilledMidCycleLosesNothing) {
 
   std::mt19937 rng(20261206);
   std::uniform_real_distribution<double> moment(0.0, cycle_seconds);
-  int killed_mid_cycle = 0;
-  for (int i = 0; i < kKills; ++i) {
+  // A moment after the cycle's end kills nothing; such draws do not count.
+  int killed_mid_cycle = 0, attempts = 0;
+  for (; killed_mid_cycle < kKills && attempts < 2 * kKills; ++attempts) {
     ResetDueStamps(killed);  // every interval due, as on the next day
     const pid_t pid = Spawn(once(killed, "killed-data"), dir.File("err"), "/dev/null", env);
     std::this_thread::sleep_for(std::chrono::duration<double>(moment(rng)));
@@ -55,12 +56,12 @@ TEST(Reliability, KilledMidCycleLosesNothing) {
     waitpid(pid, &status, 0);
     if (WIFSIGNALED(status)) ++killed_mid_cycle;
 
-    ASSERT_EQ(IntegrityCheck(killed), "ok") << "after kill " << i;
-    ASSERT_EQ(FirstBrokenLogLine(LogText(dir.File("killed-data"))), "") << "after kill " << i;
+    ASSERT_EQ(IntegrityCheck(killed), "ok") << "after kill " << attempts;
+    ASSERT_EQ(FirstBrokenLogLine(LogText(dir.File("killed-data"))), "") << "after kill " << attempts;
     const ProcessResult next =
         RunKb6Tray({"--once", "--access-db", killed, "--datenpfad", dir.File("killed-data")},
                    dir.File("err"), env);
-    ASSERT_TRUE(ExitedCleanly(next.status)) << "run after kill " << i << ": " << next.err;
+    ASSERT_TRUE(ExitedCleanly(next.status)) << "run after kill " << attempts << ": " << next.err;
   }
   ResetDueStamps(killed);
   ASSERT_TRUE(ExitedCleanly(
@@ -68,9 +69,9 @@ TEST(Reliability, KilledMidCycleLosesNothing) {
                  dir.File("err"), env)
           .status));
   ExpectSameDerivedData(clean, killed);
-  std::cout << "kills during the cycle: " << killed_mid_cycle << " of " << kKills << " (cycle "
-            << cycle_seconds << " s)\n";
-  EXPECT_GE(killed_mid_cycle, kKills * 9 / 10);  // the moments fall inside the cycle
+  std::cout << "kills during the cycle: " << killed_mid_cycle << " in " << attempts
+            << " attempts (cycle " << cycle_seconds << " s)\n";
+  EXPECT_EQ(killed_mid_cycle, kKills);
 }
 
 }  // namespace
