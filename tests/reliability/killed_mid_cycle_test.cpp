@@ -57,7 +57,8 @@ TEST(Reliability, KilledMidCycleLosesNothing) {
     if (WIFSIGNALED(status)) ++killed_mid_cycle;
 
     ASSERT_EQ(IntegrityCheck(killed), "ok") << "after kill " << attempts;
-    ASSERT_EQ(FirstBrokenLogLine(LogText(dir.File("killed-data"))), "") << "after kill " << attempts;
+    ASSERT_EQ(FirstBrokenLogLine(LogText(dir.File("killed-data"))), "")
+        << "after kill " << attempts;
     const ProcessResult next =
         RunKb6Tray({"--once", "--access-db", killed, "--datenpfad", dir.File("killed-data")},
                    dir.File("err"), env);
