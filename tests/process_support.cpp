@@ -40,4 +40,18 @@ ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string
   return r;
 }
 
+std::vector<std::string> OnceCommand(const std::string& db, const std::string& data_dir) {
+  return {KB6TRAY_EXE, "--once", "--access-db", db, "--datenpfad", data_dir};
+}
+
+ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
+                             const std::string& err_file) {
+  const std::vector<std::string> command = OnceCommand(db, data_dir);
+  return RunKb6Tray({command.begin() + 1, command.end()}, err_file, {kNoProgressPause});
+}
+
+bool ExitedCleanly(const ProcessResult& r) {
+  return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0;
+}
+
 }  // namespace kb6::test

@@ -26,4 +26,14 @@ ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string
 // The environment entry that shortens the progress pause to a millisecond.
 inline const std::string kNoProgressPause = "KB6TRAY_PROGRESS_PAUSE=0";
 
+// "KB6TRAY --once --access-db db --datenpfad data_dir", the executable first.
+std::vector<std::string> OnceCommand(const std::string& db, const std::string& data_dir);
+
+// One cycle of KB6TRAY on `db` without the progress pause, waited for.
+ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
+                             const std::string& err_file);
+
+// Ended by itself with exit code 0.
+bool ExitedCleanly(const ProcessResult& r);
+
 }  // namespace kb6::test

@@ -339,23 +339,23 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
   };
   needs_structure = false;
   bool first_word = true, is_update = false, after_set = false;
-  // Set right after a double-quoted text became a single-quoted one.
-  bool converted_text_ends_here = false;
   int depth = 0;
   size_t i = 0;
+  // Whether what is written so far (up to s[i]) ends with a single quote.
+  auto quote_before = [&] {
+    return copied < i ? s[i - 1] == '\'' : !out.empty() && out.back() == '\'';
+  };
   while (i < s.size()) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    const bool after_converted = converted_text_ends_here;
-    converted_text_ends_here = false;
     if (c == ' ') {
       ++i;
       continue;
     }
     if (c == '\'') {
       // A single-quoted text passes as it is, up to where the tokenizer ends
-      // it; against a converted text a blank keeps the two apart, written
+      // it; right after a converted text a blank keeps the two apart, written
       // together they would read as one text with a quote in it.
-      if (after_converted) replace(i, i, " ");
+      if (quote_before()) replace(i, i, " ");
       i = SqlLiteralEnd(s, i);
       continue;
     }
@@ -364,11 +364,9 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
       const size_t end = SqlLiteralEnd(s, i);
       const std::vector<SqlToken> one = TokenizeSql(s.substr(i, end - i));
       const SqlToken mapped = MapToken(one.front());
-      const bool quote_before = copied < i ? s[i - 1] == '\'' : !out.empty() && out.back() == '\'';
-      const std::string lead = c == '"' && quote_before && mapped.text.front() == '\'' ? " " : "";
+      const std::string lead = c == '"' && quote_before() && mapped.text.front() == '\'' ? " " : "";
       const size_t stop = i + one.front().text.size();
       if (mapped.text != one.front().text || !lead.empty()) replace(i, stop, lead + mapped.text);
-      converted_text_ends_here = c == '"' && mapped.kind == SqlToken::Kind::kString;
       i = stop;
       continue;
     }
@@ -462,8 +460,7 @@ std::string TranslateByTemplate(std::string_view access_sql, bool& done) {
       // A placeholder must stay a token of its own: no word character or
       // point may touch the number ("1..UPDATE" would make one word).
       auto joins = [&](size_t p) {
-        const unsigned char c = static_cast<unsigned char>(access_sql[p]);
-        return std::isalnum(c) || c == '_' || c == '.' || c >= 0x80;
+        return IsWordPart(static_cast<unsigned char>(access_sql[p])) || access_sql[p] == '.';
       };
       if ((at > 0 && joins(at - 1)) ||
           (at + t.text.size() < access_sql.size() && joins(at + t.text.size())))

@@ -21,10 +21,12 @@ bool EndsWith(const std::string& s, const char* tail) {
 // exponent; blanks around it allowed.
 bool IsPlainNumber(const std::string& s) {
   const std::string t = TrimBlanks(s);
-  if (t.empty() || t.find(',') != std::string::npos) return false;
+  // Only these characters, so that strtod's hexadecimal, "inf" and "nan"
+  // forms are no numbers here.
+  if (t.empty() || t.find_first_not_of("0123456789.+-eE") != std::string::npos) return false;
   char* end = nullptr;
   std::strtod(t.c_str(), &end);
-  return end == t.c_str() + t.size() && t.find_first_of("xXnNiI") == std::string::npos;
+  return end == t.c_str() + t.size();
 }
 
 }  // namespace

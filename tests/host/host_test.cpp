@@ -14,14 +14,8 @@
 namespace kb6::test {
 namespace {
 
-struct HostRun {
-  int status = -1;
-  std::string err;
-};
-
-HostRun RunHost(const TempDir& dir, std::vector<std::string> args) {
-  const ProcessResult r = RunKb6Tray(args, dir.File("stderr.txt"));
-  return {r.status, r.err};
+ProcessResult RunHost(const TempDir& dir, const std::vector<std::string>& args) {
+  return RunKb6Tray(args, dir.File("stderr.txt"));
 }
 
 TEST(Host, HelpDocumentsTheOptions) {
@@ -42,7 +36,7 @@ TEST(Host, BadOptionsAndMissingFilesExitWithTwoBeforeAnythingStarts) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--once", "--access-db", dir.File("missing.db")},
         std::vector<std::string>{"--once"}, std::vector<std::string>{"--bogus"}}) {
-    const HostRun r = RunHost(dir, args);
+    const ProcessResult r = RunHost(dir, args);
     EXPECT_TRUE(WIFEXITED(r.status));
     EXPECT_EQ(WEXITSTATUS(r.status), 2);
     EXPECT_FALSE(r.err.empty());
@@ -56,7 +50,7 @@ TEST(Host, BadOptionsAndMissingFilesExitWithTwoBeforeAnythingStarts) {
 TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {20, 7});
-  const HostRun r =
+  const ProcessResult r =
       RunHost(dir, {"--once", "--access-db", dir.File("club.db"), "--datenpfad", dir.path()});
   ASSERT_EQ(WEXITSTATUS(r.status), 0) << r.err;
   EXPECT_EQ(r.err.rfind("[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n", 0), 0u);
@@ -83,8 +77,9 @@ TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
 
 TEST(Host, UnreachableSqlServerEndsTheCycleQuietly) {
   TempDir dir;
-  const HostRun r = RunHost(dir, {"--once", "--sqlserver-host", "127.0.0.1", "--sqlserver-db",
-                                  "club", "--sqlserver-user", "u", "--datenpfad", dir.path()});
+  const ProcessResult r =
+      RunHost(dir, {"--once", "--sqlserver-host", "127.0.0.1", "--sqlserver-db", "club",
+                    "--sqlserver-user", "u", "--datenpfad", dir.path()});
   EXPECT_EQ(WEXITSTATUS(r.status), 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("Logfiles")));
   // Only the idle tool tip and its removal: no balloon, no driver chatter.

@@ -171,9 +171,8 @@ TEST(Reliability, BadDataNeverCrashesAndChangesOnlyWhatTheJobsMayWrite) {
       active.insert(a);
   }
   const Snapshot before = Take(path);
-  const ProcessResult r = RunKb6Tray({"--once", "--access-db", path, "--datenpfad", dir.path()},
-                                     dir.File("err"), {kNoProgressPause});
-  ASSERT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0) << r.err;
+  const ProcessResult r = RunOnceQuickly(path, dir.path(), dir.File("err"));
+  ASSERT_TRUE(ExitedCleanly(r)) << r.err;
   const Snapshot after = Take(path);
 
   for (const auto& [table, rows] : before) {

@@ -20,26 +20,18 @@ namespace {
 
 constexpr int kKills = 50;
 
-bool ExitedCleanly(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
-
 TEST(Reliability, KilledMidCycleLosesNothing) {
   TempDir dir;
   const std::string clean = dir.File("clean.db"), killed = dir.File("killed.db");
   GenerateClubDatabase(clean, {2000, 11});
   std::filesystem::copy_file(clean, killed);
-  std::filesystem::create_directories(dir.File("clean-data"));
-  std::filesystem::create_directories(dir.File("killed-data"));
-  const std::vector<std::string> env = {kNoProgressPause};
-  auto once = [&](const std::string& db, const std::string& data) {
-    return std::vector<std::string>{KB6TRAY_EXE, "--once",      "--access-db",
-                                    db,          "--datenpfad", dir.File(data)};
-  };
+  const std::string clean_data = dir.File("clean-data"), killed_data = dir.File("killed-data");
+  std::filesystem::create_directories(clean_data);
+  std::filesystem::create_directories(killed_data);
 
   const auto start = std::chrono::steady_clock::now();
-  const ProcessResult reference =
-      RunKb6Tray({"--once", "--access-db", clean, "--datenpfad", dir.File("clean-data")},
-                 dir.File("err"), env);
-  ASSERT_TRUE(ExitedCleanly(reference.status)) << reference.err;
+  const ProcessResult reference = RunOnceQuickly(clean, clean_data, dir.File("err"));
+  ASSERT_TRUE(ExitedCleanly(reference)) << reference.err;
   const double cycle_seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -49,7 +41,8 @@ TEST(Reliability, KilledMidCycleLosesNothing) {
   int killed_mid_cycle = 0, attempts = 0;
   for (; killed_mid_cycle < kKills && attempts < 2 * kKills; ++attempts) {
     ResetDueStamps(killed);  // every interval due, as on the next day
-    const pid_t pid = Spawn(once(killed, "killed-data"), dir.File("err"), "/dev/null", env);
+    const pid_t pid =
+        Spawn(OnceCommand(killed, killed_data), dir.File("err"), "/dev/null", {kNoProgressPause});
     std::this_thread::sleep_for(std::chrono::duration<double>(moment(rng)));
     kill(pid, SIGKILL);
     int status = 0;
@@ -57,18 +50,12 @@ TEST(Reliability, KilledMidCycleLosesNothing) {
     if (WIFSIGNALED(status)) ++killed_mid_cycle;
 
     ASSERT_EQ(IntegrityCheck(killed), "ok") << "after kill " << attempts;
-    ASSERT_EQ(FirstBrokenLogLine(LogText(dir.File("killed-data"))), "")
-        << "after kill " << attempts;
-    const ProcessResult next =
-        RunKb6Tray({"--once", "--access-db", killed, "--datenpfad", dir.File("killed-data")},
-                   dir.File("err"), env);
-    ASSERT_TRUE(ExitedCleanly(next.status)) << "run after kill " << attempts << ": " << next.err;
+    ASSERT_EQ(FirstBrokenLogLine(LogText(killed_data)), "") << "after kill " << attempts;
+    const ProcessResult next = RunOnceQuickly(killed, killed_data, dir.File("err"));
+    ASSERT_TRUE(ExitedCleanly(next)) << "run after kill " << attempts << ": " << next.err;
   }
   ResetDueStamps(killed);
-  ASSERT_TRUE(ExitedCleanly(
-      RunKb6Tray({"--once", "--access-db", killed, "--datenpfad", dir.File("killed-data")},
-                 dir.File("err"), env)
-          .status));
+  ASSERT_TRUE(ExitedCleanly(RunOnceQuickly(killed, killed_data, dir.File("err"))));
   ExpectSameDerivedData(clean, killed);
   std::cout << "kills during the cycle: " << killed_mid_cycle << " in " << attempts
             << " attempts (cycle " << cycle_seconds << " s)\n";

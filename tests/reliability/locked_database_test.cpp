@@ -49,12 +49,11 @@ class LockedDatabase : public ::testing::Test {
   void SetUp() override {
     GenerateClubDatabase(clean, {150, 5});
     std::filesystem::copy_file(clean, locked);
-    ASSERT_TRUE(Once(clean, "clean-data").status == 0);
+    ASSERT_TRUE(ExitedCleanly(Once(clean, "clean-data")));
   }
   ProcessResult Once(const std::string& db, const std::string& data) {
     std::filesystem::create_directories(dir.File(data));
-    return RunKb6Tray({"--once", "--access-db", db, "--datenpfad", dir.File(data)}, dir.File("err"),
-                      {kNoProgressPause});
+    return RunOnceQuickly(db, dir.File(data), dir.File("err"));
   }
   // The seconds one cycle on the locked copy takes while the lock is held.
   double CycleUnderLock(double lock_seconds, ProcessResult& result) {
@@ -76,7 +75,7 @@ class LockedDatabase : public ::testing::Test {
 TEST_F(LockedDatabase, ShorterThanTheBusyTimeoutTheCycleWaits) {
   ProcessResult r;
   const double took = CycleUnderLock(2.0, r);
-  ASSERT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0) << r.err;
+  ASSERT_TRUE(ExitedCleanly(r)) << r.err;
   EXPECT_GE(took, 2.0);
   RawDb db(locked);
   EXPECT_EQ(db.One("SELECT COUNT(*) FROM tblALLGReorganisationProtokoll WHERE reoTyp = 1"), "0");
@@ -88,7 +87,7 @@ TEST_F(LockedDatabase, ShorterThanTheBusyTimeoutTheCycleWaits) {
 TEST_F(LockedDatabase, LongerThanTheBusyTimeoutStatementsFailAndTheNextCycleMends) {
   ProcessResult r;
   const double took = CycleUnderLock(7.0, r);
-  ASSERT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0) << r.err;
+  ASSERT_TRUE(ExitedCleanly(r)) << r.err;
   EXPECT_GE(took, 5.0);   // at least one statement waited out the busy timeout
   EXPECT_LT(took, 60.0);  // and nothing hung
   const std::string log = LogText(dir.File("locked-data"));
@@ -98,7 +97,7 @@ TEST_F(LockedDatabase, LongerThanTheBusyTimeoutStatementsFailAndTheNextCycleMend
   EXPECT_NE(log.find("basDatenbank - ExecuteSQL - database is locked"), std::string::npos) << log;
   ResetDueStamps(locked);
   r = Once(locked, "locked-data");
-  ASSERT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0) << r.err;
+  ASSERT_TRUE(ExitedCleanly(r)) << r.err;
   ExpectSameDerivedData(clean, locked);
   std::cout << "cycle under a 7 s lock: " << took << " s\n";
 }

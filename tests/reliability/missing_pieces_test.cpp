@@ -25,14 +25,10 @@ class MissingPieces : public ::testing::Test {
         "UPDATE ADRESSEN SET FAM_NR = 0, WOHNGEBIET = 0, GESCHLECHT = NULL WHERE ADR_INR % 7 = 0");
     std::filesystem::copy_file(pristine, clean);
     std::filesystem::copy_file(pristine, damaged);
-    ASSERT_TRUE(Ok(Once(clean, dir.File("clean-data"))));
+    ASSERT_TRUE(ExitedCleanly(Once(clean, dir.File("clean-data"))));
   }
   ProcessResult Once(const std::string& db, const std::string& data) {
-    return RunKb6Tray({"--once", "--access-db", db, "--datenpfad", data}, dir.File("err"),
-                      {kNoProgressPause});
-  }
-  static bool Ok(const ProcessResult& r) {
-    return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0;
+    return RunOnceQuickly(db, data, dir.File("err"));
   }
 
   TempDir dir;
@@ -59,7 +55,7 @@ TEST_F(MissingPieces, ATableThatIsMissingCostsOnlyItsOwnStatements) {
     std::filesystem::copy_file(pristine, damaged);
     RawDb(damaged).Exec(std::string("DROP TABLE ") + c.table);
     const std::string data = dir.File(std::string("data-") + c.table);
-    ASSERT_TRUE(Ok(Once(damaged, data)));
+    ASSERT_TRUE(ExitedCleanly(Once(damaged, data)));
     ExpectSameDerivedData(clean, damaged, {c.table}, c.depends);
     const std::string log = LogText(data);
     EXPECT_NE(log.find("Die Datenreorganisation 2-wöchig ist abgeschlossen."), std::string::npos);
@@ -69,7 +65,7 @@ TEST_F(MissingPieces, ATableThatIsMissingCostsOnlyItsOwnStatements) {
 TEST_F(MissingPieces, ALogFolderThatCannotBeMadeLeavesTheTableRows) {
   std::ofstream(dir.File("a-file")) << "not a folder";
   const std::string data = dir.File("a-file/data");  // below a plain file
-  ASSERT_TRUE(Ok(Once(damaged, data)));
+  ASSERT_TRUE(ExitedCleanly(Once(damaged, data)));
   EXPECT_FALSE(std::filesystem::exists(data));
   ExpectSameDerivedData(clean, damaged);
   RawDb db(damaged);
