@@ -15,6 +15,7 @@ class Clock {
   double Today() const;
 };
 
+// Now() is defined per platform (src/platform/<platform>/).
 class SystemClock final : public Clock {
  public:
   double Now() const override;

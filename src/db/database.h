@@ -12,7 +12,7 @@
 #include "common/clock.h"
 #include "common/regional.h"
 #include "db/provider.h"
-#include "host/settings.h"
+#include "common/settings.h"
 
 namespace kb6 {
 

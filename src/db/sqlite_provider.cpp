@@ -1,13 +1,13 @@
 #include "db/sqlite_provider.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <string_view>
 
@@ -204,8 +204,8 @@ void ConfigureSqliteProcess() {
 
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
                                                    SqliteStatementObserver observer) {
-  struct stat sb {};
-  if (path.empty() || stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode))
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::is_regular_file(path, ec))
     throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
   ConfigureSqliteProcess();
   sqlite3* raw = nullptr;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/settings.h"
+#include "common/settings.h"
 
 namespace kb6 {
 

@@ -8,7 +8,8 @@
 
 #include "common/clock.h"
 #include "common/regional.h"
-#include "host/settings.h"
+#include "common/settings.h"
+#include "runlog/log_os.h"
 
 namespace kb6 {
 
@@ -34,8 +35,6 @@ class RunLog {
   std::string LogFilePath(const std::string& directory = "") const;
 
  private:
-  void AppendLine(const std::string& folder, const std::string& file, const std::string& line);
-
   Settings& settings_;
   Database& db_;
   const RegionalSettings& regional_;
@@ -46,12 +45,5 @@ class RunLog {
   // not written back into the log, which would draw again.
   bool in_counter_draw_ = false;
 };
-
-// True when the folder exists afterwards; creates missing parents when asked.
-bool EnsureDirectory(const std::string& path, bool create);
-
-// A random (version 4) GUID in registry form, upper case, 38 characters; ""
-// when no random bytes could be had.
-std::string NewGuidString();
 
 }  // namespace kb6

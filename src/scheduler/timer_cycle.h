@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "host/settings.h"
+#include "common/settings.h"
 #include "jobs/progress.h"
 
 namespace kb6 {
