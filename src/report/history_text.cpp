@@ -51,7 +51,8 @@ void WriteHistoryText(const History& h, std::ostream& out) {
     if (!c.complete) out << "  NICHT ABGESCHLOSSEN";
     if (c.errors > 0) out << "  !! " << Plural(c.errors, "Fehler", "Fehler");
     out << "  " << c.guid << "\n";
-    out << "     Zeit      Dauer  Anzahl  Eintrag\n";
+    out << "     Zeit    "
+        << "  " << Right("Dauer", 7) << "  " << Right("Anzahl", 6) << "  Eintrag\n";
     for (const Step& s : c.steps) {
       out << (s.row.IsError() ? "  !! " : "     ") << TimeText(s.row.when) << "  "
           << Right(FormatDuration(s.seconds), 7) << "  "
