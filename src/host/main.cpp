@@ -18,6 +18,8 @@
 #include "db/odbc/odbc_provider.h"
 #include "db/sqlite_provider.h"
 #include "host/application.h"
+#include "host/test_clock.h"
+#include "host/tool_commands.h"
 #include "runlog/run_log.h"
 #include "scheduler/live_ports.h"
 #include "scheduler/timer_cycle.h"
@@ -65,6 +67,8 @@ int main(int argc, char** argv) {
   cli.add_option("--sqlserver-user", sql_user, "SQL Server login name");
   cli.add_option("--programmversion", version, "Program version of the host (kept, not used)");
   cli.add_flag("--once", once, "Run one cycle at once, then end (for cron and systemd timers)");
+  kb6::ToolOptions tools;
+  kb6::AddToolOptions(cli, tools);
   try {
     cli.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -86,8 +90,18 @@ int main(int argc, char** argv) {
     access_db = std::filesystem::absolute(access_db, ec).string();
   }
 
+  // Tests run the process on a chosen date (KB6TRAY_TEST_NOW, see README).
+  const std::unique_ptr<kb6::Clock> clock_owner =
+      kb6::MakeProcessClock(std::getenv("KB6TRAY_TEST_NOW"));
+  const kb6::Clock& clock = *clock_owner;
+  const char* password = std::getenv("KB6TRAY_SQLSERVER_PASSWORD");
+  if (auto code = kb6::RunToolCommand(tools,
+                                      {access_db, host_opt->count() > 0 ? host : "", sql_db,
+                                       sql_user, password ? password : ""},
+                                      clock))
+    return *code;
+
   const std::filesystem::path exe = ExecutablePath(argv[0]);
-  kb6::SystemClock clock;
   const kb6::RegionalSettings regional = kb6::RegionalSettings::German();
   kb6::Settings settings;
   kb6::ProviderRegistry providers;

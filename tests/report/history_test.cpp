@@ -1,0 +1,278 @@
+// KB6TRAY --history on a club file whose log was written by real --once
+// runs under a faked clock: three runs (all intervals; the daily one with
+// the donation job trapped; nothing due), read back as text, JSON and HTML.
+#include <gtest/gtest.h>
+#include <libxml/HTMLparser.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "process_support.h"
+#include "report/tool_run.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+using nlohmann::json;
+
+const std::string kGuidLess = "Ein Eintrag vor dem ersten Zyklus";
+
+std::string Now(const std::string& when) { return "KB6TRAY_TEST_NOW=" + when; }
+
+class HistoryCommand : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = new TempDir;
+    db = dir->File("club.db");
+    GenerateClubDatabase(db, {40, 5});
+    auto once = [](const std::string& when) {
+      const std::vector<std::string> command = OnceCommand(db, dir->File("data"));
+      ASSERT_EQ(
+          RunTool(dir->path(), {command.begin() + 1, command.end()}, {kNoProgressPause, Now(when)})
+              .code,
+          0);
+    };
+    once("2026-12-01 10:00:00+1");
+    // A kind-4 donation booking whose fee-key master is missing traps the
+    // donation job.
+    RawDb(db).Exec("INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
+    once("2026-12-02 10:00:00+1");
+    once("2026-12-02 12:00:00+1");  // the daily run is done: nothing due, nothing logged
+    RawDb raw(db);
+    raw.Exec(
+        "INSERT INTO tblALLGReorganisationProtokoll VALUES (9001, 46357.4, '02.12.2026', "
+        "'09:30:00', '" +
+        kGuidLess + "', 1, '')");
+    raw.Exec(
+        "INSERT INTO tblALLGReorganisationProtokoll VALUES (9002, 46300, '05.10.2026', "
+        "'09:30:00', 'Zu alt', 2, '{00000000-0000-4000-8000-000000000000}')");
+  }
+  static void TearDownTestSuite() { delete dir; }
+
+  static ToolRun RunHistory(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"--history", "--access-db", db};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunTool(dir->path(), args, {Now("2026-12-02 18:00:00")});
+  }
+
+  // The run identifiers in the order the cycles wrote them, and per
+  // identifier the seconds between consecutive entries, read straight from
+  // the table.
+  static std::vector<std::string> Guids() {
+    return RawDb(db).Column(
+        "SELECT reoGUID FROM tblALLGReorganisationProtokoll WHERE reoGUID LIKE '{%' AND "
+        "reoEintrag <> 'Zu alt' GROUP BY reoGUID ORDER BY MIN(reoID)");
+  }
+  static std::vector<long> Gaps(const std::string& guid) {
+    std::vector<long> gaps;
+    long before = -1;
+    for (const std::string& t : RawDb(db).Column(
+             "SELECT reoUhrzeit FROM tblALLGReorganisationProtokoll WHERE reoGUID = '" + guid +
+             "' ORDER BY reoID")) {
+      int h = 0, m = 0, s = 0;
+      std::sscanf(t.c_str(), "%d:%d:%d", &h, &m, &s);
+      const long now = h * 3600L + m * 60 + s;
+      gaps.push_back(before < 0 ? 0 : now - before);
+      before = now;
+    }
+    return gaps;
+  }
+
+  static TempDir* dir;
+  static std::string db;
+};
+TempDir* HistoryCommand::dir = nullptr;
+std::string HistoryCommand::db;
+
+TEST_F(HistoryCommand, JsonHoldsOneObjectPerCycleNewestFirstWithTimesCountsAndErrors) {
+  const ToolRun r = RunHistory({"--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const json doc = json::parse(r.out);
+  const std::vector<std::string> guids = Guids();
+  ASSERT_EQ(guids.size(), 2u);
+  ASSERT_EQ(doc["cycles"].size(), 2u);
+  const json& trapped = doc["cycles"][0];
+  const json& full = doc["cycles"][1];
+  EXPECT_EQ(trapped["run_id"], guids[1]);
+  EXPECT_EQ(full["run_id"], guids[0]);
+  EXPECT_EQ(full["intervals"], json({"1-tägig", "1-wöchig", "2-wöchig"}));
+  EXPECT_EQ(trapped["intervals"], json({"1-tägig"}));
+  EXPECT_EQ(full["errors"], 0);
+  EXPECT_EQ(trapped["errors"], 1);
+  EXPECT_TRUE(full["complete"]);
+  EXPECT_TRUE(trapped["complete"]);  // a trapped job ends, the interval goes on
+
+  const std::string error_text = RawDb(db).One(
+      "SELECT reoEintrag FROM tblALLGReorganisationProtokoll WHERE reoTyp = 1 AND reoGUID = '" +
+      guids[1] + "'");
+  EXPECT_NE(error_text.find("BOF oder EOF"), std::string::npos);
+  for (size_t c = 0; c < 2; ++c) {
+    const json& cycle = doc["cycles"][c];
+    SCOPED_TRACE(cycle["run_id"].get<std::string>());
+    const std::vector<long> gaps = Gaps(cycle["run_id"]);
+    ASSERT_EQ(cycle["entries"].size(), gaps.size());
+    long total = 0;
+    std::map<std::string, json> jobs;
+    for (size_t i = 0; i < gaps.size(); ++i) {
+      const json& e = cycle["entries"][i];
+      EXPECT_EQ(e["seconds"], gaps[i]) << e["text"];
+      total += gaps[i];
+      if (e["job"].is_string()) jobs[e["job"]] = e;
+      if (e["error"]) {
+        EXPECT_EQ(e["text"], error_text);
+      }
+    }
+    EXPECT_EQ(cycle["seconds"], total);
+    EXPECT_GT(total, 0);
+    EXPECT_EQ(jobs["gfUpdateAdressen"]["count"], 40);
+    EXPECT_EQ(jobs.count("gfUpdateSpendenliste"), c == 0 ? 0u : 1u);  // trapped: no result
+    EXPECT_TRUE(jobs["DailyMaintenance"]["count"].is_null());
+  }
+  EXPECT_EQ(doc["summary"]["cycles"], 2);
+  EXPECT_EQ(doc["summary"]["cycles_with_errors"], 1);
+  EXPECT_EQ(doc["summary"]["longest"]["run_id"], guids[0]);
+  ASSERT_EQ(doc["without_run_id"].size(), 1u);
+  EXPECT_EQ(doc["without_run_id"][0]["text"], kGuidLess);
+  EXPECT_EQ(doc["without_run_id"][0]["time"], "2026-12-02T09:30:00");
+  EXPECT_TRUE(doc["without_run_id"][0]["error"]);
+}
+
+TEST_F(HistoryCommand, DaysLimitTheSpanAndTheOldRowStaysOut) {
+  for (const auto& [days, cycles] :
+       std::vector<std::pair<std::string, size_t>>{{"1", 1}, {"2", 2}, {"14", 2}, {"90", 3}}) {
+    const ToolRun r = RunHistory({"--json", "--days", days});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out)["cycles"].size(), cycles) << days;
+  }
+}
+
+TEST_F(HistoryCommand, TextShowsAlignedBlocksMarkedErrorsAndTheSummary) {
+  const ToolRun r = RunHistory();
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::istringstream in(r.out);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  const auto at = [&](const std::string& start) {
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].rfind(start, 0) == 0) return i;
+    return lines.size();
+  };
+  const size_t newer = at("02.12.2026  10:00:"), older = at("01.12.2026  10:00:");
+  ASSERT_LT(newer, older);
+  ASSERT_LT(older, lines.size());
+  EXPECT_NE(lines[newer].find("1-tägig  !! 1 Fehler"), std::string::npos) << lines[newer];
+  EXPECT_NE(lines[older].find("1-tägig, 1-wöchig, 2-wöchig  {"), std::string::npos);
+  // Entry rows: the time at column 5, the entry text where the header puts it.
+  const size_t text_column = lines[newer + 1].find("Eintrag");
+  int errors = 0;
+  for (size_t i = newer + 2; i < lines.size() && !lines[i].empty(); ++i) {
+    EXPECT_EQ(lines[i].find("10:"), 5u) << lines[i];
+    errors += lines[i].rfind("  !! ", 0) == 0;
+    EXPECT_EQ(lines[i][text_column - 1], ' ') << lines[i];
+    EXPECT_NE(lines[i][text_column], ' ') << lines[i];
+  }
+  EXPECT_EQ(errors, 1);
+  EXPECT_LT(at("Einträge ohne Laufkennung"), lines.size());
+  EXPECT_NE(r.out.find("  !! 02.12.2026  09:30:00  FEHLER: " + kGuidLess), std::string::npos);
+  EXPECT_NE(lines.back().find("2 Zyklen, 1 mit Fehlern, längster Zyklus 01.12.2026 10:00:"),
+            std::string::npos)
+      << lines.back();
+}
+
+// Elements by name ("*": all), depth first.
+void Collect(xmlNode* node, const char* name, std::vector<xmlNode*>& out) {
+  for (xmlNode* n = node; n; n = n->next) {
+    if (n->type == XML_ELEMENT_NODE &&
+        (name[0] == '*' || xmlStrcasecmp(n->name, BAD_CAST name) == 0))
+      out.push_back(n);
+    Collect(n->children, name, out);
+  }
+}
+
+std::string Attr(xmlNode* n, const char* name) {
+  xmlChar* v = xmlGetProp(n, BAD_CAST name);
+  std::string s = v ? reinterpret_cast<const char*>(v) : "";
+  xmlFree(v);
+  return s;
+}
+
+TEST_F(HistoryCommand, HtmlPageIsSelfContainedWithOneBarPerCycleAndTheErrorMarked) {
+  const std::string page = dir->File("history.html");
+  const ToolRun r = RunHistory({"--html", page});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("2 Zyklen"), std::string::npos);  // the text goes to the terminal still
+  const std::string html = ReadFile(page);
+  std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(
+      htmlReadMemory(html.data(), static_cast<int>(html.size()), page.c_str(), "UTF-8",
+                     HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),
+      xmlFreeDoc);
+  ASSERT_TRUE(doc);
+  xmlNode* root = xmlDocGetRootElement(doc.get());
+  for (const char* external : {"script", "link", "img", "iframe", "object"}) {
+    std::vector<xmlNode*> found;
+    Collect(root, external, found);
+    EXPECT_TRUE(found.empty()) << external;
+  }
+  std::vector<xmlNode*> svgs, rects, rows;
+  Collect(root, "svg", svgs);
+  ASSERT_EQ(svgs.size(), 1u);
+  Collect(svgs[0], "rect", rects);
+  int bars = 0, error_bars = 0;
+  for (xmlNode* rect : rects) {
+    const std::string cls = Attr(rect, "class");
+    if (cls.rfind("bar", 0) != 0) continue;
+    ++bars;
+    error_bars += cls.find("error") != std::string::npos;
+    EXPECT_GT(std::stod(Attr(rect, "height")), 0);
+  }
+  EXPECT_EQ(bars, 2);
+  EXPECT_EQ(error_bars, 1);
+  Collect(root, "tr", rows);
+  int error_rows = 0, with_text = 0;
+  for (xmlNode* row : rows) {
+    if (Attr(row, "class") == "error") ++error_rows;
+    xmlChar* content = xmlNodeGetContent(row);
+    if (std::string(reinterpret_cast<const char*>(content)).find(kGuidLess) != std::string::npos)
+      ++with_text;
+    xmlFree(content);
+  }
+  // The trapped cycle in the overview, its error entry, the entry without identifier.
+  EXPECT_EQ(error_rows, 3);
+  EXPECT_EQ(with_text, 1);
+  std::vector<xmlNode*> everything;
+  Collect(root, "*", everything);
+  for (xmlNode* n : everything)
+    for (const char* link : {"src", "href"}) EXPECT_EQ(Attr(n, link), "") << n->name;
+}
+
+TEST_F(HistoryCommand, SqlServerOptionsReadTheSameHistory_SqliteOdbcDriverStandsInForTheServer) {
+  const ToolRun local = RunHistory({"--json"});
+  const ToolRun odbc = RunTool(dir->path(),
+                               {"--history", "--json", "--sqlserver-host", "srv", "--sqlserver-db",
+                                db, "--sqlserver-user", "kbtray"},
+                               {Now("2026-12-02 18:00:00"), "KB6TRAY_ODBC_DRIVER=SQLite3"});
+  ASSERT_EQ(odbc.code, 0) << odbc.err;
+  EXPECT_EQ(json::parse(odbc.out), json::parse(local.out));
+}
+
+TEST_F(HistoryCommand, ADatabaseThatCannotBeReadEndsWithTwo) {
+  std::FILE* f = std::fopen(dir->File("not-a-db").c_str(), "w");
+  std::fputs("no database", f);
+  std::fclose(f);
+  const std::string no_log = dir->File("no-log.db");
+  RawDb(no_log).Exec("CREATE TABLE ADRESSEN (ADR_INR INTEGER)");
+  for (const std::string& file : {dir->File("not-a-db"), no_log}) {
+    const ToolRun r = RunTool(dir->path(), {"--history", "--access-db", file});
+    EXPECT_EQ(r.code, 2) << file;
+    EXPECT_NE(r.err.find("KB6TRAY: "), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+}  // namespace
+}  // namespace kb6::test

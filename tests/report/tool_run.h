@@ -1,0 +1,18 @@
+// A KB6TRAY command run to its end with its standard output kept: the
+// history and check commands print their results there.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kb6::test {
+
+struct ToolRun {
+  int code = -1;  // exit code; -1 when it did not end by itself
+  std::string out, err;
+};
+
+ToolRun RunTool(const std::string& dir, const std::vector<std::string>& args,
+                const std::vector<std::string>& env = {});
+
+}  // namespace kb6::test
