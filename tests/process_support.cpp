@@ -1,8 +1,12 @@
 #include "process_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
 
 #include "test_support.h"
 
@@ -48,6 +52,17 @@ ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
                              const std::string& err_file) {
   const std::vector<std::string> command = OnceCommand(db, data_dir);
   return RunKb6Tray({command.begin() + 1, command.end()}, err_file, {kNoProgressPause});
+}
+
+bool WaitWithDeadline(pid_t pid, int& status, double seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return false;
 }
 
 bool ExitedCleanly(const ProcessResult& r) {

@@ -33,6 +33,11 @@ std::vector<std::string> OnceCommand(const std::string& db, const std::string& d
 ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
                              const std::string& err_file);
 
+// Waits for `pid` at most `seconds`; a process still running then is killed
+// with SIGKILL and reaped, and false is returned. Keeps a hang from hanging
+// the suite.
+bool WaitWithDeadline(pid_t pid, int& status, double seconds);
+
 // Ended by itself with exit code 0.
 bool ExitedCleanly(const ProcessResult& r);
 

@@ -1,10 +1,12 @@
 // The KB6TRAY executable as a real process.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -84,6 +86,29 @@ TEST(Host, UnreachableSqlServerEndsTheCycleQuietly) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("Logfiles")));
   // Only the idle tool tip and its removal: no balloon, no driver chatter.
   EXPECT_EQ(r.err, "[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n[Symbol] entfernt\n");
+}
+
+TEST(Host, AFifoNamedLikeTodaysLogDoesNotBlockTheCycle) {
+  TempDir dir;
+  GenerateClubDatabase(dir.File("club.db"), {5, 3});
+  std::filesystem::create_directories(dir.File("Logfiles"));
+  // Today's and, should the run cross midnight, tomorrow's name.
+  for (int day = 0; day < 2; ++day) {
+    const std::time_t t = std::time(nullptr) + day * 86400;
+    char name[32];
+    std::strftime(name, sizeof name, "KB6TRAY_%y%m%d.log", std::localtime(&t));
+    ASSERT_EQ(mkfifo(dir.File("Logfiles/" + std::string(name)).c_str(), 0644), 0);
+  }
+  const pid_t pid = Spawn(OnceCommand(dir.File("club.db"), dir.path()), dir.File("err"),
+                          "/dev/null", {kNoProgressPause});
+  int status = 0;
+  ASSERT_TRUE(WaitWithDeadline(pid, status, 20)) << "blocked on the FIFO";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // The table rows are written all the same.
+  RawDb raw(dir.File("club.db"));
+  EXPECT_EQ(raw.One("SELECT COUNT(*) FROM tblALLGReorganisationProtokoll WHERE reoEintrag = "
+                    "'Die Datenreorganisation 2-wöchig ist abgeschlossen.'"),
+            "1");
 }
 
 TEST(Host, ASecondSignalEndsTheProcessAtOnce) {
