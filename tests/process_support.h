@@ -19,6 +19,11 @@ struct ProcessResult {
 pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
             const std::string& out_file = "/dev/null", const std::vector<std::string>& env = {});
 
+// Like Spawn, with stderr the write end of a fresh pipe whose read end is
+// returned in `read_fd` (the caller closes it).
+pid_t SpawnWithStderrPipe(const std::vector<std::string>& args, int& read_fd,
+                          const std::vector<std::string>& env = {});
+
 // KB6TRAY with `args`, waited for; stderr is read back from err_file.
 ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string& err_file,
                          const std::vector<std::string>& env = {});
