@@ -1,6 +1,7 @@
 // KB6TRAY: the command-line host. It plays the host application: creates
 // clsApplication, writes its properties from the options and calls
 // ShowTrayicon; the monitor then runs its cycles on a GLib main loop.
+#include <glib-unix.h>
 #include <glib.h>
 #include <signal.h>
 #include <unistd.h>
@@ -29,12 +30,42 @@
 
 namespace {
 
-std::atomic<int> g_signals{0};
+// The signals that ask the monitor to end, as the host's close request does.
+constexpr int kCloseSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void OnSignal(int sig) {
-  // The first signal asks the monitor to end after its cycle; a second one
-  // ends the process at once.
+std::atomic<int> g_signals{0};
+// GLib's own handlers of the close signals, which wake the main context so
+// that their signal sources run.
+struct sigaction g_glib_handlers[NSIG];
+
+extern "C" void OnSignal(int sig, siginfo_t* info, void* context) {
+  // A GLib signal source runs only when the loop is pumped, which a long
+  // statement may not do for a while; so the count lives here, and the second
+  // signal ends the process at once. The first is passed on to GLib.
   if (g_signals.fetch_add(1) >= 1) _exit(128 + sig);
+  const struct sigaction& glib = g_glib_handlers[sig];
+  if (glib.sa_flags & SA_SIGINFO) {
+    if (glib.sa_sigaction) glib.sa_sigaction(sig, info, context);
+  } else if (glib.sa_handler != SIG_DFL && glib.sa_handler != SIG_IGN) {
+    glib.sa_handler(sig);
+  }
+}
+
+// What a close signal reaches on the main thread.
+struct CloseTarget {
+  kb6::clsApplication* app = nullptr;
+  kb6::MainWindow* window = nullptr;
+  bool in_cycle = false;
+};
+
+gboolean OnCloseSignal(gpointer data) {
+  auto* target = static_cast<CloseTarget*>(data);
+  // During a cycle (its progress wait pumps the loop) this only asks to close
+  // at the end of the cycle; while idle the window goes at once, which ends
+  // the main loop.
+  if (target->app) target->app->CloseTrayIcon();
+  if (!target->in_cycle && target->window) target->window->Unload();
+  return G_SOURCE_CONTINUE;
 }
 
 std::filesystem::path ExecutablePath(const char* argv0) {
@@ -122,27 +153,36 @@ int main(int argc, char** argv) {
       window.SetProgressPause(std::stoi(p));
   }
   kb6::TimerCycle cycle(settings, ports, window);
-  window.SetTickHandler([&] { cycle.Run(); });
+  CloseTarget close_target;
+  close_target.window = &window;
+  auto run_cycle = [&] {
+    close_target.in_cycle = true;
+    cycle.Run();
+    close_target.in_cycle = false;
+  };
+  window.SetTickHandler(run_cycle);
 
   GMainLoop* main_loop = g_main_loop_new(nullptr, FALSE);
   window.SetUnloadedHandler([&] { g_main_loop_quit(main_loop); });
 
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
+  // A console reader that goes away (`| head`) must not end the monitor in
+  // the middle of a cycle; the tray lines are then simply lost.
+  signal(SIGPIPE, SIG_IGN);
+  // GLib's sources install its handlers; ours is put in front of them. The
+  // sources stay for the life of the process, so GLib never resets the
+  // signals to their default action behind ours.
+  for (int sig : kCloseSignals) {
+    g_unix_signal_add(sig, OnCloseSignal, &close_target);
+    struct sigaction sa {};
+    sa.sa_sigaction = OnSignal;
+    sa.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    for (int other : kCloseSignals) sigaddset(&sa.sa_mask, other);
+    sigaction(sig, &sa, &g_glib_handlers[sig]);
+  }
   {
     kb6::clsApplication app(settings, window, db, log);
-    // The signal handler only counts; the close request is made here, on the
-    // one thread, whenever events are dispatched (also during a job's wait).
-    g_timeout_add(
-        200,
-        +[](gpointer data) -> gboolean {
-          if (g_signals.load() > 0) static_cast<kb6::clsApplication*>(data)->CloseTrayIcon();
-          return G_SOURCE_CONTINUE;
-        },
-        &app);
+    close_target.app = &app;
     app.Datenpfad(datenpfad);
     app.Programmversion(version);
     app.AccessDatenbank(access_db);
@@ -152,11 +192,12 @@ int main(int argc, char** argv) {
     if (const char* pw = std::getenv("KB6TRAY_SQLSERVER_PASSWORD")) app.SQLServer_Passwort(pw);
     app.ShowTrayicon();
     if (once) {
-      cycle.Run();
+      run_cycle();
       window.Unload();
     } else if (window.Loaded()) {
       g_main_loop_run(main_loop);
     }
+    close_target.app = nullptr;
   }
   g_main_loop_unref(main_loop);
   return 0;

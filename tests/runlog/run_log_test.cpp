@@ -1,7 +1,9 @@
 #include "runlog/run_log.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -89,6 +91,26 @@ TEST_F(RunLogTest, FailingCounterDuringAnEntryDoesNotRecurse) {
   // Outside the log's own draw the same failure is logged as designed.
   db->GetNextID("tblALLGReorganisationProtokoll", "reoID");
   EXPECT_EQ(LogLines().at(1), "10:30:00 basDatenbank - ExecuteSQL - gesperrt");
+}
+
+TEST_F(RunLogTest, OnlyARegularFileTakesTheLine) {
+  std::filesystem::create_directories(dir.File("Logfiles"));
+  const std::string name = dir.File("Logfiles/KB6TRAY_261206.log");
+  // A FIFO of that name with a reader: nothing goes into it, the row is written.
+  ASSERT_EQ(mkfifo(name.c_str(), 0644), 0);
+  const int reader = open(name.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  log->WriteLog("in die Tabelle", LogTypeInfo);
+  char buf[64];
+  EXPECT_LE(read(reader, buf, sizeof buf), 0);
+  close(reader);
+  EXPECT_EQ(raw->One("SELECT reoEintrag FROM tblALLGReorganisationProtokoll"), "in die Tabelle");
+  // A link to a regular file still works.
+  std::filesystem::remove(name);
+  std::filesystem::create_symlink(dir.File("real.log"), name);
+  log->WriteLog("durch den Link", LogTypeInfo);
+  EXPECT_EQ(ReadFile(dir.File("real.log")), "10:30:00 durch den Link\r\n");
+  EXPECT_FALSE(AppendLogLine("/dev/null", "x"));
 }
 
 TEST(NewGuid, RegistryFormRandomAndUpperCase) {
