@@ -4,6 +4,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstring>
+#include <string_view>
+
 #include "test_support.h"
 
 extern char** environ;
@@ -20,7 +23,16 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   std::vector<char*> envp;
-  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  // An entry in `env` replaces the inherited one of the same name.
+  auto overridden = [&](const char* entry) {
+    const std::string_view name(entry, std::strcspn(entry, "="));
+    for (const auto& e : env)
+      if (e.size() > name.size() && e.compare(0, name.size(), name) == 0 && e[name.size()] == '=')
+        return true;
+    return false;
+  };
+  for (char** e = environ; *e; ++e)
+    if (!overridden(*e)) envp.push_back(*e);
   for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
   pid_t pid = -1;
