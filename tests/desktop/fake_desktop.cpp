@@ -275,6 +275,7 @@ void FakeDesktop::StopWatcher() {
         for (guint id : self->item_subscriptions_)
           g_dbus_connection_signal_unsubscribe(self->bus_, id);
         self->item_subscriptions_.clear();
+        self->tip_senders_.clear();
         self->registered_.clear();
         self->Add("watcher down");
         return G_SOURCE_REMOVE;
@@ -286,6 +287,32 @@ void FakeDesktop::StopWatcher() {
 // registration, then follow its tool tip and its bus name.
 void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
                            GDBusMethodInvocation* invocation) {
+  // Subscribed before the properties are read: the bus handles this
+  // connection's messages in order, so no change after the read is missed.
+  if (tip_senders_.insert(sender).second)
+    item_subscriptions_.push_back(g_dbus_connection_signal_subscribe(
+        bus_, sender.c_str(), "org.kde.StatusNotifierItem", "NewToolTip", "/StatusNotifierItem",
+        nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        +[](GDBusConnection* bus, const gchar* sender, const gchar*, const gchar*, const gchar*,
+            GVariant*, gpointer me) {
+          g_dbus_connection_call(
+              bus, sender, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+              g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"), G_VARIANT_TYPE("(v)"),
+              G_DBUS_CALL_FLAGS_NONE, 20000, nullptr,
+              +[](GObject* source, GAsyncResult* result, gpointer me) {
+                GVariant* reply =
+                    g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+                if (!reply) return;
+                GVariant* boxed = g_variant_get_child_value(reply, 0);
+                GVariant* tip = g_variant_get_variant(boxed);
+                static_cast<FakeDesktop*>(me)->Add(ToolTipLine(tip));
+                g_variant_unref(tip);
+                g_variant_unref(boxed);
+                g_variant_unref(reply);
+              },
+              me);
+        },
+        this, nullptr));
   auto call = std::make_unique<ItemCall>(ItemCall{this, sender, name, invocation});
   g_dbus_connection_call(
       bus_, name.c_str(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "GetAll",
@@ -333,31 +360,6 @@ void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
         g_variant_unref(dict);
         g_variant_unref(reply);
         g_dbus_method_invocation_return_value(call->invocation, nullptr);
-
-        // Each NewToolTip: read the tool tip again.
-        self->item_subscriptions_.push_back(g_dbus_connection_signal_subscribe(
-            self->bus_, call->sender.c_str(), "org.kde.StatusNotifierItem", "NewToolTip",
-            "/StatusNotifierItem", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-            +[](GDBusConnection* bus, const gchar* sender, const gchar*, const gchar*, const gchar*,
-                GVariant*, gpointer me) {
-              g_dbus_connection_call(
-                  bus, sender, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
-                  g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"),
-                  G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, 20000, nullptr,
-                  +[](GObject* source, GAsyncResult* result, gpointer me) {
-                    GVariant* reply =
-                        g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-                    if (!reply) return;
-                    GVariant* boxed = g_variant_get_child_value(reply, 0);
-                    GVariant* tip = g_variant_get_variant(boxed);
-                    static_cast<FakeDesktop*>(me)->Add(ToolTipLine(tip));
-                    g_variant_unref(tip);
-                    g_variant_unref(boxed);
-                    g_variant_unref(reply);
-                  },
-                  me);
-            },
-            self, nullptr));
       },
       call.release());
 }

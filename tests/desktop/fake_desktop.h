@@ -88,7 +88,9 @@ class FakeDesktop {
   guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0, notify_name_ = 0;
   bool want_watcher_, want_notifications_;
   std::vector<guint> subscriptions_, item_subscriptions_;
-  std::set<std::string> registered_;  // touched on the desktop's thread only
+  // Touched on the desktop's thread only: registered item names, and the
+  // items whose tool tip is followed (by unique name).
+  std::set<std::string> registered_, tip_senders_;
   std::thread thread_;
 };
 
