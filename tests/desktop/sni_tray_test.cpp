@@ -91,7 +91,7 @@ TEST_F(DesktopTray, RegistersAndAnswersThePanelWhileItsRegistrationIsPending) {
   }
   // ARGB in network byte order: alpha first, then the screen's dark blue and
   // the pulse's green.
-  const Pixmap& p32 = desktop.Pixmaps().at(3);
+  const Pixmap p32 = desktop.Pixmaps().at(3);
   auto pixel = [&](int x, int y) {
     const uint8_t* b = &p32.bytes[(static_cast<size_t>(y) * 32 + x) * 4];
     return std::vector<int>{b[0], b[1], b[2], b[3]};
