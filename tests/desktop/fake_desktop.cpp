@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-
-extern char** environ;
 
 namespace kb6::test {
 namespace {
@@ -104,16 +102,24 @@ PrivateBus::PrivateBus() {
   std::ofstream(config) << kBusConfig;
   int out[2];
   if (pipe(out) != 0) return;
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-  posix_spawn_file_actions_addclose(&fa, out[0]);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
   const std::string config_arg = "--config-file=" + config;
   const char* argv[] = {"/usr/bin/dbus-daemon", config_arg.c_str(),  "--nofork",
                         "--nopidfile",          "--print-address=1", nullptr};
-  if (posix_spawn(&pid_, argv[0], &fa, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
-  posix_spawn_file_actions_destroy(&fa);
+  const int devnull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid == 0) {
+    // The bus ends with this process, also when a test crashes.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    dup2(out[1], 1);
+    dup2(devnull, 2);
+    close(out[0]);
+    execv(argv[0], const_cast<char**>(argv));
+    _exit(127);
+  }
+  pid_ = pid;
+  if (devnull >= 0) close(devnull);
   close(out[1]);
   // The address is the daemon's first line; give it ten seconds.
   std::string line;
