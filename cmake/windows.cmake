@@ -71,7 +71,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # (tests/host/host_test.cpp, tests/reliability/, tests/process_support.cpp),
 # plus the tests of the Windows layer.
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
-list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/(host/host_test|process_support|reliability/.*|report/.*|check/.*)\\.cpp$")
+list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/(host/host_test|process_support|reliability/.*|report/.*|check/.*|desktop/.*)\\.cpp$")
 # The ODBC suite hands the driver Windows paths and uses setenv; under Wine the
 # driver is the host's: tests/windows/odbc_wine_test.cpp takes its place.
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/db/odbc_provider_test\\.cpp$")

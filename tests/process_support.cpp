@@ -9,6 +9,9 @@
 #include <chrono>
 #include <thread>
 
+#include <cstring>
+#include <string_view>
+
 #include "test_support.h"
 
 extern char** environ;
@@ -23,7 +26,16 @@ pid_t SpawnWith(posix_spawn_file_actions_t& fa, const std::vector<std::string>& 
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   std::vector<char*> envp;
-  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  // An entry in `env` replaces the inherited one of the same name.
+  auto overridden = [&](const char* entry) {
+    const std::string_view name(entry, std::strcspn(entry, "="));
+    for (const auto& e : env)
+      if (e.size() > name.size() && e.compare(0, name.size(), name) == 0 && e[name.size()] == '=')
+        return true;
+    return false;
+  };
+  for (char** e = environ; *e; ++e)
+    if (!overridden(*e)) envp.push_back(*e);
   for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
   pid_t pid = -1;

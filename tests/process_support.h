@@ -15,7 +15,8 @@ struct ProcessResult {
 };
 
 // Starts argv[0] with the environment of this process plus `env`
-// ("NAME=value"); stdout goes to out_file, stderr to err_file.
+// ("NAME=value", replacing an inherited entry of that name); stdout goes to
+// out_file, stderr to err_file.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
             const std::string& out_file = "/dev/null", const std::vector<std::string>& env = {});
 

@@ -21,10 +21,10 @@
 #include "host/application.h"
 #include "host/test_clock.h"
 #include "host/tool_commands.h"
+#include "host/tray_choice.h"
 #include "runlog/run_log.h"
 #include "scheduler/live_ports.h"
 #include "scheduler/timer_cycle.h"
-#include "tray/console_tray.h"
 #include "tray/glib_loop.h"
 #include "tray/main_window.h"
 
@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
   std::string datenpfad, access_db, host, sql_db, sql_user;
   int32_t version = 0;
   bool once = false;
+  std::string tray_kind = "auto";
   cli.add_option("--datenpfad", datenpfad,
                  "Data directory; the log folder Logfiles lies below it (default: the "
                  "executable's directory)");
@@ -100,9 +101,17 @@ int main(int argc, char** argv) {
   cli.add_flag("--once", once, "Run one cycle at once, then end (for cron and systemd timers)");
   kb6::ToolOptions tools;
   kb6::AddToolOptions(cli, tools);
+  cli.add_option("--tray", tray_kind,
+                 "Where the icon goes: desktop (the notification area on the session bus, "
+                 "balloons as desktop notifications), console (lines on standard error) or auto "
+                 "(desktop when the session bus has a notification area, else console)")
+      ->check(CLI::IsMember({"auto", "desktop", "console"}));
+  cli.set_version_flag("--version", std::string("KB6TRAY ") + KB6TRAY_VERSION);
   try {
     cli.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
+    return cli.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return cli.exit(e);
   } catch (const CLI::ParseError& e) {
     cli.exit(e);
@@ -143,8 +152,10 @@ int main(int argc, char** argv) {
   kb6::LivePorts ports(db, log);
   kb6::GlibEventLoop loop;
   kb6::GlibTimer timer(60000);
-  kb6::ConsoleTray tray(std::cerr);
-  kb6::MainWindow window(tray, timer, loop, clock);
+  const std::unique_ptr<kb6::TrayIcon> tray =
+      kb6::MakeTray(kb6::ParseTrayChoice(tray_kind).value_or(kb6::TrayChoice::kAuto), std::cerr);
+  if (!tray) return 2;
+  kb6::MainWindow window(*tray, timer, loop, clock);
   // Tests and measurements shorten the one-second wait after each progress
   // text; anything but a small whole number keeps it.
   if (const char* pause = std::getenv("KB6TRAY_PROGRESS_PAUSE")) {
