@@ -278,7 +278,7 @@ int RunOne(int addresses, uint32_t seed) {
     {
       Database db(settings, regional, clock, providers);
       RunLog log(settings, db, regional, clock, dir.string(), "KB6TRAY");
-      LivePorts live(db, log);
+      LivePorts live(db, regional, clock, log);
       Meter meter(stream);
       TimedPorts ports(live, meter);
       SilentWindow window;

@@ -11,8 +11,9 @@
 
 #include "common/clock.h"
 #include "common/regional.h"
-#include "db/provider.h"
 #include "common/settings.h"
+#include "db/dialect.h"
+#include "db/provider.h"
 
 namespace kb6 {
 
@@ -55,9 +56,10 @@ class Database {
 
   const std::string& DbKind() const { return db_kind_; }
   bool IsAccess() const;
+  // The form of the literals written for the current back end (SQL Server's
+  // until a connection has been made).
+  Dialect CurrentDialect() const { return IsAccess() ? Dialect::kAccess : Dialect::kSqlServer; }
   const std::string& AccessConnectionString() const { return access_connection_string_; }
-  const RegionalSettings& Regional() const { return regional_; }
-  const Clock& ClockSource() const { return clock_; }
   Connection* DbConnection() { return connection_.get(); }
 
   // The text that callers store the result of OpenRecordset into.

@@ -45,15 +45,15 @@ void clsAufgaben::gfUpdateAbteilungen() {
               for (; !keys.EndOfData(); keys.MoveNext()) {
                 double amount = 0;
                 double bound = 0;
-                const double now = db_.ClockSource().Now();
+                const double now = clock_.Now();
                 if (DateBound(r_, keys.Field("ErhebungVon"), bound) && bound > now) continue;
                 if (DateBound(r_, keys.Field("ErhebungBis"), bound) && bound < now) continue;
                 const Value& zw = keys.Field("Zahlungsweise");
                 if (r_.IsNumeric(zw) && !zw.IsEmpty() && r_.ToDouble(zw) == 5) {
                   const Value& soll = keys.Field("Sollstellung");
-                  const bool counts = !r_.IsDate(soll) || r_.ToDate(soll) == 0 ||
-                                      CivilFromSerial(r_.ToDate(soll)).year ==
-                                          CivilFromSerial(db_.ClockSource().Now()).year;
+                  const bool counts =
+                      !r_.IsDate(soll) || r_.ToDate(soll) == 0 ||
+                      CivilFromSerial(r_.ToDate(soll)).year == CivilFromSerial(clock_.Now()).year;
                   if (counts) amount = r_.ToDouble(keys.Field("Jahresbeitrag"));
                 } else {
                   const double kind = NumericValueOf(r_, keys.Field("Berechnungsart"));
@@ -70,7 +70,7 @@ void clsAufgaben::gfUpdateAbteilungen() {
                       amount = (r_.ToDouble(zaehler) - r_.ToDouble(wert)) *
                                r_.ToDouble(keys.Field("Jahresbeitrag"));
                   } else if (kind == 4) {
-                    amount = HouseholdRate(db_, lookups, keys, adr,
+                    amount = HouseholdRate(db_, r_, lookups, keys, adr,
                                            "SELECT count(ID) as ANZAHL from ADRESSEN WHERE "
                                            "KZEHEMALIG=FALSE AND FAM_NR = ");
                   }
@@ -78,7 +78,7 @@ void clsAufgaben::gfUpdateAbteilungen() {
                 sum += amount;
               }
             }
-            db_.ExecuteSQL("UPDATE ABTEILUNGEN SET abtBeitrag = " + FormatAmount(db_, sum) +
+            db_.ExecuteSQL("UPDATE ABTEILUNGEN SET abtBeitrag = " + FormatAmount(r_, sum) +
                                " WHERE ADR_INR = " + adr + " AND NR_ABTEILUNG = " + nr,
                            true);
           },

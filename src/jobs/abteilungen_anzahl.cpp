@@ -14,8 +14,8 @@ void clsAufgaben::gfUpdateAbteilungenAnzahl() {
   RunRows(frame,
           [&](Recordset& rs) {
             int32_t c = 0;
-            const std::string today =
-                SQLDateLiteral(db_, Value(r_.FormatDate(db_.ClockSource().Now(), "dd/mm/yyyy")));
+            const std::string today = SQLDateLiteral(
+                db_.CurrentDialect(), r_, Value(r_.FormatDate(clock_.Now(), "dd/mm/yyyy")));
             std::string sql =
                 "SELECT Count(ABTEILUNGEN.ADR_INR) as ANZAHL FROM ABTEILUNGEN, ADRESSEN " +
                 std::string(" WHERE ABTEILUNGEN.NR_ABTEILUNG = ") + KeyText(rs, "NR") +

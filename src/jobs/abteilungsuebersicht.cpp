@@ -59,14 +59,14 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
             auto entry_date = [&] {
               const double serial = r_.ToDate(eintritt);
               db_.ExecuteSQL(
-                  "UPDATE ADRESSEN SET adrEintrittHV = " + SQLDateLiteral(db_, eintritt) +
-                      ", adrEintritt_MM = " + std::to_string(CivilFromSerial(serial).month) +
-                      " WHERE ADR_INR = " + a,
+                  "UPDATE ADRESSEN SET adrEintrittHV = " +
+                      SQLDateLiteral(db_.CurrentDialect(), r_, eintritt) + ", adrEintritt_MM = " +
+                      std::to_string(CivilFromSerial(serial).month) + " WHERE ADR_INR = " + a,
                   true);
             };
             auto add = [&](std::string& ins, const std::string& value, const char* column,
                            const char* type) {
-              AddInsertField(db_, ins, value, column, type, false);
+              AddInsertField(db_.CurrentDialect(), r_, ins, value, column, type, false);
             };
             auto department_columns = [&](std::string& ins, bool with_entry_update) {
               add(ins, r_.FormatNumber(r_.ToDouble(d.Field("AbtNummer")), "000"),
@@ -124,7 +124,7 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
                 if (numeric(wert) && numeric(zaehler) && r_.ToDouble(wert) < r_.ToDouble(zaehler))
                   amount = (r_.ToDouble(zaehler) - r_.ToDouble(wert)) * r_.ToDouble(jb);
               } else if (kind == 4) {
-                amount = HouseholdRate(db_, lookups, keys, a,
+                amount = HouseholdRate(db_, r_, lookups, keys, a,
                                        "SELECT count(ID) as ANZAHL from ADRESSEN WHERE KZEHEMALIG "
                                        "= FALSE AND FAM_NR = ");
               }

@@ -27,7 +27,8 @@ void clsAufgaben::gfUpdateAdressen() {
                 const double serial = r_.ToDate(gebtag);
                 const std::string dmy = r_.FormatDate(serial, "dd.mm.yyyy hh:mm:ss");
                 const std::string ddmm = dmy.substr(0, 5);
-                const std::string date2000 = SQLDateLiteral(db_, Value(ddmm + ".2000"));
+                const std::string date2000 =
+                    SQLDateLiteral(db_.CurrentDialect(), r_, Value(ddmm + ".2000"));
                 const int month = static_cast<int>(LeadingNumber(dmy.substr(3, 2)));
                 db_.ExecuteSQL("UPDATE ADRESSEN SET adrGeburtstagTTMM = " + date2000 +
                                    ", GEBURTSTAG_TTMM = '" + ddmm +
@@ -71,7 +72,7 @@ void clsAufgaben::gfUpdateAdressen() {
               const Value& haben = sums.Field("SumHaben");
               const double debit = r_.IsNumeric(soll) ? r_.ToDouble(soll) : 0;
               const double credit = r_.IsNumeric(haben) ? r_.ToDouble(haben) : 0;
-              db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN = " + FormatAmount(db_, debit - credit) +
+              db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN = " + FormatAmount(r_, debit - credit) +
                                  " WHERE ADR_INR=" + key,
                              true);
             } else {

@@ -101,7 +101,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
           const Value& sum = second.Field("Jahresbeitrag");
           if (r_.IsNumeric(sum) && !sum.IsEmpty()) total = r_.ToDouble(sum);
         }
-        db_.ExecuteSQL("UPDATE ADRESSEN SET adrJahresbeitrag = " + FormatAmount(db_, total) +
+        db_.ExecuteSQL("UPDATE ADRESSEN SET adrJahresbeitrag = " + FormatAmount(r_, total) +
                            " WHERE ADR_INR = " + a,
                        true);
         // 6. Alternative payer.
@@ -134,7 +134,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
             const bool both =
                 r_.IsNumeric(soll) && r_.IsNumeric(haben) && !soll.IsEmpty() && !haben.IsEmpty();
             const double balance = both ? r_.ToDouble(soll) - r_.ToDouble(haben) : 0;
-            db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN_ZAHLER = " + FormatAmount(db_, balance) +
+            db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN_ZAHLER = " + FormatAmount(r_, balance) +
                                " WHERE ADR_INR=" + a,
                            true);
           }
@@ -146,7 +146,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
         const Value& mitgl = second.Field("MITGL_NR");
         if (r_.IsNumeric(mitgl) && !mitgl.IsEmpty() && r_.ToDouble(mitgl) > 0)
           db_.ExecuteSQL("UPDATE ADRESSEN SET MITGL_NR_ABW_ZAHLER = " +
-                             SQLNumberLiteral(db_, mitgl) + " WHERE ADR_INR=" + a,
+                             SQLNumberLiteral(r_, mitgl) + " WHERE ADR_INR=" + a,
                          true);
         else
           db_.ExecuteSQL("UPDATE ADRESSEN SET MITGL_NR_ABW_ZAHLER = NULL WHERE ADR_INR=" + a, true);

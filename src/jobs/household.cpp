@@ -4,9 +4,9 @@
 
 namespace kb6 {
 
-double HouseholdRate(Database& db, Recordset& lookups, const Recordset& fee_key,
-                     const std::string& adr_inr, const std::string& size_sql_prefix) {
-  const RegionalSettings& r = db.Regional();
+double HouseholdRate(Database& db, const RegionalSettings& r, Recordset& lookups,
+                     const Recordset& fee_key, const std::string& adr_inr,
+                     const std::string& size_sql_prefix) {
   int32_t family = 0;
   std::string sql = "SELECT FAM_NR from ADRESSEN WHERE ADR_INR = " + adr_inr;
   db.LastOpenError = db.OpenRecordset(sql, lookups);

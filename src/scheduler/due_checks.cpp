@@ -1,16 +1,17 @@
 #include "scheduler/due_checks.h"
 
+#include "common/clock.h"
 #include "db/database.h"
 #include "db/literals.h"
 
 namespace kb6 {
 
-bool IntervalDue(Database& db, const std::string& key, int days) {
+bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
+                 const std::string& key, int days) {
   bool due = true;
   bool row_found = false;
   bool update = false;
   Recordset rs;
-  const RegionalSettings& r = db.Regional();
   try {
     std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='" + key + "'";
     db.LastOpenError = db.OpenRecordset(sql, rs);
@@ -20,7 +21,7 @@ bool IntervalDue(Database& db, const std::string& key, int days) {
       if (stored.empty() || !r.ParseDate(stored)) {
         update = true;
       } else {
-        const double today = r.ToDate(Value(r.FormatDate(db.ClockSource().Now(), "dd/mm/yyyy")));
+        const double today = r.ToDate(Value(r.FormatDate(clock.Now(), "dd/mm/yyyy")));
         const double limit = today - days;
         if (r.ToDate(Value(stored)) > limit)
           due = false;
@@ -28,13 +29,13 @@ bool IntervalDue(Database& db, const std::string& key, int days) {
           update = true;
       }
     }
-    const std::string stamp = r.FormatDate(db.ClockSource().Now(), "dd/mm/yyyy");
+    const std::string stamp = r.FormatDate(clock.Now(), "dd/mm/yyyy");
     if (!row_found) {
       const int32_t id = db.GetNextID("PARAMETER", "ID");
       sql = "INSERT INTO PARAMETER () VALUES ()";
-      AddInsertField(db, sql, std::to_string(id), "ID", "N", false);
-      AddInsertField(db, sql, key, "FELD", "A", false);
-      AddInsertField(db, sql, stamp, "WERT", "A", false);
+      AddInsertField(db.CurrentDialect(), r, sql, std::to_string(id), "ID", "N", false);
+      AddInsertField(db.CurrentDialect(), r, sql, key, "FELD", "A", false);
+      AddInsertField(db.CurrentDialect(), r, sql, stamp, "WERT", "A", false);
       db.ExecuteSQL(sql, true);
     }
     if (update)
