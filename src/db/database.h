@@ -36,6 +36,9 @@ class Database {
   // Empty on success, else the error text. For SQL Server the caller's
   // statement receives its rewritten form.
   std::string OpenRecordset(std::string& statement, Recordset& rs);
+  // OpenRecordset that keeps its result in LastOpenError and answers whether
+  // the recordset opened.
+  bool TryOpenRecordset(std::string statement, Recordset& rs);
   static void CloseRecordset(Recordset& rs);
 
   // Rows affected, 0 for an empty statement, -99 on failure.
@@ -62,7 +65,7 @@ class Database {
   const std::string& AccessConnectionString() const { return access_connection_string_; }
   Connection* DbConnection() { return connection_.get(); }
 
-  // The text that callers store the result of OpenRecordset into.
+  // The result of the last TryOpenRecordset: empty when it opened.
   std::string LastOpenError;
 
  private:

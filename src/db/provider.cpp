@@ -84,11 +84,9 @@ std::unique_ptr<ProviderSession> ProviderRegistry::Connect(
   throw DbError{3706, "Der Provider '" + provider + "' wurde nicht gefunden."};
 }
 
-void Connection::Open(const std::string& connection_string, const std::string&, const std::string&,
-                      int) {
-  if (!connection_string.empty()) connection_string_ = connection_string;
+void Connection::Open(const std::string& connection_string) {
   session_.reset();
-  session_ = registry_.Connect(connection_string_);
+  session_ = registry_.Connect(connection_string);
 }
 
 void Connection::Close() { session_.reset(); }
@@ -99,7 +97,7 @@ ProviderSession& Connection::Session() {
   return *session_;
 }
 
-int64_t Connection::Execute(const std::string& sql, int) { return Session().Execute(sql); }
+int64_t Connection::Execute(const std::string& sql) { return Session().Execute(sql); }
 
 RowSet Connection::Query(const std::string& sql) { return Session().Query(sql); }
 
@@ -109,7 +107,7 @@ void Recordset::Close() {
   pos_ = 0;
 }
 
-void Recordset::Open(const std::string& source, Connection& connection, int, int, int) {
+void Recordset::Open(const std::string& source, Connection& connection) {
   Close();
   rows_ = connection.Query(source);
   open_ = true;

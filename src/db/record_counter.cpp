@@ -24,8 +24,7 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
       if (r > 0 || r == -1) return n;
       if (pass >= kMaxPasses) return 0;
       sql = "Select WERT from SATZZAEHLER WHERE TABELLE = '" + table + "' AND FELD='" + field + "'";
-      LastOpenError = OpenRecordset(sql, rs);
-      if (!LastOpenError.empty()) {
+      if (!TryOpenRecordset(sql, rs)) {
         CloseRecordset(rs);
         return n;
       }
@@ -47,10 +46,9 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
     // No counter row yet: seed it from the highest key in the table.
     CloseRecordset(rs);
     sql = "Select MAX(" + field + ") AS MyMax from " + table;
-    LastOpenError = OpenRecordset(sql, rs);
-    // The design reads MyMax without testing the open; reading from a result
-    // that did not open is the failure that ends the call here.
-    if (!LastOpenError.empty()) {
+    // Reading MyMax from a result that did not open is the failure that ends
+    // the call here.
+    if (!TryOpenRecordset(sql, rs)) {
       CloseRecordset(rs);
       return n;
     }

@@ -40,8 +40,7 @@ void clsAufgaben::gfUpdateAbteilungen() {
                               " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_BS = "
                               "STAMM1.NR AND STAMM1.ART = 'B' AND BEITRAGSSCHLUESSEL.ADR_INR = " +
                               adr + " AND BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + nr;
-            db_.LastOpenError = db_.OpenRecordset(sql, keys);
-            if (db_.LastOpenError.empty()) {
+            if (db_.TryOpenRecordset(sql, keys)) {
               for (; !keys.EndOfData(); keys.MoveNext()) {
                 double amount = 0;
                 double bound = 0;

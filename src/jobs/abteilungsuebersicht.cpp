@@ -39,8 +39,7 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
                 "FROM ABTEILUNGEN, STAMM1 WHERE ABTEILUNGEN.NR_ABTEILUNG = STAMM1.NR AND "
                 "STAMM1.ART = 'A' AND ABTEILUNGEN.ADR_INR = ") +
             a + " ORDER BY ABTEILUNGEN.NR_ABTEILUNG ASC";
-        db_.LastOpenError = db_.OpenRecordset(sql, departments);
-        if (db_.LastOpenError.empty()) {
+        if (db_.TryOpenRecordset(sql, departments)) {
           for (; !departments.EndOfData(); departments.MoveNext()) {
             const Recordset& d = departments;
             const std::string abt = r_.ToText(d.Field("AbtNummer"));
@@ -51,8 +50,7 @@ bool clsAufgaben::gfRefreshAbteilungsuebersicht() {
                   abt_key + " " + " AND BEITRAGSSCHLUESSEL.ADR_INR = " + a +
                   " AND STAMM1.ART = 'B'  AND BEITRAGSSCHLUESSEL.NR_BS = STAMM1.NR ORDER BY "
                   "BEITRAGSSCHLUESSEL.NR_BS ASC";
-            db_.LastOpenError = db_.OpenRecordset(sql, keys);
-            if (!db_.LastOpenError.empty()) continue;
+            if (!db_.TryOpenRecordset(sql, keys)) continue;
 
             const Value& eintritt = d.Field("AbtEintritt");
             const bool department_zero = r_.ToDouble(d.Field("AbtNummer")) == 0;

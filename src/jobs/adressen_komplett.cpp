@@ -48,8 +48,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
                 a,
             true);
         std::string sql = "SELECT NR, KOMTEXT FROM KOMMUNIKATION WHERE ADR_INR = " + a;
-        db_.LastOpenError = db_.OpenRecordset(sql, second);
-        if (db_.LastOpenError.empty()) {
+        if (db_.TryOpenRecordset(sql, second)) {
           for (; !second.EndOfData(); second.MoveNext()) {
             const double kind = NumericValueOf(r_, second.Field("NR"));
             const char* head = CommunicationHead(kind);
@@ -96,8 +95,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
         // 5. Yearly fee total of the address's departments.
         double total = 0;
         sql = "SELECT SUM(abtBeitrag) as Jahresbeitrag FROM ABTEILUNGEN WHERE ADR_INR = " + a;
-        db_.LastOpenError = db_.OpenRecordset(sql, second);
-        if (db_.LastOpenError.empty()) {
+        if (db_.TryOpenRecordset(sql, second)) {
           const Value& sum = second.Field("Jahresbeitrag");
           if (r_.IsNumeric(sum) && !sum.IsEmpty()) total = r_.ToDouble(sum);
         }
@@ -109,8 +107,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
             "SELECT ZAHL_ADINR, (NAME1 + ', ' + VORNAME) AS FULLNAME, MITGL_NR FROM ADRESSEN WHERE "
             "ADR_INR = (SELECT ZAHL_ADINR FROM ADRESSEN WHERE ADR_INR = " +
             a + ")";
-        db_.LastOpenError = db_.OpenRecordset(sql, second);
-        if (!db_.LastOpenError.empty() || second.EndOfData()) return;
+        if (!db_.TryOpenRecordset(sql, second) || second.EndOfData()) return;
         const int32_t z = r_.ToLong(second.Field("ZAHL_ADINR"));
         if (r_.ToLong(rs.Field("ADR_INR")) == z) {
           db_.ExecuteSQL(
@@ -124,8 +121,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
             "SELECT SUM(SOLL) as SumSoll, SUM(HABEN) as SumHaben FROM BJOURNAL WHERE "
             "bjoKZVerarbeitet=FALSE AND ART IN ('1','3','4') AND ADR_INR=" +
             std::to_string(z);
-        db_.LastOpenError = db_.OpenRecordset(sql, sums);
-        if (db_.LastOpenError.empty()) {
+        if (db_.TryOpenRecordset(sql, sums)) {
           if (sums.EndOfData()) {
             db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN_ZAHLER = 0 WHERE ADR_INR=" + a, true);
           } else {

@@ -20,12 +20,10 @@ void clsAufgaben::gfRefreshAnzahlAbteilungen() {
             "SELECT Count(ABTEILUNGEN.ID) as ANZAHL FROM ABTEILUNGEN WHERE (AUSTRITT IS NULL OR "
             "AUSTRITT = 0) AND ADR_INR = " +
             key;
-        db_.LastOpenError = db_.OpenRecordset(sql, counts);
-        if (!db_.LastOpenError.empty()) return;
+        if (!db_.TryOpenRecordset(sql, counts)) return;
         const int32_t current = r_.ToLong(counts.Field("ANZAHL"));
         sql = "SELECT Count(ABTEILUNGEN.ID) as ANZAHL FROM ABTEILUNGEN WHERE ADR_INR = " + key;
-        db_.LastOpenError = db_.OpenRecordset(sql, counts);
-        if (!db_.LastOpenError.empty()) return;
+        if (!db_.TryOpenRecordset(sql, counts)) return;
         const int32_t all = r_.ToLong(counts.Field("ANZAHL"));
         db_.ExecuteSQL("UPDATE ADRESSEN SET adrAnzahlAbteilungen = " + std::to_string(current) +
                            ", adrAnzahlAbteilungenMitAustritte = " + std::to_string(all) +

@@ -32,13 +32,9 @@ bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>&
   int32_t announced = 0;
   int32_t index = 0;
   try {
-    std::string sql = f.count_sql;
-    db_.LastOpenError = db_.OpenRecordset(sql, rs);
-    if (db_.LastOpenError.empty()) announced = r_.ToLong(rs.Field("ANZAHL"));
+    if (db_.TryOpenRecordset(f.count_sql, rs)) announced = r_.ToLong(rs.Field("ANZAHL"));
     Raise("Es werden nun " + std::to_string(announced) + f.announce_tail, f.tag);
-    sql = f.row_sql;
-    db_.LastOpenError = db_.OpenRecordset(sql, rs);
-    if (db_.LastOpenError.empty()) {
+    if (db_.TryOpenRecordset(f.row_sql, rs)) {
       while (!rs.EndOfData()) {
         ++index;
         per_row(rs);

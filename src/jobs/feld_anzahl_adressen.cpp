@@ -33,8 +33,7 @@ void clsAufgaben::gfUpdateFeldAnzahlAdressen() {
             for (const Kind& k : kKinds) {
               int32_t n = 0;
               std::string sql = k.count + key;
-              db_.LastOpenError = db_.OpenRecordset(sql, counts);
-              if (db_.LastOpenError.empty()) n = r_.ToLong(counts.Field("ANZAHL"));
+              if (db_.TryOpenRecordset(sql, counts)) n = r_.ToLong(counts.Field("ANZAHL"));
               if (n < 1)
                 db_.ExecuteSQL(k.zero + key, true);
               else

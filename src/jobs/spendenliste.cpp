@@ -51,8 +51,7 @@ void clsAufgaben::gfUpdateSpendenliste() {
             } else {
               std::string sql =
                   "SELECT NAME FROM STAMM1 WHERE ART='B' AND NR=" + PlainNumber(number);
-              db_.LastOpenError = db_.OpenRecordset(sql, names);
-              if (db_.LastOpenError.empty()) text = r_.TextOrEmpty(names.Field("NAME"));
+              if (db_.TryOpenRecordset(sql, names)) text = r_.TextOrEmpty(names.Field("NAME"));
             }
             if (text.empty()) return;
             const Value& nummer = rs.Field("SPENDENNUMMER");

@@ -14,8 +14,7 @@ bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
   Recordset rs;
   try {
     std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='" + key + "'";
-    db.LastOpenError = db.OpenRecordset(sql, rs);
-    if (db.LastOpenError.empty() && !rs.EndOfData()) {
+    if (db.TryOpenRecordset(sql, rs) && !rs.EndOfData()) {
       row_found = true;
       const std::string stored = r.TextOrEmpty(rs.Field("WERT"));
       if (stored.empty() || !r.ParseDate(stored)) {
