@@ -7,10 +7,14 @@ namespace kb6 {
 
 void clsAufgaben::gfUpdateAbteilungenAnzahl() {
   Recordset counts;
-  Frame frame{"01TG", "SELECT Count(ID) AS ANZAHL FROM STAMM1 WHERE ART='A'",
-              "SELECT ID, NR, NAME, st1AnzahlMitglieder FROM STAMM1 WHERE ART = 'A' ORDER BY NR",
-              "Es wurden bei ", " Abteilung(en) die Anzahl Mitglieder aktualisiert."};
-  frame.row_progress = false;
+  const Frame frame{
+      .tag = "01TG",
+      .count_sql = "SELECT Count(ID) AS ANZAHL FROM STAMM1 WHERE ART='A'",
+      .row_sql = "SELECT ID, NR, NAME, st1AnzahlMitglieder FROM STAMM1 WHERE ART = 'A' ORDER BY NR",
+      .result_head = "Es wurden bei ",
+      .result_tail = " Abteilung(en) die Anzahl Mitglieder aktualisiert.",
+      .row_progress = false,
+  };
   RunRows(frame,
           [&](Recordset& rs) {
             int32_t c = 0;
