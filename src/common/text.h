@@ -7,6 +7,14 @@
 
 namespace kb6 {
 
+// The character sets that are trimmed from the ends of texts.
+inline constexpr std::string_view kBlanks = " ";
+inline constexpr std::string_view kBlanksAndTabs = " \t";
+inline constexpr std::string_view kBlanksTabsAndLineBreaks = " \t\r\n";
+inline constexpr std::string_view kWhitespace = " \t\n\v\f\r";  // std::isspace
+
+// `s` without the characters of `set` at either end.
+std::string_view TrimSet(std::string_view s, std::string_view set);
 // Removes blanks (" ", not tabs) at both ends.
 std::string TrimBlanks(std::string_view s);
 std::string ToUpperAscii(std::string s);

@@ -1,11 +1,11 @@
 // The expression-tree half of the Access translation: "&" and "+" between
 // operands become calls of acc_concat and acc_plus, and the joined-table
 // UPDATE becomes UPDATE ... FROM.
-#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "db/access_translation.h"
 #include "db/sql_tokens.h"
 
@@ -21,7 +21,7 @@ struct Node {
 };
 
 // Words at which an operand of "&" or "+" ends.
-constexpr std::array<std::string_view, 40> kBoundaryWords = {
+constexpr std::string_view kBoundaryWords[] = {
     "SELECT", "FROM",   "WHERE",    "SET",    "AND",  "OR",     "NOT",    "IS",
     "LIKE",   "IN",     "BETWEEN",  "AS",     "ON",   "ORDER",  "BY",     "GROUP",
     "HAVING", "UPDATE", "DELETE",   "INSERT", "INTO", "VALUES", "JOIN",   "INNER",
@@ -90,13 +90,6 @@ std::string EmitItems(const std::vector<Node>& items, size_t from, size_t to) {
   return out;
 }
 
-std::string Stripped(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return "";
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
-}
-
 // Splits items[from, to) at the operator `op` where it stands between two
 // operands, and emits fn(op1, op2, ...) when there is at least one split.
 bool EmitSplit(const std::vector<Node>& items, size_t from, size_t to, const std::string& op,
@@ -123,7 +116,7 @@ bool EmitSplit(const std::vector<Node>& items, size_t from, size_t to, const std
   cuts.push_back(b);
   for (size_t k = 0; k < cuts.size(); ++k) {
     if (k) out += ", ";
-    out += Stripped(inner(start, cuts[k]));
+    out += TrimSet(inner(start, cuts[k]), kBlanksTabsAndLineBreaks);
     start = cuts[k] + 1;
   }
   out += ")";

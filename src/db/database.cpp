@@ -87,7 +87,7 @@ std::string Database::OpenRecordset(std::string& statement, Recordset& rs) {
   } catch (const DbError& e) {
     return std::to_string(e.number) + " - " + e.description;
   } catch (const RuntimeError& e) {
-    return std::to_string(e.number()) + " - " + e.description();
+    return std::to_string(e.number()) + " - " + e.what();
   } catch (const std::exception& e) {
     return "-1 - " + std::string(e.what());
   }
@@ -114,12 +114,12 @@ int32_t Database::ExecuteSQL(std::string& statement, bool no_error_log) {
   } catch (const DbError& e) {
     failure = e.description;
   } catch (const RuntimeError& e) {
-    failure = e.description();
+    failure = e.what();
   } catch (const std::exception& e) {
     failure = e.what();
   }
   if (!no_error_log && error_log_) error_log_(failure);
-  return -99;
+  return kExecuteFailed;
 }
 
 }  // namespace kb6

@@ -17,6 +17,9 @@
 
 namespace kb6 {
 
+// What ExecuteSQL answers for a statement that failed.
+inline constexpr int32_t kExecuteFailed = -99;
+
 // The fixed password the Access file is protected with.
 inline constexpr const char* kAccessPassword = ".keepclear-4";
 
@@ -41,7 +44,7 @@ class Database {
   bool TryOpenRecordset(std::string statement, Recordset& rs);
   static void CloseRecordset(Recordset& rs);
 
-  // Rows affected, 0 for an empty statement, -99 on failure.
+  // Rows affected, 0 for an empty statement, kExecuteFailed on failure.
   int32_t ExecuteSQL(std::string& statement, bool no_error_log);
   int32_t ExecuteSQL(const std::string& statement, bool no_error_log) {
     std::string s = statement;

@@ -5,15 +5,6 @@
 #include "common/text.h"
 
 namespace kb6 {
-namespace {
-
-std::string Trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return std::string(s);
-}
-
-}  // namespace
 
 ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
   ConnectionAttributes out;
@@ -21,7 +12,7 @@ ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
   while (i < text.size()) {
     size_t eq = text.find('=', i);
     if (eq == std::string_view::npos) break;
-    std::string key = Trimmed(text.substr(i, eq - i));
+    std::string key = std::string(TrimSet(text.substr(i, eq - i), kWhitespace));
     i = eq + 1;
     while (i < text.size() && text[i] == ' ') ++i;
     std::string value;
@@ -44,7 +35,7 @@ ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
     } else {
       size_t semi = text.find(';', i);
       size_t end = semi == std::string_view::npos ? text.size() : semi;
-      value = Trimmed(text.substr(i, end - i));
+      value = std::string(TrimSet(text.substr(i, end - i), kWhitespace));
       i = semi == std::string_view::npos ? text.size() : semi + 1;
     }
     if (!key.empty()) out.items_.emplace_back(std::move(key), std::move(value));

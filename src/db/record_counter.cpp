@@ -41,7 +41,7 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
                          "', LUSER='KBTRAY' WHERE TABELLE = '" + table + "' AND FELD='" + field +
                          "' AND WERT=" + std::to_string(old),
                      false);
-      if (r == 0 || r == -99) n = 0;
+      if (r == 0 || r == kExecuteFailed) n = 0;
     }
     // No counter row yet: seed it from the highest key in the table.
     CloseRecordset(rs);
