@@ -212,8 +212,8 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
   return out;
 }
 
-// A statement shape for the kept templates: always through the tree, as the
-// numbers put back later may be what the token pass alone would not need.
+// A statement shape for the kept templates, always through the tree: only
+// statements that need the tree reach the templates, and so do their shapes.
 std::string TranslateShape(std::string_view shape) {
   bool needs_structure = false;
   std::string simple = TokenPass(shape, needs_structure);
