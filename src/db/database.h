@@ -40,7 +40,7 @@ class Database {
   // statement receives its rewritten form.
   std::string OpenRecordset(std::string& statement, Recordset& rs);
   // OpenRecordset that keeps its result in LastOpenError and answers whether
-  // the recordset opened.
+  // the recordset opened. The statement is taken over: pass it moved.
   bool TryOpenRecordset(std::string statement, Recordset& rs);
   static void CloseRecordset(Recordset& rs);
 

@@ -24,7 +24,7 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
       if (r > 0 || r == -1) return n;
       if (pass >= kMaxPasses) return 0;
       sql = "Select WERT from SATZZAEHLER WHERE TABELLE = '" + table + "' AND FELD='" + field + "'";
-      if (!TryOpenRecordset(sql, rs)) {
+      if (!TryOpenRecordset(std::move(sql), rs)) {
         CloseRecordset(rs);
         return n;
       }
@@ -48,7 +48,7 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
     sql = "Select MAX(" + field + ") AS MyMax from " + table;
     // Reading MyMax from a result that did not open is the failure that ends
     // the call here.
-    if (!TryOpenRecordset(sql, rs)) {
+    if (!TryOpenRecordset(std::move(sql), rs)) {
       CloseRecordset(rs);
       return n;
     }

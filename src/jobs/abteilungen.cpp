@@ -45,7 +45,7 @@ void clsAufgaben::gfUpdateAbteilungen() {
                               " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_BS = "
                               "STAMM1.NR AND STAMM1.ART = 'B' AND BEITRAGSSCHLUESSEL.ADR_INR = " +
                               adr_inr + " AND BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + nr;
-            if (db_.TryOpenRecordset(sql, keys)) {
+            if (db_.TryOpenRecordset(std::move(sql), keys)) {
               for (; !keys.EndOfData(); keys.MoveNext()) {
                 double amount = 0;
                 double bound = 0;

@@ -26,7 +26,7 @@ void clsAufgaben::gfUpdateAbteilungenAnzahl() {
                 " AND ADRESSEN.ADR_INR = ABTEILUNGEN.ADR_INR " + " AND (ABTEILUNGEN.AUSTRITT > " +
                 today + " OR ABTEILUNGEN.AUSTRITT IS NULL OR ABTEILUNGEN.AUSTRITT = 0)" +
                 " AND ADRESSEN.KZEHEMALIG=FALSE";
-            if (db_.TryOpenRecordset(sql, counts)) c = r_.ToLong(counts.Field("ANZAHL"));
+            if (db_.TryOpenRecordset(std::move(sql), counts)) c = r_.ToLong(counts.Field("ANZAHL"));
             db_.ExecuteSQL("UPDATE STAMM1 SET st1AnzahlMitglieder = " + std::to_string(c) +
                                " WHERE ID = " + KeyText(rs, "ID"),
                            true);

@@ -70,7 +70,7 @@ void clsAufgaben::gfUpdateAdressen() {
                 "SELECT Count(*) AS ANZAHL, SUM(SOLL) as SumSoll, SUM(HABEN) as SumHaben FROM "
                 "BJOURNAL WHERE bjoKZVerarbeitet=FALSE AND ART IN ('1','3','4') AND ADR_INR=" +
                 adr_inr;
-            if (!db_.TryOpenRecordset(sql, sums)) return;
+            if (!db_.TryOpenRecordset(std::move(sql), sums)) return;
             if (r_.ToLong(sums.Field("ANZAHL")) > 0) {
               const Value& soll = sums.Field("SumSoll");
               const Value& haben = sums.Field("SumHaben");

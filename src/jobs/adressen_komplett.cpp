@@ -53,7 +53,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
                 adr_inr,
             true);
         std::string sql = "SELECT NR, KOMTEXT FROM KOMMUNIKATION WHERE ADR_INR = " + adr_inr;
-        if (db_.TryOpenRecordset(sql, second)) {
+        if (db_.TryOpenRecordset(std::move(sql), second)) {
           for (; !second.EndOfData(); second.MoveNext()) {
             const double kind = NumericValueOf(r_, second.Field("NR"));
             const char* head = CommunicationHead(kind);
@@ -100,7 +100,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
         // 5. Yearly fee total of the address's departments.
         double total = 0;
         sql = "SELECT SUM(abtBeitrag) as Jahresbeitrag FROM ABTEILUNGEN WHERE ADR_INR = " + adr_inr;
-        if (db_.TryOpenRecordset(sql, second)) {
+        if (db_.TryOpenRecordset(std::move(sql), second)) {
           const Value& sum = second.Field("Jahresbeitrag");
           if (r_.IsNumeric(sum) && !sum.IsEmpty()) total = r_.ToDouble(sum);
         }
@@ -112,7 +112,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
             "SELECT ZAHL_ADINR, (NAME1 + ', ' + VORNAME) AS FULLNAME, MITGL_NR FROM ADRESSEN WHERE "
             "ADR_INR = (SELECT ZAHL_ADINR FROM ADRESSEN WHERE ADR_INR = " +
             adr_inr + ")";
-        if (!db_.TryOpenRecordset(sql, second) || second.EndOfData()) return;
+        if (!db_.TryOpenRecordset(std::move(sql), second) || second.EndOfData()) return;
         const int32_t z = r_.ToLong(second.Field("ZAHL_ADINR"));
         if (r_.ToLong(rs.Field("ADR_INR")) == z) {
           db_.ExecuteSQL(
@@ -126,7 +126,7 @@ void clsAufgaben::gfUpdateAdressenKomplett() {
             "SELECT SUM(SOLL) as SumSoll, SUM(HABEN) as SumHaben FROM BJOURNAL WHERE "
             "bjoKZVerarbeitet=FALSE AND ART IN ('1','3','4') AND ADR_INR=" +
             std::to_string(z);
-        if (db_.TryOpenRecordset(sql, sums)) {
+        if (db_.TryOpenRecordset(std::move(sql), sums)) {
           if (sums.EndOfData()) {
             db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN_ZAHLER = 0 WHERE ADR_INR=" + adr_inr, true);
           } else {

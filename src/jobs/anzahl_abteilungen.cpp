@@ -24,10 +24,10 @@ void clsAufgaben::gfRefreshAnzahlAbteilungen() {
             "SELECT Count(ABTEILUNGEN.ID) as ANZAHL FROM ABTEILUNGEN WHERE (AUSTRITT IS NULL OR "
             "AUSTRITT = 0) AND ADR_INR = " +
             adr_inr;
-        if (!db_.TryOpenRecordset(sql, counts)) return;
+        if (!db_.TryOpenRecordset(std::move(sql), counts)) return;
         const int32_t current = r_.ToLong(counts.Field("ANZAHL"));
         sql = "SELECT Count(ABTEILUNGEN.ID) as ANZAHL FROM ABTEILUNGEN WHERE ADR_INR = " + adr_inr;
-        if (!db_.TryOpenRecordset(sql, counts)) return;
+        if (!db_.TryOpenRecordset(std::move(sql), counts)) return;
         const int32_t all = r_.ToLong(counts.Field("ANZAHL"));
         db_.ExecuteSQL("UPDATE ADRESSEN SET adrAnzahlAbteilungen = " + std::to_string(current) +
                            ", adrAnzahlAbteilungenMitAustritte = " + std::to_string(all) +

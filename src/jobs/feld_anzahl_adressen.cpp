@@ -36,7 +36,8 @@ void clsAufgaben::gfUpdateFeldAnzahlAdressen() {
             for (const Kind& k : kKinds) {
               int32_t n = 0;
               std::string sql = k.count + adr_inr;
-              if (db_.TryOpenRecordset(sql, counts)) n = r_.ToLong(counts.Field("ANZAHL"));
+              if (db_.TryOpenRecordset(std::move(sql), counts))
+                n = r_.ToLong(counts.Field("ANZAHL"));
               if (n < 1)
                 db_.ExecuteSQL(k.zero + adr_inr, true);
               else

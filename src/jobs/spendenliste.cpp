@@ -56,7 +56,8 @@ void clsAufgaben::gfUpdateSpendenliste() {
             } else {
               std::string sql =
                   "SELECT NAME FROM STAMM1 WHERE ART='B' AND NR=" + PlainNumber(number);
-              if (db_.TryOpenRecordset(sql, names)) text = r_.TextOrEmpty(names.Field("NAME"));
+              if (db_.TryOpenRecordset(std::move(sql), names))
+                text = r_.TextOrEmpty(names.Field("NAME"));
             }
             if (text.empty()) return;
             const Value& nummer = rs.Field("SPENDENNUMMER");

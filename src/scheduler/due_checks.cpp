@@ -14,7 +14,7 @@ bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
   Recordset rs;
   try {
     std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='" + key + "'";
-    if (db.TryOpenRecordset(sql, rs) && !rs.EndOfData()) {
+    if (db.TryOpenRecordset(std::move(sql), rs) && !rs.EndOfData()) {
       row_found = true;
       const std::string stored = r.TextOrEmpty(rs.Field("WERT"));
       if (stored.empty() || !r.ParseDate(stored)) {
