@@ -5,12 +5,6 @@
 
 namespace kb6 {
 
-std::string_view TrimSet(std::string_view s, std::string_view set) {
-  const size_t a = s.find_first_not_of(set);
-  if (a == std::string_view::npos) return {};
-  return s.substr(a, s.find_last_not_of(set) - a + 1);
-}
-
 std::string TrimBlanks(std::string_view s) { return std::string(TrimSet(s, kBlanks)); }
 
 std::string ToUpperAscii(std::string s) {
