@@ -250,10 +250,12 @@ int RunOne(int addresses, uint32_t seed) {
   std::vector<Step> steps;
   // The stream goes to memory-backed storage where there is one: written to
   // disk it would put the benchmark's own write-back into the cycle's time.
+  // A folder named by KB6_BENCH_DIR holds it too, so that two runs at once
+  // (each with its own folder) never share one stream file.
   const fs::path shm = "/dev/shm";
-  const std::string stream_path =
-      ((fs::is_directory(shm) ? shm : root) / ("kb6bench-stream-" + std::to_string(addresses)))
-          .string();
+  const std::string stream_path = ((base_dir || !fs::is_directory(shm) ? root : shm) /
+                                   ("kb6bench-stream-" + std::to_string(addresses)))
+                                      .string();
   for (int rep = 0; rep < repeats; ++rep) {
     for (const char* copy : {"cycle.db", "replay.db"}) {
       fs::remove(dir / copy);
@@ -278,7 +280,7 @@ int RunOne(int addresses, uint32_t seed) {
     {
       Database db(settings, regional, clock, providers);
       RunLog log(settings, db, regional, clock, dir.string(), "KB6TRAY");
-      LivePorts live(db, log);
+      LivePorts live(db, regional, clock, log);
       Meter meter(stream);
       TimedPorts ports(live, meter);
       SilentWindow window;
