@@ -52,8 +52,6 @@ std::string Database::ConnectAccess() {
       connection_->Open(access_connection_string_, "", "", kAdOptionUnspecified);
     }
     return "";
-  } catch (const DbError& e) {
-    return e.description;
   } catch (const std::exception& e) {
     return e.what();
   }
@@ -72,8 +70,6 @@ std::string Database::ConnectSQLServer() {
         ";Data Source=" + QuoteConnectionValue(settings_.SQLServer_Host));
     connection_->Open("", "", "", kAdOptionUnspecified);
     return "";
-  } catch (const DbError& e) {
-    return e.description;
   } catch (const std::exception& e) {
     return e.what();
   }
@@ -96,8 +92,6 @@ std::string Database::OpenRecordset(std::string& statement, Recordset& rs) {
     rs.SetCursorLocation(kAdUseClient);
     rs.Open(statement, *connection_, kAdOpenStatic, kAdLockOptimistic, kAdOptionUnspecified);
     return "";
-  } catch (const DbError& e) {
-    return std::to_string(e.number) + " - " + e.description;
   } catch (const RuntimeError& e) {
     return std::to_string(e.number()) + " - " + e.description();
   } catch (const std::exception& e) {
@@ -118,8 +112,6 @@ int32_t Database::ExecuteSQL(std::string& statement, bool no_error_log) {
     // Kept in 32 bits: a large UPDATE that succeeded must not read as failure.
     if (affected > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(affected);
-  } catch (const DbError& e) {
-    failure = e.description;
   } catch (const RuntimeError& e) {
     failure = e.description();
   } catch (const std::exception& e) {
