@@ -25,9 +25,8 @@ Database::~Database() = default;
 bool Database::IsAccess() const { return EqualsNoCase(db_kind_, "ACCESS"); }
 
 bool Database::OpenDatabase() {
-  const std::string result =
-      settings_.SQLServer_Host == "lokal" ? ConnectAccess() : ConnectSQLServer();
-  return result.empty();
+  last_connect_error_ = settings_.SQLServer_Host == "lokal" ? ConnectAccess() : ConnectSQLServer();
+  return last_connect_error_.empty();
 }
 
 void Database::CloseDatabase() {

@@ -18,6 +18,7 @@
 #include "db/odbc/odbc_provider.h"
 #include "db/sqlite_provider.h"
 #include "host/application.h"
+#include "host/connect_report.h"
 #include "runlog/run_log.h"
 #include "scheduler/live_ports.h"
 #include "scheduler/timer_cycle.h"
@@ -108,7 +109,12 @@ int main(int argc, char** argv) {
       window.SetProgressPause(std::stoi(p));
   }
   kb6::TimerCycle cycle(settings, ports, window);
-  window.SetTickHandler([&] { cycle.Run(); });
+  kb6::ConnectReport connect_report(std::cerr);
+  auto run_cycle = [&] {
+    cycle.Run();
+    connect_report.AfterCycle(db.LastConnectError());
+  };
+  window.SetTickHandler(run_cycle);
 
   GMainLoop* main_loop = g_main_loop_new(nullptr, FALSE);
   window.SetUnloadedHandler([&] { g_main_loop_quit(main_loop); });
@@ -138,7 +144,7 @@ int main(int argc, char** argv) {
     if (const char* pw = std::getenv("KB6TRAY_SQLSERVER_PASSWORD")) app.SQLServer_Passwort(pw);
     app.ShowTrayicon();
     if (once) {
-      cycle.Run();
+      run_cycle();
       window.Unload();
     } else if (window.Loaded()) {
       g_main_loop_run(main_loop);
