@@ -240,7 +240,80 @@ void CheckClubFileWritable(sqlite3* db, const std::string& path) {
   if (!written) throw refused;
 }
 
+std::string QuotedName(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// Rows of a query on the schema, as texts; throws DbError.
+std::vector<std::vector<std::string>> SchemaRows(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+    throw DbError{sqlite3_extended_errcode(db), sqlite3_errmsg(db)};
+  StmtHandle st(raw);
+  std::vector<std::vector<std::string>> rows;
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    std::vector<std::string>& row = rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(st.get()); ++i) {
+      const unsigned char* t = sqlite3_column_text(st.get(), i);
+      row.emplace_back(t ? reinterpret_cast<const char*>(t) : "");
+    }
+  }
+  if (rc != SQLITE_DONE) throw DbError{sqlite3_extended_errcode(db), sqlite3_errmsg(db)};
+  return rows;
+}
+
 }  // namespace
+
+void InstallJetStorageRules(sqlite3* db) {
+  // TEMP triggers belong to this connection only: the file's schema stays as
+  // it is, and every way a value gets into a column (INSERT ... VALUES,
+  // INSERT ... SELECT, UPDATE with a join, expressions) is covered without
+  // reading the statements. A trigger writes only when the stored value is
+  // not yet what Jet would have stored, so values in the file's own form cost
+  // one function call.
+  const auto tables =
+      SchemaRows(db,
+                 "SELECT name FROM sqlite_master WHERE type = 'table' AND sql LIKE 'CREATE TABLE%' "
+                 "AND sql NOT LIKE '%WITHOUT ROWID%' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+  std::string ddl;
+  int n = 0;
+  for (const auto& table_row : tables) {
+    const std::string table = QuotedName(table_row[0]);
+    std::string when, set;
+    for (const auto& column : SchemaRows(
+             db, "SELECT name, type FROM pragma_table_info(" + QuotedName(table_row[0]) + ")")) {
+      const char* type = column[1].c_str();
+      const char* store = ContainsNoCase(type, "DATE") || ContainsNoCase(type, "TIME")
+                              ? "acc_store_date"
+                          : ContainsNoCase(type, "BOOL") ? "acc_store_bool"
+                                                         : nullptr;
+      if (!store) continue;
+      const std::string name = QuotedName(column[0]);
+      const std::string differs = std::string(store) + "(NEW." + name + ") IS NOT NEW." + name;
+      when += (when.empty() ? "" : " OR ") + differs;
+      set += (set.empty() ? "" : ", ") + name + " = " + store + "(" + name + ")";
+      ddl += "CREATE TEMP TRIGGER kb6_jet_" + std::to_string(++n) + " AFTER UPDATE OF " + name +
+             " ON " + table + " WHEN " + differs + " BEGIN UPDATE " + table + " SET " + name +
+             " = " + store + "(NEW." + name + ") WHERE rowid = NEW.rowid; END;\n";
+    }
+    if (set.empty()) continue;
+    ddl += "CREATE TEMP TRIGGER kb6_jet_" + std::to_string(++n) + " AFTER INSERT ON " + table +
+           " WHEN " + when + " BEGIN UPDATE " + table + " SET " + set +
+           " WHERE rowid = NEW.rowid; END;\n";
+  }
+  char* err = nullptr;
+  if (sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+    std::string msg = err ? err : "";
+    sqlite3_free(err);
+    throw DbError{sqlite3_extended_errcode(db), msg};
+  }
+}
 
 void ConfigureSqliteConnection(sqlite3* db) {
   sqlite3_extended_result_codes(db, 1);
@@ -296,6 +369,7 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
     throw DbError{sqlite3_extended_errcode(db.get()), ErrorText(db.get(), path)};
   }
   CheckClubFileWritable(db.get(), path);
+  InstallJetStorageRules(db.get());
   return std::make_unique<SqliteSession>(std::move(db), std::move(observer));
 }
 

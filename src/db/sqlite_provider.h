@@ -43,6 +43,13 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
 // directly.
 void ConfigureSqliteConnection(sqlite3* db);
 
+// Jet's storage rules for this connection: a text that reads as a date,
+// assigned by INSERT or UPDATE to a column declared DATETIME (any DATE or
+// TIME type), is stored as its day serial; a non-zero number or TRUE
+// assigned to a BOOLEAN column as -1, zero or FALSE as 0. Opening a session
+// calls it; throws DbError.
+void InstallJetStorageRules(sqlite3* db);
+
 void RegisterSqliteProvider(ProviderRegistry& registry);
 
 }  // namespace kb6
