@@ -161,6 +161,9 @@ TEST_F(UnopenableDatabase, AClubFileTheMonitorMayNotWriteStaysUntouched) {
 // The journal mode is the file's (only WAL is stored in the file): a club
 // file in rollback mode stays in it while the cycle runs as usual.
 TEST_F(UnopenableDatabase, TheJournalModeOfAClubFileIsKept) {
+  const std::string generated = dir.File("generated.db");
+  GenerateClubDatabase(generated, {3, 1});
+  EXPECT_EQ(RawDb(generated).One("PRAGMA journal_mode"), "wal");  // the recommended mode
   for (const char* mode : {"delete", "wal"}) {
     SCOPED_TRACE(mode);
     const std::string db = Folder(std::string("j-") + mode, true) + "/verein.db";
