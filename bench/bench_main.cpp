@@ -219,6 +219,7 @@ double Replay(const std::string& db_path, const std::string& stream_path, long& 
   sqlite3_open_v2(db_path.c_str(), &raw, kSqliteOpenFlags, nullptr);
   std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> db(raw, &sqlite3_close_v2);
   ConfigureSqliteConnection(db.get());
+  InstallJetStorageRules(db.get());
   const std::vector<std::string> stream = LoadStream(stream_path);
   count = static_cast<long>(stream.size());
   return ReplayStream(db.get(), stream);

@@ -37,6 +37,8 @@ Db Create(const std::string& path) {
   Db db(raw);
   if (rc != SQLITE_OK)
     throw std::runtime_error("cannot create " + path + ": " + sqlite3_errstr(rc));
+  // The recommended mode, set once here: the monitor keeps the journal mode
+  // a file has and never switches it.
   Exec(db.get(), "PRAGMA journal_mode=WAL");
   Exec(db.get(), ClubSchemaSql());
   return db;

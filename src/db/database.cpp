@@ -17,9 +17,8 @@ Database::~Database() = default;
 bool Database::IsAccess() const { return EqualsNoCase(db_kind_, "ACCESS"); }
 
 bool Database::OpenDatabase() {
-  const std::string result =
-      settings_.SQLServer_Host == "lokal" ? ConnectAccess() : ConnectSQLServer();
-  return result.empty();
+  last_connect_error_ = settings_.SQLServer_Host == "lokal" ? ConnectAccess() : ConnectSQLServer();
+  return last_connect_error_.empty();
 }
 
 void Database::CloseDatabase() {
@@ -44,8 +43,6 @@ std::string Database::ConnectAccess() {
       connection_->Open(access_connection_string_);
     }
     return "";
-  } catch (const DbError& e) {
-    return e.description;
   } catch (const std::exception& e) {
     return e.what();
   }
@@ -61,8 +58,6 @@ std::string Database::ConnectSQLServer() {
                       ";Initial Catalog=" + QuoteConnectionValue(settings_.SQLServer_DB) +
                       ";Data Source=" + QuoteConnectionValue(settings_.SQLServer_Host));
     return "";
-  } catch (const DbError& e) {
-    return e.description;
   } catch (const std::exception& e) {
     return e.what();
   }
@@ -84,8 +79,6 @@ std::string Database::OpenRecordset(std::string& statement, Recordset& rs) {
     if (rs.State() == 1) rs.Close();
     rs.Open(statement, *connection_);
     return "";
-  } catch (const DbError& e) {
-    return std::to_string(e.number) + " - " + e.description;
   } catch (const RuntimeError& e) {
     return std::to_string(e.number()) + " - " + e.what();
   } catch (const std::exception& e) {
@@ -111,8 +104,6 @@ int32_t Database::ExecuteSQL(std::string& statement, bool no_error_log) {
     // Kept in 32 bits: a large UPDATE that succeeded must not read as failure.
     if (affected > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(affected);
-  } catch (const DbError& e) {
-    failure = e.description;
   } catch (const RuntimeError& e) {
     failure = e.what();
   } catch (const std::exception& e) {

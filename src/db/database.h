@@ -32,6 +32,9 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   bool OpenDatabase();
+  // Why the last OpenDatabase failed, in the provider's words; empty after
+  // one that succeeded. For the host to show: the run log never gets it.
+  const std::string& LastConnectError() const { return last_connect_error_; }
   void CloseDatabase();
   std::string ConnectAccess();
   std::string ConnectSQLServer();
@@ -79,6 +82,7 @@ class Database {
   std::unique_ptr<Connection> connection_;
   std::string db_kind_;
   std::string access_connection_string_;
+  std::string last_connect_error_;
   std::function<void(const std::string&)> error_log_;
 };
 

@@ -16,9 +16,11 @@
 
 namespace kb6 {
 
-struct DbError {
-  int64_t number = 0;
-  std::string description;
+// A provider's failure: its native number and message. A RuntimeError, so
+// that every trap of the monitor (they catch std::exception) catches it too.
+class DbError : public RuntimeError {
+ public:
+  DbError(int number, const std::string& description) : RuntimeError(number, description) {}
 };
 
 // A fetched result: column names and typed rows.

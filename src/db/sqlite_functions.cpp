@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/regional.h"
+#include "common/text.h"
 
 namespace kb6 {
 namespace {
@@ -175,6 +176,40 @@ void Instr3(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, Utf8Length(text.substr(0, at)) + 1);
 }
 
+// What a Date/Time column of an Access file stores for a value: a text that
+// reads as a date becomes its day serial; anything else stays as it is.
+void StoreDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    if (auto d = RegionalSettings::German().ParseDate(TextOf(argv[0]))) {
+      sqlite3_result_double(ctx, *d);
+      return;
+    }
+  }
+  sqlite3_result_value(ctx, argv[0]);
+}
+
+// What a Yes/No column stores: -1 for any non-zero number or the text TRUE,
+// 0 for zero or FALSE; Null and other texts stay as they are.
+void StoreBool(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      sqlite3_result_int(ctx, sqlite3_value_double(argv[0]) != 0 ? -1 : 0);
+      return;
+    case SQLITE_TEXT: {
+      const std::string t = TextOf(argv[0]);
+      if (EqualsNoCase(t, "TRUE") || EqualsNoCase(t, "FALSE")) {
+        sqlite3_result_int(ctx, EqualsNoCase(t, "TRUE") ? -1 : 0);
+        return;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  sqlite3_result_value(ctx, argv[0]);
+}
+
 }  // namespace
 
 void RegisterAccessFunctions(sqlite3* db) {
@@ -184,6 +219,8 @@ void RegisterAccessFunctions(sqlite3* db) {
   sqlite3_create_function(db, "MID", 2, flags, nullptr, Mid, nullptr, nullptr);
   sqlite3_create_function(db, "MID", 3, flags, nullptr, Mid, nullptr, nullptr);
   sqlite3_create_function(db, "INSTR", 3, flags, nullptr, Instr3, nullptr, nullptr);
+  sqlite3_create_function(db, "acc_store_date", 1, flags, nullptr, StoreDate, nullptr, nullptr);
+  sqlite3_create_function(db, "acc_store_bool", 1, flags, nullptr, StoreBool, nullptr, nullptr);
 }
 
 }  // namespace kb6

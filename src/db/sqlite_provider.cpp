@@ -6,8 +6,10 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string_view>
 
@@ -169,17 +171,154 @@ class SqliteSession final : public ProviderSession {
   std::vector<std::pair<std::string, StmtHandle>> cache_;
 };
 
+bool HasSqliteHeader(const std::string& path) {
+  static constexpr char kHeader[] = "SQLite format 3";  // with its NUL: 16 bytes
+  char head[sizeof kHeader] = {};
+  std::ifstream in(path, std::ios::binary);
+  return in.read(head, sizeof head) && std::memcmp(head, kHeader, sizeof head) == 0;
+}
+
+std::string ErrorText(sqlite3* db, const std::string& path) {
+  const int code = sqlite3_extended_errcode(db);
+  if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+    return "Die Datenbankdatei '" + path + "' ist gesperrt: " + sqlite3_errmsg(db);
+  if (code == SQLITE_READONLY_DIRECTORY)
+    return "Der Ordner der Datenbankdatei '" + path + "' ist schreibgeschützt.";
+  if ((code & 0xff) == SQLITE_READONLY)
+    return "Die Datenbankdatei '" + path + "' ist schreibgeschützt: " + sqlite3_errmsg(db);
+  return "Die Datenbankdatei '" + path + "' kann nicht beschrieben werden: " + sqlite3_errmsg(db);
+}
+
+// A connection counts only when it is a club file and takes a write: the
+// table ADRESSEN must be there, and a write transaction must begin (within
+// the busy timeout) and change a page. The change is rolled back, so the
+// file stays as it was; a journal that cannot be made (a folder that may
+// not be written) or a lock held past the timeout show here, at the open,
+// instead of failing each of the cycle's statements.
+void CheckClubFileWritable(sqlite3* db, const std::string& path) {
+  bool club = false;
+  {
+    sqlite3_stmt* raw = nullptr;
+    const char* sql =
+        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'ADRESSEN' COLLATE NOCASE";
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
+      throw DbError{
+          sqlite3_extended_errcode(db),
+          "Die Datenbankdatei '" + path + "' kann nicht gelesen werden: " + sqlite3_errmsg(db)};
+    StmtHandle st(raw);
+    const int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+      throw DbError{
+          sqlite3_extended_errcode(db),
+          "Die Datenbankdatei '" + path + "' kann nicht gelesen werden: " + sqlite3_errmsg(db)};
+    club = rc == SQLITE_ROW;
+  }
+  if (!club)
+    throw DbError{
+        SQLITE_NOTFOUND,
+        "Die Datei '" + path + "' ist keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)."};
+  if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    throw DbError{sqlite3_extended_errcode(db), ErrorText(db, path)};
+  int32_t version = 0;
+  bool written = sqlite3_exec(
+                     db, "PRAGMA user_version",
+                     [](void* out, int, char** values, char**) {
+                       *static_cast<int32_t*>(out) = values[0] ? std::atoi(values[0]) : 0;
+                       return 0;
+                     },
+                     &version, nullptr) == SQLITE_OK;
+  // Writing the value it has still writes page 1 (and opens the journal).
+  const std::string rewrite = "PRAGMA user_version = " + std::to_string(version);
+  written = written && sqlite3_exec(db, rewrite.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  const DbError refused{sqlite3_extended_errcode(db), ErrorText(db, path)};
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!written) throw refused;
+}
+
+std::string QuotedName(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// Rows of a query on the schema, as texts; throws DbError.
+std::vector<std::vector<std::string>> SchemaRows(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+    throw DbError{sqlite3_extended_errcode(db), sqlite3_errmsg(db)};
+  StmtHandle st(raw);
+  std::vector<std::vector<std::string>> rows;
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    std::vector<std::string>& row = rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(st.get()); ++i) {
+      const unsigned char* t = sqlite3_column_text(st.get(), i);
+      row.emplace_back(t ? reinterpret_cast<const char*>(t) : "");
+    }
+  }
+  if (rc != SQLITE_DONE) throw DbError{sqlite3_extended_errcode(db), sqlite3_errmsg(db)};
+  return rows;
+}
+
 }  // namespace
+
+void InstallJetStorageRules(sqlite3* db) {
+  // TEMP triggers belong to this connection only: the file's schema stays as
+  // it is, and every way a value gets into a column (INSERT ... VALUES,
+  // INSERT ... SELECT, UPDATE with a join, expressions) is covered without
+  // reading the statements. A trigger writes only when the stored value is
+  // not yet what Jet would have stored, so values in the file's own form cost
+  // one function call.
+  const auto tables =
+      SchemaRows(db,
+                 "SELECT name FROM sqlite_master WHERE type = 'table' AND sql LIKE 'CREATE TABLE%' "
+                 "AND sql NOT LIKE '%WITHOUT ROWID%' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+  std::string ddl;
+  int n = 0;
+  for (const auto& table_row : tables) {
+    const std::string table = QuotedName(table_row[0]);
+    std::string when, set;
+    for (const auto& column : SchemaRows(
+             db, "SELECT name, type FROM pragma_table_info(" + QuotedName(table_row[0]) + ")")) {
+      const char* type = column[1].c_str();
+      const char* store = ContainsNoCase(type, "DATE") || ContainsNoCase(type, "TIME")
+                              ? "acc_store_date"
+                          : ContainsNoCase(type, "BOOL") ? "acc_store_bool"
+                                                         : nullptr;
+      if (!store) continue;
+      const std::string name = QuotedName(column[0]);
+      const std::string differs = std::string(store) + "(NEW." + name + ") IS NOT NEW." + name;
+      when += (when.empty() ? "" : " OR ") + differs;
+      set += (set.empty() ? "" : ", ") + name + " = " + store + "(" + name + ")";
+      ddl += "CREATE TEMP TRIGGER kb6_jet_" + std::to_string(++n) + " AFTER UPDATE OF " + name +
+             " ON " + table + " WHEN " + differs + " BEGIN UPDATE " + table + " SET " + name +
+             " = " + store + "(NEW." + name + ") WHERE rowid = NEW.rowid; END;\n";
+    }
+    if (set.empty()) continue;
+    ddl += "CREATE TEMP TRIGGER kb6_jet_" + std::to_string(++n) + " AFTER INSERT ON " + table +
+           " WHEN " + when + " BEGIN UPDATE " + table + " SET " + set +
+           " WHERE rowid = NEW.rowid; END;\n";
+  }
+  char* err = nullptr;
+  if (sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+    std::string msg = err ? err : "";
+    sqlite3_free(err);
+    throw DbError{sqlite3_extended_errcode(db), msg};
+  }
+}
 
 void ConfigureSqliteConnection(sqlite3* db) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   RegisterAccessFunctions(db);
-  // WAL lets the host application read and write the file while the monitor
-  // works; NORMAL keeps every autocommitted statement cheap and still durable
-  // against a crash of the process.
-  for (const char* pragma :
-       {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-16384"}) {
+  // The journal mode is the file's own and is left alone: switching it is a
+  // lasting change that other programs on the file did not ask for. NORMAL
+  // keeps every autocommitted statement cheap and, in WAL mode, still
+  // durable against a crash of the process.
+  for (const char* pragma : {"PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-16384"}) {
     char* err = nullptr;
     if (sqlite3_exec(db, pragma, nullptr, nullptr, &err) != SQLITE_OK) {
       std::string msg = err ? err : "";
@@ -202,6 +341,10 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec))
     throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
+  // SQLite would take an empty or foreign file for a new database and write
+  // a header into it at the first change.
+  if (!HasSqliteHeader(path))
+    throw DbError{SQLITE_NOTADB, "Die Datei '" + path + "' ist keine SQLite-Datenbank."};
   ConfigureSqliteProcess();
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, kSqliteOpenFlags, nullptr);
@@ -210,7 +353,18 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
     throw DbError{rc, std::string("Die Datenbankdatei '") + path +
                           "' kann nicht geöffnet werden: " +
                           (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))};
-  ConfigureSqliteConnection(db.get());
+  // A file this process may not write is opened read-only by SQLite without
+  // an error. Decided here, before the first read: reading a WAL file would
+  // create -wal and -shm files that this process could not remove again.
+  if (sqlite3_db_readonly(db.get(), "main") != 0)
+    throw DbError{SQLITE_READONLY, "Die Datenbankdatei '" + path + "' ist schreibgeschützt."};
+  try {
+    ConfigureSqliteConnection(db.get());
+  } catch (const DbError&) {
+    throw DbError{sqlite3_extended_errcode(db.get()), ErrorText(db.get(), path)};
+  }
+  CheckClubFileWritable(db.get(), path);
+  InstallJetStorageRules(db.get());
   return std::make_unique<SqliteSession>(std::move(db), std::move(observer));
 }
 

@@ -30,13 +30,25 @@ using SqliteStatementObserver = std::function<void(const std::string& sqlite_sql
 // tools that use SQLite themselves call it first. Opening a session calls it.
 void ConfigureSqliteProcess();
 
-// Opens an existing file (never creates one); throws DbError.
+// Opens an existing club file (never creates one); throws DbError naming the
+// cause when the file is missing, is no SQLite database, lacks the table
+// ADRESSEN, may not be written, or stays locked past the busy timeout. A file
+// that cannot be opened is left as it was, with no -wal, -shm or -journal
+// file beside it.
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
                                                    SqliteStatementObserver observer = nullptr);
 
-// The connection settings every session uses: busy timeout, WAL, the
-// Access functions. Shared with tools that open the file directly.
+// The connection settings every session uses: busy timeout, synchronous, the
+// Access functions; the file's journal mode stays as it is. Shared with tools that open the file
+// directly.
 void ConfigureSqliteConnection(sqlite3* db);
+
+// Jet's storage rules for this connection: a text that reads as a date,
+// assigned by INSERT or UPDATE to a column declared DATETIME (any DATE or
+// TIME type), is stored as its day serial; a non-zero number or TRUE
+// assigned to a BOOLEAN column as -1, zero or FALSE as 0. Opening a session
+// calls it; throws DbError.
+void InstallJetStorageRules(sqlite3* db);
 
 void RegisterSqliteProvider(ProviderRegistry& registry);
 

@@ -19,6 +19,7 @@
 #include "db/odbc/odbc_provider.h"
 #include "db/sqlite_provider.h"
 #include "host/application.h"
+#include "host/connect_report.h"
 #include "host/test_clock.h"
 #include "host/tool_commands.h"
 #include "host/tray_choice.h"
@@ -166,10 +167,12 @@ int main(int argc, char** argv) {
   kb6::TimerCycle cycle(settings, ports, window);
   CloseTarget close_target;
   close_target.window = &window;
+  kb6::ConnectReport connect_report(std::cerr);
   auto run_cycle = [&] {
     close_target.in_cycle = true;
     cycle.Run();
     close_target.in_cycle = false;
+    connect_report.AfterCycle(db.LastConnectError());
   };
   window.SetTickHandler(run_cycle);
 

@@ -116,8 +116,8 @@ TEST_F(DatabaseTest, RecordCounter) {
   raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (57, 1)");
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 58);
   EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "58");
-  EXPECT_EQ(raw->One("SELECT LAENDERUNG FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"),
-            "06.12.2026 10:30:00");
+  // Written as '06.12.2026 10:30:00', stored as its day serial.
+  EXPECT_EQ(raw->One("SELECT LAENDERUNG FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "46362.4375");
   // The query cannot be opened: 0.
   EXPECT_EQ(db->GetNextID("NOTABLE", "ID"), 0);
 }

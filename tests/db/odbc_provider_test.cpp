@@ -94,14 +94,15 @@ TEST_F(OdbcSessionTest, FailuresCarryTheDriversDiagnostic) {
     s->Query("SELEC nonsense");
     FAIL();
   } catch (const DbError& e) {
-    EXPECT_NE(e.description.find("syntax error"), std::string::npos) << e.description;
+    EXPECT_NE(std::string(e.what()).find("syntax error"), std::string::npos)
+        << e.what();
   }
   EXPECT_THROW(s->Execute("UPDATE NOSUCH SET A = 1"), DbError);
   try {
     OpenOdbcSession("DRIVER={no such driver};DATABASE={x}");
     FAIL();
   } catch (const DbError& e) {
-    EXPECT_NE(e.description.find("[unixODBC][Driver Manager]"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("[unixODBC][Driver Manager]"), std::string::npos);
   }
 }
 

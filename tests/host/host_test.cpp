@@ -84,8 +84,14 @@ TEST(Host, UnreachableSqlServerEndsTheCycleQuietly) {
                     "--sqlserver-user", "u", "--datenpfad", dir.path()});
   EXPECT_EQ(WEXITSTATUS(r.status), 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("Logfiles")));
-  // Only the idle tool tip and its removal: no balloon, no driver chatter.
-  EXPECT_EQ(r.err, "[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n[Symbol] entfernt\n");
+  // The idle tool tip and its removal, no balloon; between them one line
+  // that names the cause in the driver's words.
+  const std::string tip = "[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n";
+  const std::string cause = "KB6TRAY: Die Datenbank kann nicht geöffnet werden: ";
+  ASSERT_EQ(r.err.rfind(tip + cause, 0), 0u) << r.err;
+  const size_t end = r.err.find('\n', tip.size());
+  EXPECT_GT(end, tip.size() + cause.size()) << r.err;
+  EXPECT_EQ(r.err.substr(end + 1), "[Symbol] entfernt\n");
 }
 
 TEST(Host, AFifoNamedLikeTodaysLogDoesNotBlockTheCycle) {

@@ -147,9 +147,9 @@ TEST_F(Donations, TypesAndReceiptClearing) {
       raw->Column("SELECT ID || ':' || ifnull(bjoSpendenartText,'-') || ':' || "
                   "ifnull(bjoSpendenartErstellt,'-') || ':' || ifnull(SPENDENNUMMER,'-') || "
                   "':' || ifnull(SPENDENDRUCK,'-') FROM BJOURNAL ORDER BY ID"),
-      (std::vector<std::string>{"1:Sachspende:1:15:1", "2:Sachspende (politisch):1:-:1",
-                                "3:unbekannt:1:-:-", "4:unbekannt:1:-:-", "5:unbekannt:1:-:-",
-                                "6:Förder'verein:1:-:-", "7:-:-:-:-", "8:-:-1:-:-", "9:-:-:-:-"}));
+      (std::vector<std::string>{"1:Sachspende:-1:15:1", "2:Sachspende (politisch):-1:-:1",
+                                "3:unbekannt:-1:-:-", "4:unbekannt:-1:-:-", "5:unbekannt:-1:-:-",
+                                "6:Förder'verein:-1:-:-", "7:-:-:-:-", "8:-:-1:-:-", "9:-:-:-:-"}));
   EXPECT_EQ(progress.events.at(0).first, "Es werden nun 7 Spenden verarbeitet ...");
   EXPECT_EQ(Entries().back(), "Es wurden bei 7 Spende(n) der Spendeart-Text aktualisiert.");
 }

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "db/provider.h"
 #include "runlog/run_log.h"
 
 namespace kb6 {
@@ -41,14 +42,17 @@ struct FakePorts final : CyclePorts {
   explicit FakePorts(Trace& t) : t(t) {}
   Trace& t;
   bool opens = true, d1 = false, d7 = false, d14 = false;
-  std::function<void()> during_jobs;
+  std::function<void()> during_jobs, during_due_check;
   bool OpenDatabase() override {
     t.Add("open");
     return opens;
   }
   void CloseDatabase() override { t.Add("close"); }
   std::string NewGuidString() override { return "{G}"; }
-  bool XF_DoAufgabenEintaegig() override { return d1; }
+  bool XF_DoAufgabenEintaegig() override {
+    if (during_due_check) during_due_check();
+    return d1;
+  }
   bool XF_DoAufgabenWoechentlich() override { return d7; }
   bool XF_DoAufgabenZweiWoechentlich() override { return d14; }
   std::unique_ptr<Jobs> NewJobs(ProgressSink&) override {
@@ -177,6 +181,14 @@ TEST_F(Cycle, TrappedErrorLeavesTheMonitorAlive) {
   EXPECT_TRUE(window.unloaded);
   EXPECT_EQ(t.Count("tip Korbinar V6 Systemüberwachung im Leerlauf"), 1);
   EXPECT_EQ(t.Count("job"), 0);
+}
+
+TEST_F(Cycle, AProviderErrorThatEscapesTheDatabaseIsTrappedToo) {
+  ports.during_due_check = [] { throw DbError(3704, "Verbindung verloren"); };
+  EXPECT_NO_THROW(cycle.Run());
+  EXPECT_EQ(t.Count("log1 fMain/Timer_Timer Verbindung verloren"), 1);
+  EXPECT_EQ(t.Count("close"), 1);
+  EXPECT_TRUE(window.timer);
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+// Files the monitor must leave alone: no SQLite header, no club tables, not
+// writable for the user the monitor runs as. The cycle is quiet (no balloon,
+// no log entry), the file keeps every byte, nothing is created beside it, and
+// standard error names the cause in one line.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "process_support.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kCauseLine = "KB6TRAY: Die Datenbank kann nicht geöffnet werden: ";
+constexpr uid_t kNobody = 65534;
+constexpr const char* kSetpriv = "/usr/bin/setpriv";
+
+int CountOf(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Run as root, the tests play the other user with setpriv: root itself may
+// write any file, so a file mode alone keeps nothing from it.
+class UnopenableDatabase : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = geteuid() == 0;
+    if (root_ && !fs::exists(kSetpriv)) GTEST_SKIP() << "running as root without setpriv";
+    // The monitor's user must reach the files and may create its data folder.
+    fs::permissions(dir.path(), fs::perms::all);
+  }
+
+  // A folder the monitor's user may write or not.
+  std::string Folder(const std::string& name, bool writable) {
+    const std::string f = dir.File(name);
+    fs::create_directory(f);
+    fs::permissions(f, writable ? fs::perms::all
+                                : fs::perms::owner_read | fs::perms::owner_exec |
+                                      fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    return f;
+  }
+  // Makes `path` the monitor user's own file (a no-op when not root).
+  void OwnedByMonitor(const std::string& path) {
+    if (root_) {
+      ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+    }
+  }
+
+  ProcessResult OnceAsMonitor(const std::string& db, const std::string& data) {
+    std::vector<std::string> args;
+    if (root_) args = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+    for (const auto& a : OnceCommand(db, data)) args.push_back(a);
+    const std::string err = dir.File("err.txt");
+    const pid_t pid = Spawn(args, err, "/dev/null", {kNoProgressPause});
+    ProcessResult r;
+    waitpid(pid, &r.status, 0);
+    r.err = ReadFile(err);
+    return r;
+  }
+
+  void ExpectLeftAlone(const std::string& db, const std::string& cause) {
+    const std::string before = ReadFile(db);
+    const std::string data = dir.File("data");
+    const ProcessResult r = OnceAsMonitor(db, data);
+    EXPECT_TRUE(ExitedCleanly(r)) << r.err;
+    EXPECT_EQ(ReadFile(db), before);
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+      EXPECT_FALSE(fs::exists(db + suffix)) << suffix;
+    EXPECT_FALSE(fs::exists(data)) << "a log entry was written";
+    EXPECT_EQ(r.err.find("[Hinweis]"), std::string::npos) << r.err;
+    EXPECT_EQ(CountOf(r.err, kCauseLine), 1) << r.err;
+    EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
+  }
+
+  TempDir dir;
+  bool root_ = false;
+};
+
+void SqliteFile(const std::string& path, const char* journal_mode) {
+  RawDb db(path);
+  db.Exec(std::string("PRAGMA journal_mode=") + journal_mode);
+  db.Exec("CREATE TABLE MITGLIEDER (NR INTEGER, NAME TEXT)");
+  db.Exec("INSERT INTO MITGLIEDER VALUES (1, 'Huber')");
+}
+
+void ClubFile(const std::string& path, const char* journal_mode) {
+  GenerateClubDatabase(path, {12, 3});
+  RawDb(path).Exec(std::string("PRAGMA journal_mode=") + journal_mode);
+}
+
+TEST_F(UnopenableDatabase, FilesThatAreNoClubFileStayUntouched) {
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    const char* cause;
+  } cases[] = {
+      {"empty file", [](const std::string& p) { std::ofstream{p}; }, "keine SQLite-Datenbank"},
+      {"text file", [](const std::string& p) { std::ofstream{p} << "NR;NAME\n1;Huber\n"; },
+       "keine SQLite-Datenbank"},
+      {"SQLite file in rollback mode", [](const std::string& p) { SqliteFile(p, "DELETE"); },
+       "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
+      {"SQLite file in WAL mode", [](const std::string& p) { SqliteFile(p, "WAL"); },
+       "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
+  };
+  int i = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string db = Folder("f" + std::to_string(i++), true) + "/verein.db";
+    c.make(db);
+    OwnedByMonitor(db);
+    ExpectLeftAlone(db, c.cause);
+  }
+}
+
+TEST_F(UnopenableDatabase, AClubFileTheMonitorMayNotWriteStaysUntouched) {
+  const struct {
+    const char* name;
+    const char* journal_mode;
+    bool folder_writable;
+    bool file_of_monitor;  // else root's, mode 0644
+    fs::perms mode;
+    const char* cause;
+  } cases[] = {
+      {"mode 0444, WAL", "WAL", true, true, fs::perms(0444), "ist schreibgeschützt."},
+      {"mode 0444, rollback", "DELETE", true, true, fs::perms(0444), "ist schreibgeschützt."},
+      {"another user's, WAL", "WAL", true, false, fs::perms(0644), "ist schreibgeschützt."},
+      {"read-only folder, WAL", "WAL", false, true, fs::perms(0644), "schreibgeschützt"},
+      {"read-only folder, rollback", "DELETE", false, true, fs::perms(0644),
+       "Der Ordner der Datenbankdatei '"},
+  };
+  int i = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.file_of_monitor && !root_) {
+      // Another user's file needs root to be made.
+      std::cout << "skipped '" << c.name << "': not running as root\n";
+      continue;
+    }
+    const std::string folder = Folder("c" + std::to_string(i++), true);
+    const std::string db = folder + "/verein.db";
+    ClubFile(db, c.journal_mode);
+    if (c.file_of_monitor) OwnedByMonitor(db);
+    fs::permissions(db, c.mode);
+    if (!c.folder_writable) Folder(fs::path(folder).filename().string(), false);
+    ExpectLeftAlone(db, c.cause);
+    fs::permissions(folder, fs::perms::all);
+  }
+}
+
+// The journal mode is the file's (only WAL is stored in the file): a club
+// file in rollback mode stays in it while the cycle runs as usual.
+TEST_F(UnopenableDatabase, TheJournalModeOfAClubFileIsKept) {
+  const std::string generated = dir.File("generated.db");
+  GenerateClubDatabase(generated, {3, 1});
+  EXPECT_EQ(RawDb(generated).One("PRAGMA journal_mode"), "wal");  // the recommended mode
+  for (const char* mode : {"delete", "wal"}) {
+    SCOPED_TRACE(mode);
+    const std::string db = Folder(std::string("j-") + mode, true) + "/verein.db";
+    ClubFile(db, mode);
+    const std::string data = dir.File(std::string("data-") + mode);
+    ASSERT_TRUE(ExitedCleanly(RunOnceQuickly(db, data, dir.File("err.txt"))));
+    EXPECT_EQ(RawDb(db).One("PRAGMA journal_mode"), mode);
+    EXPECT_NE(ReadFile(data + "/Logfiles/" +
+                       fs::directory_iterator(data + "/Logfiles")->path().filename().string())
+                  .find("Die Datenreorganisation 2-wöchig ist abgeschlossen."),
+              std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace kb6::test
