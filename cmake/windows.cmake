@@ -51,8 +51,38 @@ add_library(kb6platform STATIC
   src/tray/windows/shell_tray.cpp)
 target_link_libraries(kb6platform PUBLIC kb6core kb6odbc user32 shell32)
 
+# The COM server's type library: widl compiles the IDL (with Wine's .idl
+# files and stdole2.tlb, libwine-dev and wine64) to the .tlb that windres
+# embeds as resource 1 TYPELIB, and to the header and identifiers the C++
+# classes implement.
+find_program(KB6_WIDL NAMES x86_64-w64-mingw32-widl widl REQUIRED)
+set(KB6_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "Wine's .idl files (libwine-dev)")
+set(KB6_STDOLE2_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "Folder of stdole2.tlb")
+set(KB6_COM_DIR ${CMAKE_BINARY_DIR}/generated/com)
+file(MAKE_DIRECTORY ${KB6_COM_DIR})
+set(KB6_IDL ${CMAKE_SOURCE_DIR}/src/host/windows/com/kb6tray.idl)
+add_custom_command(
+  OUTPUT ${KB6_COM_DIR}/kb6tray.tlb ${KB6_COM_DIR}/kb6tray_h.h ${KB6_COM_DIR}/kb6tray_i.c
+  COMMAND ${KB6_WIDL} -m64 -I${KB6_WINE_IDL_DIR} -L${KB6_STDOLE2_DIR}
+          -t -o kb6tray.tlb -h -H kb6tray_h.h -u -U kb6tray_i.c ${KB6_IDL}
+  WORKING_DIRECTORY ${KB6_COM_DIR}
+  DEPENDS ${KB6_IDL}
+  COMMENT "widl: the type library of the COM server")
+file(WRITE ${KB6_COM_DIR}/kb6tray_tlb.rc "1 TYPELIB \"${KB6_COM_DIR}/kb6tray.tlb\"\n")
+set_source_files_properties(${KB6_COM_DIR}/kb6tray_tlb.rc PROPERTIES
+  OBJECT_DEPENDS ${KB6_COM_DIR}/kb6tray.tlb)
+add_custom_target(kb6typelib DEPENDS ${KB6_COM_DIR}/kb6tray.tlb)
+# The identifiers, and the interfaces as C++ classes, for server and tests.
+add_library(kb6comids STATIC ${KB6_COM_DIR}/kb6tray_i.c ${KB6_COM_DIR}/kb6tray_h.h)
+target_include_directories(kb6comids PUBLIC ${KB6_COM_DIR})
+target_link_libraries(kb6comids PUBLIC ole32 oleaut32 uuid)
+add_dependencies(kb6comids kb6typelib)
+
+file(GLOB COM_SOURCES CONFIGURE_DEPENDS src/host/windows/com/*.cpp)
 add_executable(KB6TRAY src/host/windows/main_windows.cpp src/host/windows/monitor_windows.cpp
-  src/host/windows/kb6tray.rc)
+  ${COM_SOURCES} src/host/windows/kb6tray.rc ${KB6_COM_DIR}/kb6tray_tlb.rc ${KB6_COM_DIR}/kb6tray.tlb)
+target_link_libraries(KB6TRAY PRIVATE kb6comids advapi32)
+add_dependencies(KB6TRAY kb6typelib)
 target_include_directories(KB6TRAY PRIVATE ${CMAKE_BINARY_DIR}/cli11)
 # A console program, so that --once and --help report to the console they run in.
 target_link_options(KB6TRAY PRIVATE -municode)
@@ -75,7 +105,16 @@ list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/(host/host_test|process_support|r
 # The ODBC suite hands the driver Windows paths and uses setenv; under Wine the
 # driver is the host's: tests/windows/odbc_wine_test.cpp takes its place.
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/db/odbc_provider_test\\.cpp$")
+# The COM clients talk to the registered KB6TRAY.exe: a test program of their own.
+list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/windows/com/")
 add_executable(kb6tests ${TEST_SOURCES} tools/club_generator.cpp src/host/windows/kb6tray.rc)
 target_include_directories(kb6tests PRIVATE tests tools)
 target_link_libraries(kb6tests PRIVATE kb6platform gtest gtest_main)
 target_compile_definitions(kb6tests PRIVATE KB6_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/tests/golden")
+
+# The COM clients: a host program and a script against the registered
+# KB6TRAY.exe, which must stand in the same folder.
+add_executable(kb6comtests tests/windows/com/com_client_test.cpp
+  tests/windows/com/com_client_support.cpp tools/club_generator.cpp)
+target_include_directories(kb6comtests PRIVATE tests tools)
+target_link_libraries(kb6comtests PRIVATE kb6core kb6comids advapi32 gtest gtest_main)

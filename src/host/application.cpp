@@ -8,7 +8,7 @@
 
 namespace kb6 {
 
-clsApplication::~clsApplication() {
+void clsApplication::Class_Terminate() {
   try {
     db_.CloseDatabase();
   } catch (...) {

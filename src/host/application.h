@@ -17,10 +17,13 @@ class clsApplication {
  public:
   clsApplication(Settings& settings, MainWindow& window, Database& db, RunLog& log)
       : settings_(settings), window_(window), db_(db), log_(log) {}
-  // Class_Terminate: closes the shared connection.
-  ~clsApplication();
+  // Runs Class_Terminate.
+  ~clsApplication() { Class_Terminate(); }
   clsApplication(const clsApplication&) = delete;
   clsApplication& operator=(const clsApplication&) = delete;
+
+  // Closes the shared connection; errors are ignored.
+  void Class_Terminate();
 
   void ShowTrayicon();
   void CloseTrayIcon() { settings_.CloseRequested = true; }

@@ -2,7 +2,8 @@
 // options. It plays the host application: writes clsApplication's properties
 // and calls ShowTrayicon; the icon then sits in the notification area and
 // the timer runs a cycle every minute until a close request (WM_CLOSE, the
-// session's end, Ctrl+C). --once runs one cycle at once and ends.
+// session's end, Ctrl+C). --once runs one cycle at once and ends. With
+// -Embedding, /RegServer or /UnregServer it is the COM server instead.
 #include <windows.h>
 
 #include <CLI/CLI.hpp>
@@ -12,6 +13,7 @@
 #include <iostream>
 #include <vector>
 
+#include "host/windows/com/com_server.h"
 #include "host/windows/monitor_windows.h"
 #include "platform/windows/text_windows.h"
 
@@ -45,6 +47,15 @@ int wmain(int argc, wchar_t** wargv) {
   for (int i = 0; i < argc; ++i) args.push_back(kb6::Utf8FromWide(wargv[i]));
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
+
+  // Started by COM, or asked to (un)register the COM server.
+  try {
+    if (const auto code = kb6::RunComMode({args.begin() + 1, args.end()}, ExecutablePath()))
+      return *code;
+  } catch (const std::exception& e) {
+    std::cerr << "KB6TRAY: " << e.what() << "\n";
+    return 1;
+  }
 
   CLI::App cli{
       "KB6TRAY - Korbinar V6 Systemüberwachung: runs the one-day, seven-day and fourteen-day "

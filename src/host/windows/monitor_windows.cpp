@@ -21,6 +21,18 @@ std::string Stem(const std::string& path) {
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// Tests shorten the 60-second timer interval with KB6TRAY_TIMER_MS (whole
+// milliseconds, 1 to 7 digits); anything else keeps it.
+unsigned TimerInterval() {
+  if (const char* ms = std::getenv("KB6TRAY_TIMER_MS")) {
+    const std::string m = ms;
+    if (!m.empty() && m.size() <= 7 && m.find_first_not_of("0123456789") == std::string::npos &&
+        std::stoul(m) > 0)
+      return static_cast<unsigned>(std::stoul(m));
+  }
+  return 60000;
+}
+
 ProviderRegistry& WithProviders(ProviderRegistry& providers) {
   RegisterSqliteProvider(providers);
   RegisterOdbcProvider(providers);
@@ -34,7 +46,7 @@ WindowsMonitor::WindowsMonitor(const std::string& exe_path)
       log_(settings_, db_, regional_, clock_, Folder(exe_path), Stem(exe_path)),
       ports_(db_, log_),
       native_(L"Korbinar Systemüberwachung", IDI_KB6TRAY),
-      timer_(native_, 60000),
+      timer_(native_, TimerInterval()),
       tray_(native_),
       window_(tray_, timer_, loop_, clock_),
       cycle_(settings_, ports_, window_),
@@ -46,8 +58,16 @@ WindowsMonitor::WindowsMonitor(const std::string& exe_path)
     if (!p.empty() && p.size() <= 2 && p.find_first_not_of("0123456789") == std::string::npos)
       window_.SetProgressPause(std::stoi(p));
   }
-  window_.SetTickHandler([this] { cycle_.Run(); });
+  window_.SetTickHandler([this] {
+    cycle_running_ = true;
+    cycle_.Run();
+    cycle_running_ = false;
+  });
   native_.SetCloseHandler([this] { app_.CloseTrayIcon(); });
+}
+
+void WindowsMonitor::ClassTerminate() {
+  if (!cycle_running_) app_.Class_Terminate();
 }
 
 }  // namespace kb6

@@ -36,6 +36,13 @@ class WindowsMonitor {
   MainWindow& window() { return window_; }
   TimerCycle& cycle() { return cycle_; }
   Win32Window& native_window() { return native_; }
+  Database& database() { return db_; }
+  RunLog& run_log() { return log_; }
+  Win32Timer& timer() { return timer_; }
+
+  // Class_Terminate of a host's clsApplication object. While a cycle runs
+  // the connection stays open for it: the cycle closes it at its end.
+  void ClassTerminate();
 
  private:
   SystemClock clock_;
@@ -55,6 +62,7 @@ class WindowsMonitor {
   MainWindow window_;
   TimerCycle cycle_;
   clsApplication app_;
+  bool cycle_running_ = false;
 };
 
 }  // namespace kb6

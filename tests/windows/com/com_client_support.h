@@ -1,0 +1,67 @@
+// What the COM client tests share: the server's path, a scratch folder with a
+// demo club file, the apartment, the server process and the run's traces.
+#pragma once
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+#include "kb6tray_h.h"
+
+namespace kb6test {
+
+using Microsoft::WRL::ComPtr;
+
+// KB6TRAY.exe beside the test program.
+std::wstring ServerPath();
+// Runs KB6TRAY.exe with `args`; returns its exit code.
+DWORD RunServer(const std::wstring& args);
+
+// A fresh folder below the temporary folder, with a demo club file
+// (300 active addresses) as club.db.
+struct Scratch {
+  Scratch();
+  std::wstring dir;
+  std::wstring club;  // dir\club.db
+};
+
+// The log lines written below `datenpfad` (UTF-8, without times), in order.
+std::vector<std::string> LogLines(const std::wstring& datenpfad);
+// Waits until the log below `datenpfad` holds `ends` lines of a finished
+// run ("... ist abgeschlossen."); false after five minutes.
+bool WaitForRunEnds(const std::wstring& datenpfad, int ends);
+
+// The log table's entries (reoEintrag) and the distinct reoGUIDs.
+struct TableRows {
+  std::vector<std::string> entries;
+  std::vector<std::string> guids;
+};
+TableRows ReadLogTable(const std::wstring& club);
+
+// The one running KB6TRAY.exe, opened for waiting; null when none runs.
+HANDLE OpenServerProcess();
+// Waits for the process to end (bounded at two minutes); true when it ended.
+bool WaitForExit(HANDLE process);
+
+// Writes a property by name through IDispatch, as a script does.
+HRESULT PutByName(IDispatch* object, const wchar_t* name, VARIANT value);
+// Calls a method by name through IDispatch.
+HRESULT CallByName(IDispatch* object, const wchar_t* name, VARIANT* result);
+
+// A BSTR owned by the test.
+class Text {
+ public:
+  explicit Text(const std::wstring& s) : value_(SysAllocStringLen(s.data(), s.size())) {}
+  ~Text() { SysFreeString(value_); }
+  Text(const Text&) = delete;
+  Text& operator=(const Text&) = delete;
+  BSTR* ref() { return &value_; }
+  BSTR get() const { return value_; }
+
+ private:
+  BSTR value_;
+};
+
+}  // namespace kb6test
