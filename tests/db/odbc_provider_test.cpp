@@ -94,8 +94,7 @@ TEST_F(OdbcSessionTest, FailuresCarryTheDriversDiagnostic) {
     s->Query("SELEC nonsense");
     FAIL();
   } catch (const DbError& e) {
-    EXPECT_NE(std::string(e.what()).find("syntax error"), std::string::npos)
-        << e.what();
+    EXPECT_NE(std::string(e.what()).find("syntax error"), std::string::npos) << e.what();
   }
   EXPECT_THROW(s->Execute("UPDATE NOSUCH SET A = 1"), DbError);
   try {
