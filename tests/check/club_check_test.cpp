@@ -183,7 +183,8 @@ TEST_F(ClubCheck, ADamagedIndexIsReportedByTheIntegrityCheck) {
         "UPDATE sqlite_master SET sql = 'CREATE INDEX ADRESSEN_FAM_NR ON ADRESSEN (PLZ)' "
         "WHERE name = 'ADRESSEN_FAM_NR'");
   }
-  const Finding* f = Get(Findings(clean), "", "integrity_check");
+  const std::vector<Finding> all = Findings(clean);
+  const Finding* f = Get(all, "", "integrity_check");
   ASSERT_NE(f, nullptr);
   EXPECT_GT(f->count, 0);
   EXPECT_FALSE(f->examples.empty());
