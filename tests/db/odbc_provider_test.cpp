@@ -38,7 +38,9 @@ TEST(OdbcConnectionString, ValuesThatCouldAddAttributesAreBraced) {
        "DRIVER={FreeTDS};SERVER=;DATABASE=;UID={ lead};PWD={{x};ClientCharset=UTF-8"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(BuildOdbcConnectionString(ConnectionAttributes::Parse(c.sqloledb), c.driver), c.odbc);
+    EXPECT_EQ(BuildOdbcConnectionString(
+                  OdbcLoginFromAttributes(ConnectionAttributes::Parse(c.sqloledb), c.driver)),
+              c.odbc);
 }
 
 class OdbcSessionTest : public ::testing::Test {

@@ -8,6 +8,9 @@
 
 #include "common/dates.h"
 #include "common/text.h"
+#ifndef _WIN32
+#include "db/odbc/private_dsn.h"
+#endif
 
 namespace kb6 {
 namespace {
@@ -137,18 +140,61 @@ Value ReadColumn(const Handle& stmt, SQLUSMALLINT col, SQLSMALLINT sql_type) {
   }
 }
 
+// UTF-8 as UTF-16, the text of ODBC's wide functions; a byte that starts
+// no valid sequence becomes U+FFFD.
+std::u16string Utf16FromUtf8(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const size_t length = lead < 0x80    ? 1
+                          : lead >= 0xF0 ? 4
+                          : lead >= 0xE0 ? 3
+                          : lead >= 0xC2 ? 2
+                                         : 0;
+    char32_t c = length == 1   ? lead
+                 : length == 2 ? lead & 0x1F
+                 : length == 3 ? lead & 0x0F
+                               : lead & 0x07;
+    bool valid = length != 0 && lead < 0xF5 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      valid = (byte(i + k) & 0xC0) == 0x80;
+      c = c << 6 | (byte(i + k) & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not text.
+    if (valid)
+      valid = !(length == 3 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) &&
+              !(length == 4 && (c < 0x10000 || c > 0x10FFFF));
+    if (!valid) {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += length;
+  }
+  return out;
+}
+
+SQLWCHAR* Wide(std::u16string& text) {
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC's wide texts are UTF-16");
+  return reinterpret_cast<SQLWCHAR*>(text.data());
+}
+
 class OdbcSession final : public ProviderSession {
  public:
-  explicit OdbcSession(const std::string& connection_string)
+  // connect logs the connection handle in; its result is checked here.
+  template <typename Connect>
+  explicit OdbcSession(Connect connect)
       : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), dbc_(SQL_HANDLE_DBC, InitEnv(env_)) {
     SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-    std::string in = connection_string;
-    SQLCHAR out[1024];
-    SQLSMALLINT out_length = 0;
-    dbc_.Check(SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
-                                static_cast<SQLSMALLINT>(in.size()), out, sizeof out, &out_length,
-                                SQL_DRIVER_NOPROMPT));
+    dbc_.Check(connect(dbc_.get()));
     connected_ = true;
   }
   ~OdbcSession() override {
@@ -221,35 +267,74 @@ std::string QuoteOdbcValue(const std::string& value) {
   return plain ? value : "{" + ReplaceAll(value, "}", "}}") + "}";
 }
 
-std::string BuildOdbcConnectionString(const ConnectionAttributes& attributes,
-                                      const std::string& driver) {
-  std::string server = attributes.Get("Data Source");
-  std::string port;
+OdbcLogin OdbcLoginFromAttributes(const ConnectionAttributes& attributes,
+                                  const std::string& driver) {
+  OdbcLogin login{driver,
+                  attributes.Get("Data Source"),
+                  "",
+                  attributes.Get("Initial Catalog"),
+                  attributes.Get("User ID"),
+                  attributes.Get("Password")};
   // SQLOLEDB writes a port after a comma; FreeTDS wants it as its own key.
-  const bool freetds = EqualsNoCase(driver, "FreeTDS");
-  if (const size_t comma = server.find(','); freetds && comma != std::string::npos) {
-    port = TrimBlanks(server.substr(comma + 1));
-    server = TrimBlanks(server.substr(0, comma));
+  if (const size_t comma = login.server.find(',');
+      EqualsNoCase(driver, "FreeTDS") && comma != std::string::npos) {
+    login.port = TrimBlanks(login.server.substr(comma + 1));
+    login.server = TrimBlanks(login.server.substr(0, comma));
   }
+  return login;
+}
+
+std::string BuildOdbcConnectionString(const OdbcLogin& login) {
   // The driver manager itself strips the braces of DRIVER.
-  std::string s = "DRIVER={" + ReplaceAll(driver, "}", "}}") + "};SERVER=" + QuoteOdbcValue(server);
-  if (!port.empty()) s += ";PORT=" + QuoteOdbcValue(port);
-  s += ";DATABASE=" + QuoteOdbcValue(attributes.Get("Initial Catalog")) +
-       ";UID=" + QuoteOdbcValue(attributes.Get("User ID")) +
-       ";PWD=" + QuoteOdbcValue(attributes.Get("Password"));
+  std::string s =
+      "DRIVER={" + ReplaceAll(login.driver, "}", "}}") + "};SERVER=" + QuoteOdbcValue(login.server);
+  if (!login.port.empty()) s += ";PORT=" + QuoteOdbcValue(login.port);
+  s += ";DATABASE=" + QuoteOdbcValue(login.database) + ";UID=" + QuoteOdbcValue(login.user) +
+       ";PWD=" + QuoteOdbcValue(login.password);
   // Texts travel as UTF-8 both ways, as everywhere else in the process.
-  if (freetds) s += ";ClientCharset=UTF-8";
+  if (EqualsNoCase(login.driver, "FreeTDS")) s += ";ClientCharset=UTF-8";
   return s;
 }
 
 std::unique_ptr<ProviderSession> OpenOdbcSession(const std::string& driver_connection_string) {
-  return std::make_unique<OdbcSession>(driver_connection_string);
+  return std::make_unique<OdbcSession>([&](SQLHDBC dbc) {
+    std::string in = driver_connection_string;
+    SQLCHAR out[1024];
+    SQLSMALLINT out_length = 0;
+    return SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                            static_cast<SQLSMALLINT>(in.size()), out, sizeof out, &out_length,
+                            SQL_DRIVER_NOPROMPT);
+  });
+}
+
+std::unique_ptr<ProviderSession> OpenOdbcSession(const OdbcLogin& login) {
+#ifdef _WIN32
+  // Windows' drivers read ODBC's quoting as written (a doubled "}" is one).
+  return OpenOdbcSession(BuildOdbcConnectionString(login));
+#else
+  std::vector<std::pair<std::string, std::string> > settings = {{"Driver", login.driver},
+                                                                {"Server", login.server}};
+  if (!login.port.empty()) settings.emplace_back("Port", login.port);
+  settings.emplace_back("Database", login.database);
+  // Texts travel as UTF-8 both ways, as everywhere else in the process.
+  if (EqualsNoCase(login.driver, "FreeTDS")) settings.emplace_back("ClientCharset", "UTF-8");
+  const PrivateDsn dsn(settings);
+  // The wide function: FreeTDS reads a narrow user name and password as
+  // Latin-1, since the client character set applies only after the login.
+  return std::make_unique<OdbcSession>([&](SQLHDBC dbc) {
+    std::u16string name = Utf16FromUtf8(dsn.name()), user = Utf16FromUtf8(login.user),
+                   password = Utf16FromUtf8(login.password);
+    return SQLConnectW(dbc, Wide(name), static_cast<SQLSMALLINT>(name.size()), Wide(user),
+                       static_cast<SQLSMALLINT>(user.size()), Wide(password),
+                       static_cast<SQLSMALLINT>(password.size()));
+  });
+#endif
 }
 
 void RegisterOdbcProvider(ProviderRegistry& registry) {
   registry.Register(kSqlServerProviderName, [](const ConnectionAttributes& attributes) {
     const char* driver = std::getenv(kOdbcDriverVariable);
-    return OpenOdbcSession(BuildOdbcConnectionString(
+    return OpenOdbcSession(OdbcLoginFromAttributes(
         attributes, driver != nullptr && *driver != '\0' ? driver : kDefaultOdbcDriver));
   });
 }
