@@ -28,14 +28,13 @@ add_library(kb6core STATIC ${CORE_SOURCES} ${OS_SOURCES}
 target_include_directories(kb6core PUBLIC src)
 target_link_libraries(kb6core PUBLIC SQLite::SQLite3 ole32)
 
-add_library(kb6odbc STATIC src/db/odbc/odbc_provider.cpp)
+add_library(kb6odbc STATIC src/db/odbc/odbc_provider.cpp src/db/odbc/utf16.cpp)
 target_link_libraries(kb6odbc PUBLIC kb6core odbc32)
 # mingw's sql.h expects the Windows types to be declared before it. The
-# client still calls the ANSI functions (SQLDriverConnect, not ...W): under
-# Wine these pass UTF-8 through to unixODBC unchanged, on Windows they would
-# read texts in the ANSI code page. Porting it to the wide functions is the
-# next step; its test under Wine is tests/windows/odbc_wine_test.cpp (the
-# Linux one, tests/db/odbc_provider_test.cpp, gives the driver Windows paths).
+# client calls the wide functions by their own names (SQLDriverConnectW, ...;
+# see odbc_provider.cpp), so UNICODE stays off and no macro renames a call.
+# Its test under Wine is tests/windows/odbc_wine_test.cpp (the Linux one,
+# tests/db/odbc_provider_test.cpp, gives the driver Windows paths).
 target_compile_options(kb6odbc PRIVATE -include windows.h -UUNICODE -U_UNICODE)
 
 # CLI11 is header-only and includes nothing but the standard library; its

@@ -8,6 +8,8 @@
 
 #include <stdexcept>
 
+#include "db/odbc/utf16.h"
+
 namespace kb6::test {
 namespace {
 
@@ -54,8 +56,11 @@ std::vector<uint8_t> Field(const std::vector<uint8_t>& login, size_t at) {
           login.begin() + static_cast<std::ptrdiff_t>(offset + 2 * units)};
 }
 
-std::string Text(const std::vector<uint8_t>& utf16) {
-  return Utf8FromUtf16Le(utf16.data(), utf16.size() / 2);
+std::string Text(const std::vector<uint8_t>& utf16le) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < utf16le.size(); i += 2)
+    units += static_cast<char16_t>(utf16le[i] | utf16le[i + 1] << 8);
+  return Utf8FromUtf16(units);
 }
 
 TdsLogin DecodeLogin7(const std::vector<uint8_t>& login) {
@@ -75,34 +80,6 @@ TdsLogin DecodeLogin7(const std::vector<uint8_t>& login) {
 }
 
 }  // namespace
-
-std::string Utf8FromUtf16Le(const uint8_t* bytes, size_t units) {
-  std::string out;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t c = bytes[2 * i] | bytes[2 * i + 1] << 8;
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
-      const uint32_t low = bytes[2 * i + 2] | bytes[2 * i + 3] << 8;
-      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-      ++i;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | c >> 6);
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | c >> 12);
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | c >> 18);
-      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 FakeTdsServer::FakeTdsServer() {
   listener_ = ::socket(AF_INET, SOCK_STREAM, 0);

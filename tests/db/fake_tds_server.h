@@ -41,7 +41,4 @@ class FakeTdsServer {
   std::thread thread_;
 };
 
-// The UTF-16LE bytes of a text as UTF-8 (surrogate pairs joined).
-std::string Utf8FromUtf16Le(const uint8_t* bytes, size_t units);
-
 }  // namespace kb6::test

@@ -3,11 +3,13 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
 #include "common/dates.h"
 #include "common/text.h"
+#include "db/odbc/utf16.h"
 #ifndef _WIN32
 #include "db/odbc/private_dsn.h"
 #endif
@@ -17,17 +19,54 @@ namespace {
 
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
 
+// The texts at the API. On Windows every text goes through the wide
+// functions as UTF-16: the narrow ones would read the ANSI code page, and
+// Wine's odbc32 lacks them. unixODBC would convert wide texts for a driver
+// without wide functions (the SQLite one) through the process locale's code
+// set, so there the narrow functions pass UTF-8 through unchanged; only the
+// login is always wide (see OpenOdbcSession).
+#ifdef _WIN32
+using ApiString = std::u16string;
+#define KB6_ODBC_TEXT(function) function##W
+constexpr SQLSMALLINT kApiTextType = SQL_C_WCHAR;
+ApiString ToApi(const std::string& text) { return Utf16FromUtf8(text); }
+std::string FromApi(const ApiString& text) { return Utf8FromUtf16(text); }
+#else
+using ApiString = std::string;
+#define KB6_ODBC_TEXT(function) function
+constexpr SQLSMALLINT kApiTextType = SQL_C_CHAR;
+ApiString ToApi(const std::string& text) { return text; }
+std::string FromApi(const ApiString& text) { return text; }
+#endif
+using ApiChar = ApiString::value_type;
+
+SQLWCHAR* Wide(std::u16string& text) {
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC's wide texts are UTF-16");
+  return reinterpret_cast<SQLWCHAR*>(text.data());
+}
+[[maybe_unused]] SQLCHAR* Api(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+[[maybe_unused]] SQLWCHAR* Api(std::u16string& text) { return Wide(text); }
+
+// A text the driver wrote into a buffer, its length as reported (which is
+// the whole text's, longer than the buffer when it was cut).
+std::string Received(ApiString buffer, SQLSMALLINT length) {
+  buffer.resize(
+      std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), buffer.size() - 1));
+  return FromApi(buffer);
+}
+
 // The first diagnostic record of a handle, as DbError: the driver's native
 // number and its message. The later records repeat or generalise the first.
 DbError Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
-  SQLCHAR state[6] = {};
   SQLINTEGER native = 0;
-  SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+  ApiString message(SQL_MAX_MESSAGE_LENGTH, ApiChar{});
   SQLSMALLINT length = 0;
+  ApiString state_text(6, ApiChar{});
   const SQLRETURN rc =
-      SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
+      KB6_ODBC_TEXT(SQLGetDiagRec)(type, handle, 1, Api(state_text), &native, Api(message),
+                                   static_cast<SQLSMALLINT>(message.size()), &length);
   if (!SQL_SUCCEEDED(rc)) return {-1, "Unbekannter ODBC-Fehler"};
-  return {native, reinterpret_cast<const char*>(message)};
+  return {native, Received(message, length)};
 }
 
 // Owns one ODBC handle; statements are freed before their connection because
@@ -70,24 +109,26 @@ bool IsDateTimeType(SQLSMALLINT t) {
 }
 
 // Reads a column whatever its length: the driver hands out long texts in
-// pieces and says so by success-with-info.
+// pieces and says so by success-with-info. The pieces are joined before
+// decoding, since one may end inside a character.
 Value TextColumn(const Handle& stmt, SQLUSMALLINT col) {
-  std::string text;
-  char buffer[4096];
+  ApiString text;
+  ApiChar buffer[2048];
   for (;;) {
     SQLLEN indicator = 0;
-    const SQLRETURN rc = SQLGetData(stmt.get(), col, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+    const SQLRETURN rc =
+        SQLGetData(stmt.get(), col, kApiTextType, buffer, sizeof buffer, &indicator);
     if (rc == SQL_NO_DATA) break;
     stmt.Check(rc);
     if (indicator == SQL_NULL_DATA) return Value::Null();
-    const size_t room = sizeof buffer - 1;  // one byte goes to the terminator
+    const size_t room = sizeof buffer - sizeof buffer[0];  // one goes to the terminator
     const size_t got = (indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room)
                            ? room
                            : static_cast<size_t>(indicator);
-    text.append(buffer, got);
+    text.append(buffer, got / sizeof buffer[0]);
     if (rc == SQL_SUCCESS) break;
   }
-  return Value(std::move(text));
+  return Value(FromApi(text));
 }
 
 template <typename T>
@@ -140,52 +181,6 @@ Value ReadColumn(const Handle& stmt, SQLUSMALLINT col, SQLSMALLINT sql_type) {
   }
 }
 
-// UTF-8 as UTF-16, the text of ODBC's wide functions; a byte that starts
-// no valid sequence becomes U+FFFD.
-std::u16string Utf16FromUtf8(const std::string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    const size_t length = lead < 0x80    ? 1
-                          : lead >= 0xF0 ? 4
-                          : lead >= 0xE0 ? 3
-                          : lead >= 0xC2 ? 2
-                                         : 0;
-    char32_t c = length == 1   ? lead
-                 : length == 2 ? lead & 0x1F
-                 : length == 3 ? lead & 0x0F
-                               : lead & 0x07;
-    bool valid = length != 0 && lead < 0xF5 && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      valid = (byte(i + k) & 0xC0) == 0x80;
-      c = c << 6 | (byte(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not text.
-    if (valid)
-      valid = !(length == 3 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) &&
-              !(length == 4 && (c < 0x10000 || c > 0x10FFFF));
-    if (!valid) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-    i += length;
-  }
-  return out;
-}
-
-SQLWCHAR* Wide(std::u16string& text) {
-  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC's wide texts are UTF-16");
-  return reinterpret_cast<SQLWCHAR*>(text.data());
-}
-
 class OdbcSession final : public ProviderSession {
  public:
   // connect logs the connection handle in; its result is checked here.
@@ -220,12 +215,13 @@ class OdbcSession final : public ProviderSession {
     stmt.Check(SQLNumResultCols(stmt.get(), &ncols));
     std::vector<SQLSMALLINT> types(ncols);
     for (SQLUSMALLINT c = 1; c <= ncols; ++c) {
-      SQLCHAR name[256] = {};
+      ApiString name(256, ApiChar{});
       SQLSMALLINT name_length = 0, nullable = 0, digits = 0;
       SQLULEN size = 0;
-      stmt.Check(SQLDescribeCol(stmt.get(), c, name, sizeof name, &name_length, &types[c - 1],
-                                &size, &digits, &nullable));
-      out.columns.emplace_back(reinterpret_cast<const char*>(name));
+      stmt.Check(KB6_ODBC_TEXT(SQLDescribeCol)(stmt.get(), c, Api(name),
+                                               static_cast<SQLSMALLINT>(name.size()), &name_length,
+                                               &types[c - 1], &size, &digits, &nullable));
+      out.columns.push_back(Received(name, name_length));
     }
     for (;;) {
       const SQLRETURN rc = SQLFetch(stmt.get());
@@ -245,9 +241,9 @@ class OdbcSession final : public ProviderSession {
     return env.get();
   }
   static SQLRETURN Run(const Handle& stmt, const std::string& sql) {
-    std::string text = sql;
-    const SQLRETURN rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                       static_cast<SQLINTEGER>(text.size()));
+    ApiString text = ToApi(sql);
+    const SQLRETURN rc =
+        KB6_ODBC_TEXT(SQLExecDirect)(stmt.get(), Api(text), static_cast<SQLINTEGER>(text.size()));
     if (rc != SQL_NO_DATA) stmt.Check(rc);
     return rc;
   }
@@ -298,12 +294,12 @@ std::string BuildOdbcConnectionString(const OdbcLogin& login) {
 
 std::unique_ptr<ProviderSession> OpenOdbcSession(const std::string& driver_connection_string) {
   return std::make_unique<OdbcSession>([&](SQLHDBC dbc) {
-    std::string in = driver_connection_string;
-    SQLCHAR out[1024];
+    ApiString in = ToApi(driver_connection_string);
+    ApiString out(1024, ApiChar{});
     SQLSMALLINT out_length = 0;
-    return SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
-                            static_cast<SQLSMALLINT>(in.size()), out, sizeof out, &out_length,
-                            SQL_DRIVER_NOPROMPT);
+    return KB6_ODBC_TEXT(SQLDriverConnect)(
+        dbc, nullptr, Api(in), static_cast<SQLSMALLINT>(in.size()), Api(out),
+        static_cast<SQLSMALLINT>(out.size()), &out_length, SQL_DRIVER_NOPROMPT);
   });
 }
 
@@ -319,8 +315,8 @@ std::unique_ptr<ProviderSession> OpenOdbcSession(const OdbcLogin& login) {
   // Texts travel as UTF-8 both ways, as everywhere else in the process.
   if (EqualsNoCase(login.driver, "FreeTDS")) settings.emplace_back("ClientCharset", "UTF-8");
   const PrivateDsn dsn(settings);
-  // The wide function: FreeTDS reads a narrow user name and password as
-  // Latin-1, since the client character set applies only after the login.
+  // FreeTDS would read a narrow user name and password as Latin-1: its
+  // client character set applies only after the login.
   return std::make_unique<OdbcSession>([&](SQLHDBC dbc) {
     std::u16string name = Utf16FromUtf8(dsn.name()), user = Utf16FromUtf8(login.user),
                    password = Utf16FromUtf8(login.password);
