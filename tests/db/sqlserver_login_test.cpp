@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "db/odbc/odbc_provider.h"
 #include "fake_tds_server.h"
@@ -86,6 +87,24 @@ TEST_F(SqlServerLoginFakeTdsTest, SettingsTheDataSourceCannotCarryAreRefused) {
   settings.SQLServer_Host = "127.0.0.1\nPort = 1434";
   LogIn();
   EXPECT_TRUE(server.Logins().empty());
+}
+
+TEST_F(SqlServerLoginFakeTdsTest, TheDataSourceLastsOnlyForTheConnect) {
+  // The user's own ODBCINI comes back, and the private folder goes.
+  TempDir temp;
+  setenv("TMPDIR", temp.path().c_str(), 1);
+  setenv("ODBCINI", "/nonexistent/odbc.ini", 1);
+  settings.SQLServer_DB = "Verein";
+  settings.SQLServer_User = "kbtray";
+  settings.SQLServer_Passwort = "geheim";
+  const size_t arrived = LogIn().size();
+  const std::string ini = std::getenv("ODBCINI") ? std::getenv("ODBCINI") : "(unset)";
+  const bool empty = std::filesystem::is_empty(temp.path());
+  unsetenv("ODBCINI");
+  unsetenv("TMPDIR");
+  EXPECT_GE(arrived, 1u);
+  EXPECT_EQ(ini, "/nonexistent/odbc.ini");
+  EXPECT_TRUE(empty);
 }
 
 }  // namespace
