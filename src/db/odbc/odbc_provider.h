@@ -44,12 +44,13 @@ std::string BuildOdbcConnectionString(const OdbcLogin& login);
 // driver's native error number and message.
 std::unique_ptr<ProviderSession> OpenOdbcSession(const std::string& driver_connection_string);
 
-// Logs in; the user name and password reach the driver unchanged whatever
-// they hold. Off Windows, through SQLConnect and a data source of this
+// Logs in. Off Windows the user name and password reach the driver
+// unchanged whatever they hold, through SQLConnectW and a data source of this
 // process's own (see private_dsn.h): no value is parsed out of a connection
 // string, and one the data source cannot hold unchanged (server, port or
 // database with control characters or edge blanks) is refused. On Windows,
-// through the connection string above. Throws DbError as the other overload.
+// through the connection string above, which Microsoft's drivers read as
+// written (FreeTDS does not). Throws DbError as the other overload.
 std::unique_ptr<ProviderSession> OpenOdbcSession(const OdbcLogin& login);
 
 // Registers "SQLOLEDB.1"; the driver is read from KB6TRAY_ODBC_DRIVER at
