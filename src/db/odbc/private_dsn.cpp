@@ -1,5 +1,7 @@
 #include "db/odbc/private_dsn.h"
 
+#include <odbcinst.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -64,6 +66,10 @@ PrivateDsn::PrivateDsn(const std::vector<std::pair<std::string, std::string>>& s
     previous_ = previous;
   }
   setenv(kIniVariable, file.c_str(), 1);
+  // The user's file (ours now) and the system's, as by default. The call
+  // also keeps libodbcinst loaded for good: the driver loads it too, and
+  // unloading it with the driver would orphan its cache of ini values.
+  SQLSetConfigMode(ODBC_BOTH_DSN);
 }
 
 PrivateDsn::~PrivateDsn() {
