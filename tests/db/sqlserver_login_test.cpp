@@ -47,8 +47,18 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 
 TEST_F(SqlServerLoginFakeTdsTest, UserAndPasswordArriveByteForByte) {
   const char* values[] = {
-      "ab}", "x};DATABASE=master;y", "x};PORT=1434;y", "x};SERVER=10.0.0.1;y", "{a}",      "a=b",
-      "}}",  " \tedges\t ",          "Müller€",        "\"q'uo\"te'",          "p;UID=sa",
+      "ab}",
+      "x};DATABASE=master;y",
+      "x};PORT=1434;y",
+      "x};SERVER=10.0.0.1;y",
+      "{a}",
+      "a=b",
+      "}}",
+      " \tedges\t ",
+      "Müller€",
+      "Kennwort\xf0\x9f\x98\x80",
+      "\"q'uo\"te'",
+      "p;UID=sa",
   };
   const std::string database = "Verein; #1=[x]";
   settings.SQLServer_DB = database;
