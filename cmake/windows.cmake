@@ -28,14 +28,13 @@ add_library(kb6core STATIC ${CORE_SOURCES} ${OS_SOURCES}
 target_include_directories(kb6core PUBLIC src)
 target_link_libraries(kb6core PUBLIC SQLite::SQLite3 ole32)
 
-add_library(kb6odbc STATIC src/db/odbc/odbc_provider.cpp)
+add_library(kb6odbc STATIC src/db/odbc/odbc_provider.cpp src/db/odbc/utf16.cpp)
 target_link_libraries(kb6odbc PUBLIC kb6core odbc32)
 # mingw's sql.h expects the Windows types to be declared before it. The
-# client still calls the ANSI functions (SQLDriverConnect, not ...W): under
-# Wine these pass UTF-8 through to unixODBC unchanged, on Windows they would
-# read texts in the ANSI code page. Porting it to the wide functions is the
-# next step; its test under Wine is tests/windows/odbc_wine_test.cpp (the
-# Linux one, tests/db/odbc_provider_test.cpp, gives the driver Windows paths).
+# client calls the wide functions by their own names (SQLDriverConnectW, ...;
+# see odbc_provider.cpp), so UNICODE stays off and no macro renames a call.
+# Its test under Wine is tests/windows/odbc_wine_test.cpp (the Linux one,
+# tests/db/odbc_provider_test.cpp, gives the driver Windows paths).
 target_compile_options(kb6odbc PRIVATE -include windows.h -UUNICODE -U_UNICODE)
 
 # CLI11 is header-only and includes nothing but the standard library; its
@@ -102,9 +101,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # plus the tests of the Windows layer.
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/(host/host_test|process_support|reliability/.*|report/.*|check/.*|desktop/.*)\\.cpp$")
-# The ODBC suite hands the driver Windows paths and uses setenv; under Wine the
-# driver is the host's: tests/windows/odbc_wine_test.cpp takes its place.
-list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/db/odbc_provider_test\\.cpp$")
+# The ODBC suite hands the driver Windows paths and uses setenv, the login test's
+# fake TDS server POSIX sockets; under Wine the driver is the host's:
+# tests/windows/odbc_wine_test.cpp takes their place.
+list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/db/(odbc_provider_test\\.cpp|fake_tds_server\\.[ch]pp|sqlserver_login_test\\.cpp)$")
 # The COM clients talk to the registered KB6TRAY.exe: a test program of their own.
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/windows/com/")
 add_executable(kb6tests ${TEST_SOURCES} tools/club_generator.cpp src/host/windows/kb6tray.rc)

@@ -51,8 +51,10 @@ std::string ConnectionAttributes::Get(std::string_view key) const {
 }
 
 std::string QuoteConnectionValue(const std::string& value) {
+  // Parse trims every kind of white space around an unquoted value.
+  const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
   const bool plain = value.find_first_of(";\"'") == std::string::npos &&
-                     (value.empty() || (value.front() != ' ' && value.back() != ' '));
+                     (value.empty() || (!space(value.front()) && !space(value.back())));
   if (plain) return value;
   std::string out = "\"";
   for (char c : value) {

@@ -38,7 +38,9 @@ TEST(OdbcConnectionString, ValuesThatCouldAddAttributesAreBraced) {
        "DRIVER={FreeTDS};SERVER=;DATABASE=;UID={ lead};PWD={{x};ClientCharset=UTF-8"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(BuildOdbcConnectionString(ConnectionAttributes::Parse(c.sqloledb), c.driver), c.odbc);
+    EXPECT_EQ(BuildOdbcConnectionString(
+                  OdbcLoginFromAttributes(ConnectionAttributes::Parse(c.sqloledb), c.driver)),
+              c.odbc);
 }
 
 class OdbcSessionTest : public ::testing::Test {
@@ -78,6 +80,24 @@ TEST_F(OdbcSessionTest, QueriesComeBackWholeAndTyped) {
   EXPECT_EQ(r.rows[1][4], Value::Date(Day(1999, 1, 31)));
   EXPECT_EQ(r.rows[2][2], Value(std::string(10000, 'z')));  // fetched in pieces
   EXPECT_TRUE(r.rows[2][4].IsNull());
+}
+
+TEST_F(OdbcSessionTest, TextsTravelAsUtf8) {
+  auto s = Open(path);
+  // Statement, column name and value each cross the API (UTF-16 on Windows).
+  EXPECT_EQ(s->Execute("UPDATE T SET NOTIZ = 'Größe € \xf0\x9f\x98\x80' WHERE ID = 2"), 1);
+  const RowSet r = s->Query("SELECT NOTIZ AS Straße FROM T WHERE ID = 2");
+  EXPECT_EQ(r.columns, std::vector<std::string>{"Straße"});
+  ASSERT_EQ(r.rows.size(), 1u);
+  EXPECT_EQ(r.rows[0][0], Value("Größe € \xf0\x9f\x98\x80"));
+  // A long text whose pieces end inside a surrogate pair comes back whole.
+  const std::string emojis = [] {
+    std::string t = "x";
+    for (int i = 0; i < 3000; ++i) t += "\xf0\x9f\x98\x80";
+    return t;
+  }();
+  s->Execute("UPDATE T SET NAME = '" + emojis + "' WHERE ID = 1");
+  EXPECT_EQ(s->Query("SELECT NAME FROM T WHERE ID = 1").rows.at(0).at(0), Value(emojis));
 }
 
 TEST_F(OdbcSessionTest, ExecuteReportsRowsAffected) {

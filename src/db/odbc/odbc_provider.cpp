@@ -3,28 +3,70 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
 #include "common/dates.h"
 #include "common/text.h"
+#include "db/odbc/utf16.h"
+#ifndef _WIN32
+#include "db/odbc/private_dsn.h"
+#endif
 
 namespace kb6 {
 namespace {
 
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
 
+// The texts at the API. On Windows every text goes through the wide
+// functions as UTF-16: the narrow ones would read the ANSI code page, and
+// Wine's odbc32 lacks them. unixODBC would convert wide texts for a driver
+// without wide functions (the SQLite one) through the process locale's code
+// set, so there the narrow functions pass UTF-8 through unchanged; only the
+// login is always wide (see OpenOdbcSession).
+#ifdef _WIN32
+using ApiString = std::u16string;
+#define KB6_ODBC_TEXT(function) function##W
+constexpr SQLSMALLINT kApiTextType = SQL_C_WCHAR;
+ApiString ToApi(const std::string& text) { return Utf16FromUtf8(text); }
+std::string FromApi(const ApiString& text) { return Utf8FromUtf16(text); }
+#else
+using ApiString = std::string;
+#define KB6_ODBC_TEXT(function) function
+constexpr SQLSMALLINT kApiTextType = SQL_C_CHAR;
+ApiString ToApi(const std::string& text) { return text; }
+std::string FromApi(const ApiString& text) { return text; }
+#endif
+using ApiChar = ApiString::value_type;
+
+SQLWCHAR* Wide(std::u16string& text) {
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC's wide texts are UTF-16");
+  return reinterpret_cast<SQLWCHAR*>(text.data());
+}
+[[maybe_unused]] SQLCHAR* Api(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+[[maybe_unused]] SQLWCHAR* Api(std::u16string& text) { return Wide(text); }
+
+// A text the driver wrote into a buffer, its length as reported (which is
+// the whole text's, longer than the buffer when it was cut).
+std::string Received(ApiString buffer, SQLSMALLINT length) {
+  buffer.resize(
+      std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), buffer.size() - 1));
+  return FromApi(buffer);
+}
+
 // The first diagnostic record of a handle, as DbError: the driver's native
 // number and its message. The later records repeat or generalise the first.
 DbError Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
-  SQLCHAR state[6] = {};
   SQLINTEGER native = 0;
-  SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+  ApiString message(SQL_MAX_MESSAGE_LENGTH, ApiChar{});
   SQLSMALLINT length = 0;
+  ApiString state_text(6, ApiChar{});
   const SQLRETURN rc =
-      SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
+      KB6_ODBC_TEXT(SQLGetDiagRec)(type, handle, 1, Api(state_text), &native, Api(message),
+                                   static_cast<SQLSMALLINT>(message.size()), &length);
   if (!SQL_SUCCEEDED(rc)) return {-1, "Unbekannter ODBC-Fehler"};
-  return {native, reinterpret_cast<const char*>(message)};
+  return {native, Received(message, length)};
 }
 
 // Owns one ODBC handle; statements are freed before their connection because
@@ -67,24 +109,26 @@ bool IsDateTimeType(SQLSMALLINT t) {
 }
 
 // Reads a column whatever its length: the driver hands out long texts in
-// pieces and says so by success-with-info.
+// pieces and says so by success-with-info. The pieces are joined before
+// decoding, since one may end inside a character.
 Value TextColumn(const Handle& stmt, SQLUSMALLINT col) {
-  std::string text;
-  char buffer[4096];
+  ApiString text;
+  ApiChar buffer[2048];
   for (;;) {
     SQLLEN indicator = 0;
-    const SQLRETURN rc = SQLGetData(stmt.get(), col, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+    const SQLRETURN rc =
+        SQLGetData(stmt.get(), col, kApiTextType, buffer, sizeof buffer, &indicator);
     if (rc == SQL_NO_DATA) break;
     stmt.Check(rc);
     if (indicator == SQL_NULL_DATA) return Value::Null();
-    const size_t room = sizeof buffer - 1;  // one byte goes to the terminator
+    const size_t room = sizeof buffer - sizeof buffer[0];  // one goes to the terminator
     const size_t got = (indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room)
                            ? room
                            : static_cast<size_t>(indicator);
-    text.append(buffer, got);
+    text.append(buffer, got / sizeof buffer[0]);
     if (rc == SQL_SUCCESS) break;
   }
-  return Value(std::move(text));
+  return Value(FromApi(text));
 }
 
 template <typename T>
@@ -139,16 +183,13 @@ Value ReadColumn(const Handle& stmt, SQLUSMALLINT col, SQLSMALLINT sql_type) {
 
 class OdbcSession final : public ProviderSession {
  public:
-  explicit OdbcSession(const std::string& connection_string)
+  // connect logs the connection handle in; its result is checked here.
+  template <typename Connect>
+  explicit OdbcSession(Connect connect)
       : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), dbc_(SQL_HANDLE_DBC, InitEnv(env_)) {
     SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-    std::string in = connection_string;
-    SQLCHAR out[1024];
-    SQLSMALLINT out_length = 0;
-    dbc_.Check(SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
-                                static_cast<SQLSMALLINT>(in.size()), out, sizeof out, &out_length,
-                                SQL_DRIVER_NOPROMPT));
+    dbc_.Check(connect(dbc_.get()));
     connected_ = true;
   }
   ~OdbcSession() override {
@@ -174,12 +215,13 @@ class OdbcSession final : public ProviderSession {
     stmt.Check(SQLNumResultCols(stmt.get(), &ncols));
     std::vector<SQLSMALLINT> types(ncols);
     for (SQLUSMALLINT c = 1; c <= ncols; ++c) {
-      SQLCHAR name[256] = {};
+      ApiString name(256, ApiChar{});
       SQLSMALLINT name_length = 0, nullable = 0, digits = 0;
       SQLULEN size = 0;
-      stmt.Check(SQLDescribeCol(stmt.get(), c, name, sizeof name, &name_length, &types[c - 1],
-                                &size, &digits, &nullable));
-      out.columns.emplace_back(reinterpret_cast<const char*>(name));
+      stmt.Check(KB6_ODBC_TEXT(SQLDescribeCol)(stmt.get(), c, Api(name),
+                                               static_cast<SQLSMALLINT>(name.size()), &name_length,
+                                               &types[c - 1], &size, &digits, &nullable));
+      out.columns.push_back(Received(name, name_length));
     }
     for (;;) {
       const SQLRETURN rc = SQLFetch(stmt.get());
@@ -199,9 +241,9 @@ class OdbcSession final : public ProviderSession {
     return env.get();
   }
   static SQLRETURN Run(const Handle& stmt, const std::string& sql) {
-    std::string text = sql;
-    const SQLRETURN rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                       static_cast<SQLINTEGER>(text.size()));
+    ApiString text = ToApi(sql);
+    const SQLRETURN rc =
+        KB6_ODBC_TEXT(SQLExecDirect)(stmt.get(), Api(text), static_cast<SQLINTEGER>(text.size()));
     if (rc != SQL_NO_DATA) stmt.Check(rc);
     return rc;
   }
@@ -221,35 +263,74 @@ std::string QuoteOdbcValue(const std::string& value) {
   return plain ? value : "{" + ReplaceAll(value, "}", "}}") + "}";
 }
 
-std::string BuildOdbcConnectionString(const ConnectionAttributes& attributes,
-                                      const std::string& driver) {
-  std::string server = attributes.Get("Data Source");
-  std::string port;
+OdbcLogin OdbcLoginFromAttributes(const ConnectionAttributes& attributes,
+                                  const std::string& driver) {
+  OdbcLogin login{driver,
+                  attributes.Get("Data Source"),
+                  "",
+                  attributes.Get("Initial Catalog"),
+                  attributes.Get("User ID"),
+                  attributes.Get("Password")};
   // SQLOLEDB writes a port after a comma; FreeTDS wants it as its own key.
-  const bool freetds = EqualsNoCase(driver, "FreeTDS");
-  if (const size_t comma = server.find(','); freetds && comma != std::string::npos) {
-    port = TrimBlanks(server.substr(comma + 1));
-    server = TrimBlanks(server.substr(0, comma));
+  if (const size_t comma = login.server.find(',');
+      EqualsNoCase(driver, "FreeTDS") && comma != std::string::npos) {
+    login.port = TrimBlanks(login.server.substr(comma + 1));
+    login.server = TrimBlanks(login.server.substr(0, comma));
   }
+  return login;
+}
+
+std::string BuildOdbcConnectionString(const OdbcLogin& login) {
   // The driver manager itself strips the braces of DRIVER.
-  std::string s = "DRIVER={" + ReplaceAll(driver, "}", "}}") + "};SERVER=" + QuoteOdbcValue(server);
-  if (!port.empty()) s += ";PORT=" + QuoteOdbcValue(port);
-  s += ";DATABASE=" + QuoteOdbcValue(attributes.Get("Initial Catalog")) +
-       ";UID=" + QuoteOdbcValue(attributes.Get("User ID")) +
-       ";PWD=" + QuoteOdbcValue(attributes.Get("Password"));
+  std::string s =
+      "DRIVER={" + ReplaceAll(login.driver, "}", "}}") + "};SERVER=" + QuoteOdbcValue(login.server);
+  if (!login.port.empty()) s += ";PORT=" + QuoteOdbcValue(login.port);
+  s += ";DATABASE=" + QuoteOdbcValue(login.database) + ";UID=" + QuoteOdbcValue(login.user) +
+       ";PWD=" + QuoteOdbcValue(login.password);
   // Texts travel as UTF-8 both ways, as everywhere else in the process.
-  if (freetds) s += ";ClientCharset=UTF-8";
+  if (EqualsNoCase(login.driver, "FreeTDS")) s += ";ClientCharset=UTF-8";
   return s;
 }
 
 std::unique_ptr<ProviderSession> OpenOdbcSession(const std::string& driver_connection_string) {
-  return std::make_unique<OdbcSession>(driver_connection_string);
+  return std::make_unique<OdbcSession>([&](SQLHDBC dbc) {
+    ApiString in = ToApi(driver_connection_string);
+    ApiString out(1024, ApiChar{});
+    SQLSMALLINT out_length = 0;
+    return KB6_ODBC_TEXT(SQLDriverConnect)(
+        dbc, nullptr, Api(in), static_cast<SQLSMALLINT>(in.size()), Api(out),
+        static_cast<SQLSMALLINT>(out.size()), &out_length, SQL_DRIVER_NOPROMPT);
+  });
+}
+
+std::unique_ptr<ProviderSession> OpenOdbcSession(const OdbcLogin& login) {
+#ifdef _WIN32
+  // Windows' drivers read ODBC's quoting as written (a doubled "}" is one).
+  return OpenOdbcSession(BuildOdbcConnectionString(login));
+#else
+  std::vector<std::pair<std::string, std::string> > settings = {{"Driver", login.driver},
+                                                                {"Server", login.server}};
+  if (!login.port.empty()) settings.emplace_back("Port", login.port);
+  settings.emplace_back("Database", login.database);
+  // Texts travel as UTF-8 both ways, as everywhere else in the process.
+  if (EqualsNoCase(login.driver, "FreeTDS")) settings.emplace_back("ClientCharset", "UTF-8");
+  const PrivateDsn dsn(settings);
+  // FreeTDS would read a narrow user name and password as Latin-1: its
+  // client character set applies only after the login.
+  return std::make_unique<OdbcSession>([&](SQLHDBC dbc) {
+    std::u16string name = Utf16FromUtf8(dsn.name()), user = Utf16FromUtf8(login.user),
+                   password = Utf16FromUtf8(login.password);
+    return SQLConnectW(dbc, Wide(name), static_cast<SQLSMALLINT>(name.size()), Wide(user),
+                       static_cast<SQLSMALLINT>(user.size()), Wide(password),
+                       static_cast<SQLSMALLINT>(password.size()));
+  });
+#endif
 }
 
 void RegisterOdbcProvider(ProviderRegistry& registry) {
   registry.Register(kSqlServerProviderName, [](const ConnectionAttributes& attributes) {
     const char* driver = std::getenv(kOdbcDriverVariable);
-    return OpenOdbcSession(BuildOdbcConnectionString(
+    return OpenOdbcSession(OdbcLoginFromAttributes(
         attributes, driver != nullptr && *driver != '\0' ? driver : kDefaultOdbcDriver));
   });
 }

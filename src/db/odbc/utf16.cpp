@@ -1,0 +1,82 @@
+#include "db/odbc/utf16.h"
+
+namespace kb6 {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | c >> 18);
+    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::u16string Utf16FromUtf8(const std::string& text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const size_t length = lead < 0x80   ? 1
+                          : lead < 0xC2 ? 0  // a continuation byte or an overlong lead
+                          : lead < 0xE0 ? 2
+                          : lead < 0xF0 ? 3
+                          : lead < 0xF5 ? 4
+                                        : 0;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    bool valid = length != 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      valid = (byte(i + k) & 0xC0) == 0x80;
+      c = c << 6 | (byte(i + k) & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not text.
+    if (valid && length == 3) valid = c >= 0x800 && (c < 0xD800 || c >= 0xE000);
+    if (valid && length == 4) valid = c >= 0x10000 && c <= 0x10FFFF;
+    if (!valid) {
+      out += static_cast<char16_t>(kReplacement);
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string Utf8FromUtf16(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = kReplacement;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+}  // namespace kb6
