@@ -20,6 +20,7 @@
 #include "db/sqlite_provider.h"
 #include "host/application.h"
 #include "host/connect_report.h"
+#include "host/monitor_options.h"
 #include "host/test_clock.h"
 #include "host/tool_commands.h"
 #include "host/tray_choice.h"
@@ -79,27 +80,10 @@ std::filesystem::path ExecutablePath(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App cli{
-      "KB6TRAY - Korbinar V6 Systemüberwachung: runs the one-day, seven-day and fourteen-day "
-      "reorganisations of the club database once a minute.\n"
-      "The SQL Server password is read from the environment variable "
-      "KB6TRAY_SQLSERVER_PASSWORD, never from the command line."};
-  std::string datenpfad, access_db, host, sql_db, sql_user;
-  int32_t version = 0;
-  bool once = false;
+  CLI::App cli{kb6::kMonitorDescription};
+  kb6::MonitorOptions options;
   std::string tray_kind = "auto";
-  cli.add_option("--datenpfad", datenpfad,
-                 "Data directory; the log folder Logfiles lies below it (default: the "
-                 "executable's directory)");
-  auto* access = cli.add_option("--access-db", access_db,
-                                "Club database file of the embedded default (SQLite); selects "
-                                "it unless --sqlserver-host is given");
-  auto* host_opt =
-      cli.add_option("--sqlserver-host", host, "SQL Server data source; selects SQL Server");
-  cli.add_option("--sqlserver-db", sql_db, "SQL Server database (initial catalog)");
-  cli.add_option("--sqlserver-user", sql_user, "SQL Server login name");
-  cli.add_option("--programmversion", version, "Program version of the host (kept, not used)");
-  cli.add_flag("--once", once, "Run one cycle at once, then end (for cron and systemd timers)");
+  kb6::AddMonitorOptions(cli, options, "for cron and systemd timers");
   kb6::ToolOptions tools;
   kb6::AddToolOptions(cli, tools);
   cli.add_option("--tray", tray_kind,
@@ -118,11 +102,12 @@ int main(int argc, char** argv) {
     cli.exit(e);
     return 2;
   }
-  if (access->count() == 0 && host_opt->count() == 0) {
-    std::cerr << "KB6TRAY: --access-db FILE oder --sqlserver-host HOST angeben (siehe --help).\n";
+  if (const std::string missing = kb6::MissingDatabaseMessage(options); !missing.empty()) {
+    std::cerr << missing << "\n";
     return 2;
   }
-  if (access->count() > 0 && host_opt->count() == 0) {
+  std::string& access_db = options.access_db;
+  if (options.UsesAccessFile()) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(access_db, ec)) {
       std::cerr << "KB6TRAY: Die Datenbankdatei '" << access_db << "' wurde nicht gefunden.\n";
@@ -136,10 +121,11 @@ int main(int argc, char** argv) {
       kb6::MakeProcessClock(std::getenv("KB6TRAY_TEST_NOW"));
   const kb6::Clock& clock = *clock_owner;
   const char* password = std::getenv("KB6TRAY_SQLSERVER_PASSWORD");
-  if (auto code = kb6::RunToolCommand(tools,
-                                      {access_db, host_opt->count() > 0 ? host : "", sql_db,
-                                       sql_user, password ? password : ""},
-                                      clock))
+  if (auto code = kb6::RunToolCommand(
+          tools,
+          {access_db, options.UsesSqlServer() ? options.sqlserver_host : "", options.sqlserver_db,
+           options.sqlserver_user, password ? password : ""},
+          clock))
     return *code;
 
   const std::filesystem::path exe = ExecutablePath(argv[0]);
@@ -197,15 +183,9 @@ int main(int argc, char** argv) {
   {
     kb6::clsApplication app(settings, window, db, log);
     close_target.app = &app;
-    app.Datenpfad(datenpfad);
-    app.Programmversion(version);
-    app.AccessDatenbank(access_db);
-    app.SQLServer_Host(host_opt->count() > 0 ? host : std::string("lokal"));
-    app.SQLServer_DB(sql_db);
-    app.SQLServer_User(sql_user);
-    if (const char* pw = std::getenv("KB6TRAY_SQLSERVER_PASSWORD")) app.SQLServer_Passwort(pw);
+    kb6::WriteProperties(options, app);
     app.ShowTrayicon();
-    if (once) {
+    if (options.once) {
       run_cycle();
       window.Unload();
     } else if (window.Loaded()) {

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <vector>
 
+#include "host/monitor_options.h"
 #include "host/windows/com/com_server.h"
 #include "host/windows/monitor_windows.h"
 #include "platform/windows/text_windows.h"
@@ -57,26 +58,9 @@ int wmain(int argc, wchar_t** wargv) {
     return 1;
   }
 
-  CLI::App cli{
-      "KB6TRAY - Korbinar V6 Systemüberwachung: runs the one-day, seven-day and fourteen-day "
-      "reorganisations of the club database once a minute.\n"
-      "The SQL Server password is read from the environment variable "
-      "KB6TRAY_SQLSERVER_PASSWORD, never from the command line."};
-  std::string datenpfad, access_db, host, sql_db, sql_user;
-  int32_t version = 0;
-  bool once = false;
-  cli.add_option("--datenpfad", datenpfad,
-                 "Data directory; the log folder Logfiles lies below it (default: the "
-                 "executable's directory)");
-  auto* access = cli.add_option("--access-db", access_db,
-                                "Club database file of the embedded default (SQLite); selects "
-                                "it unless --sqlserver-host is given");
-  auto* host_opt =
-      cli.add_option("--sqlserver-host", host, "SQL Server data source; selects SQL Server");
-  cli.add_option("--sqlserver-db", sql_db, "SQL Server database (initial catalog)");
-  cli.add_option("--sqlserver-user", sql_user, "SQL Server login name");
-  cli.add_option("--programmversion", version, "Program version of the host (kept, not used)");
-  cli.add_flag("--once", once, "Run one cycle at once, then end (for scheduled tasks)");
+  CLI::App cli{kb6::kMonitorDescription};
+  kb6::MonitorOptions options;
+  kb6::AddMonitorOptions(cli, options, "for scheduled tasks");
   try {
     cli.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp& e) {
@@ -85,11 +69,12 @@ int wmain(int argc, wchar_t** wargv) {
     cli.exit(e);
     return 2;
   }
-  if (access->count() == 0 && host_opt->count() == 0) {
-    std::cerr << "KB6TRAY: --access-db FILE oder --sqlserver-host HOST angeben (siehe --help).\n";
+  if (const std::string missing = kb6::MissingDatabaseMessage(options); !missing.empty()) {
+    std::cerr << missing << "\n";
     return 2;
   }
-  if (access->count() > 0 && host_opt->count() == 0) {
+  std::string& access_db = options.access_db;
+  if (options.UsesAccessFile()) {
     const std::filesystem::path file(kb6::WideFromUtf8(access_db));
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
@@ -105,15 +90,9 @@ int wmain(int argc, wchar_t** wargv) {
     SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
     monitor.window().SetUnloadedHandler([] { PostQuitMessage(0); });
     kb6::clsApplication& app = monitor.app();
-    app.Datenpfad(datenpfad);
-    app.Programmversion(version);
-    app.AccessDatenbank(access_db);
-    app.SQLServer_Host(host_opt->count() > 0 ? host : std::string("lokal"));
-    app.SQLServer_DB(sql_db);
-    app.SQLServer_User(sql_user);
-    if (const char* pw = std::getenv("KB6TRAY_SQLSERVER_PASSWORD")) app.SQLServer_Passwort(pw);
+    kb6::WriteProperties(options, app);
     app.ShowTrayicon();
-    if (once) {
+    if (options.once) {
       monitor.cycle().Run();
       monitor.window().Unload();
     } else if (monitor.window().Loaded()) {

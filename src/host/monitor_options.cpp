@@ -1,0 +1,40 @@
+#include "host/monitor_options.h"
+
+#include <cstdlib>
+
+#include "host/application.h"
+
+namespace kb6 {
+
+void AddMonitorOptions(CLI::App& cli, MonitorOptions& o, const std::string& once_use) {
+  cli.add_option("--datenpfad", o.datenpfad,
+                 "Data directory; the log folder Logfiles lies below it (default: the "
+                 "executable's directory)");
+  o.access_option = cli.add_option("--access-db", o.access_db,
+                                   "Club database file of the embedded default (SQLite); selects "
+                                   "it unless --sqlserver-host is given");
+  o.host_option = cli.add_option("--sqlserver-host", o.sqlserver_host,
+                                 "SQL Server data source; selects SQL Server");
+  cli.add_option("--sqlserver-db", o.sqlserver_db, "SQL Server database (initial catalog)");
+  cli.add_option("--sqlserver-user", o.sqlserver_user, "SQL Server login name");
+  cli.add_option("--programmversion", o.programmversion,
+                 "Program version of the host (kept, not used)");
+  cli.add_flag("--once", o.once, "Run one cycle at once, then end (" + once_use + ")");
+}
+
+std::string MissingDatabaseMessage(const MonitorOptions& o) {
+  if (o.UsesSqlServer() || o.UsesAccessFile()) return "";
+  return "KB6TRAY: --access-db FILE oder --sqlserver-host HOST angeben (siehe --help).";
+}
+
+void WriteProperties(const MonitorOptions& o, clsApplication& app) {
+  app.Datenpfad(o.datenpfad);
+  app.Programmversion(o.programmversion);
+  app.AccessDatenbank(o.access_db);
+  app.SQLServer_Host(o.UsesSqlServer() ? o.sqlserver_host : std::string("lokal"));
+  app.SQLServer_DB(o.sqlserver_db);
+  app.SQLServer_User(o.sqlserver_user);
+  if (const char* pw = std::getenv("KB6TRAY_SQLSERVER_PASSWORD")) app.SQLServer_Passwort(pw);
+}
+
+}  // namespace kb6
