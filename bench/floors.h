@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "statement_shape.h"
+#include "db/statement_shape.h"
 
 struct sqlite3;
 

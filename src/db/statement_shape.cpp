@@ -1,4 +1,4 @@
-#include "statement_shape.h"
+#include "db/statement_shape.h"
 
 #include <cstring>
 #include <limits>
@@ -49,10 +49,9 @@ bool DecimalAsDouble(std::string_view digits, size_t dot, double& out) {
     s /= 10;
     --frac;
   }
-  if (s == 0) {
-    out = 0.0;
-    return true;
-  }
+  // A bound zero after a unary minus is computed as 0 - 0.0, which is +0.0;
+  // the literal -0.0 keeps its sign.
+  if (s == 0) return false;
   if (s > (uint64_t{1} << 53) || frac > 22) return false;
   if (frac == 0) {
     out = static_cast<double>(s);
@@ -136,10 +135,20 @@ bool ShapeStatement(std::string_view s, StatementShape& out) {
         if (s[j] == '.') dot = j - i;
         ++j;
       }
-      if (j < s.size() && (IsWordChar(s[j]) || s[j] == '.')) return false;  // exponents, "1abc"
+      bool exponent = false;
+      if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+        size_t k = j + 1;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+        if (k < s.size() && IsDigit(s[k])) {
+          while (k < s.size() && IsDigit(s[k])) ++k;
+          j = k;
+          exponent = true;
+        }
+      }
+      if (j < s.size() && (IsWordChar(s[j]) || s[j] == '.')) return false;  // "1abc"
       const std::string_view digits = s.substr(i, j - i);
       bool bound = false;
-      if (bind_numbers) {
+      if (bind_numbers && !exponent) {
         if (dot == std::string_view::npos) {
           uint64_t v = 0;
           bound = true;
