@@ -1,8 +1,16 @@
 #include "process_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include <cstring>
+#include <string_view>
 
 #include "test_support.h"
 
@@ -10,22 +18,54 @@ extern char** environ;
 
 namespace kb6::test {
 
+namespace {
+
+pid_t SpawnWith(posix_spawn_file_actions_t& fa, const std::vector<std::string>& args,
+                const std::vector<std::string>& env) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  // An entry in `env` replaces the inherited one of the same name.
+  auto overridden = [&](const char* entry) {
+    const std::string_view name(entry, std::strcspn(entry, "="));
+    for (const auto& e : env)
+      if (e.size() > name.size() && e.compare(0, name.size(), name) == 0 && e[name.size()] == '=')
+        return true;
+    return false;
+  };
+  for (char** e = environ; *e; ++e)
+    if (!overridden(*e)) envp.push_back(*e);
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+}  // namespace
+
 pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
             const std::string& out_file, const std::vector<std::string>& env) {
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_addopen(&fa, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (char** e = environ; *e; ++e) envp.push_back(*e);
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&fa);
+  return SpawnWith(fa, args, env);
+}
+
+pid_t SpawnWithStderrPipe(const std::vector<std::string>& args, int& read_fd,
+                          const std::vector<std::string>& env) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&fa, fds[1], 2);
+  const pid_t pid = SpawnWith(fa, args, env);
+  close(fds[1]);
+  read_fd = fds[0];
   return pid;
 }
 
@@ -48,6 +88,17 @@ ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
                              const std::string& err_file) {
   const std::vector<std::string> command = OnceCommand(db, data_dir);
   return RunKb6Tray({command.begin() + 1, command.end()}, err_file, {kNoProgressPause});
+}
+
+bool WaitWithDeadline(pid_t pid, int& status, double seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return false;
 }
 
 bool ExitedCleanly(const ProcessResult& r) {

@@ -15,9 +15,15 @@ struct ProcessResult {
 };
 
 // Starts argv[0] with the environment of this process plus `env`
-// ("NAME=value"); stdout goes to out_file, stderr to err_file.
+// ("NAME=value", replacing an inherited entry of that name); stdout goes to
+// out_file, stderr to err_file.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
             const std::string& out_file = "/dev/null", const std::vector<std::string>& env = {});
+
+// Like Spawn, with stderr the write end of a fresh pipe whose read end is
+// returned in `read_fd` (the caller closes it).
+pid_t SpawnWithStderrPipe(const std::vector<std::string>& args, int& read_fd,
+                          const std::vector<std::string>& env = {});
 
 // KB6TRAY with `args`, waited for; stderr is read back from err_file.
 ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string& err_file,
@@ -32,6 +38,11 @@ std::vector<std::string> OnceCommand(const std::string& db, const std::string& d
 // One cycle of KB6TRAY on `db` without the progress pause, waited for.
 ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
                              const std::string& err_file);
+
+// Waits for `pid` at most `seconds`; a process still running then is killed
+// with SIGKILL and reaped, and false is returned. Keeps a hang from hanging
+// the suite.
+bool WaitWithDeadline(pid_t pid, int& status, double seconds);
 
 // Ended by itself with exit code 0.
 bool ExitedCleanly(const ProcessResult& r);

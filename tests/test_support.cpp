@@ -1,18 +1,26 @@
 #include "test_support.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace kb6::test {
 
 TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "kb6test-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-  path_ = tmpl;
+  // create_directory reports whether it made the folder, so a name another
+  // test drew at the same time is never shared.
+  static std::mt19937_64 random{std::random_device{}()};
+  const auto base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto candidate = base / ("kb6test-" + std::to_string(random() % 1000000000));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -28,6 +36,10 @@ std::string ReadFile(const std::string& path) {
   ss << in.rdbuf();
   return ss.str();
 }
+
+#ifndef _WIN32
+std::string Utf8FromLogText(const std::string& text) { return text; }
+#endif
 
 double Day(int y, int m, int d, int hh, int mm, int ss) {
   return SerialFromCivil({y, m, d, hh, mm, ss});
@@ -83,7 +95,7 @@ void ClubTest::SetUp() {
 }
 
 std::vector<std::string> ClubTest::LogLines() {
-  const std::string text = ReadFile(log->LogFilePath());
+  const std::string text = Utf8FromLogText(ReadFile(log->LogFilePath()));
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", start)) {

@@ -32,6 +32,9 @@ class TempDir {
 };
 
 std::string ReadFile(const std::string& path);
+// A log file's text as UTF-8: the file is UTF-8 on Linux and in the ANSI code
+// page on Windows (tests/windows/log_text_windows.cpp).
+std::string Utf8FromLogText(const std::string& text);
 double Day(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0);
 
 // A direct SQLite handle for arranging and inspecting a test database.

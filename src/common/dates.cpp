@@ -51,8 +51,11 @@ CivilDateTime CivilFromSerial(double serial) {
   double frac = std::fabs(serial - day);
   long secs = std::lround(frac * 86400.0);
   if (secs >= 86400) {
+    // Rounded up to midnight: the next calendar day on either side of the
+    // epoch, since before it the day counts down while the time counts up
+    // (-1.9999999 is 29.12.1899 23:59:59.99, so 30.12.1899).
     secs -= 86400;
-    day += serial < 0 ? -1 : 1;
+    day += 1;
   }
   CivilDateTime c;
   CivilFromDays(static_cast<int64_t>(day) + kEpochOffset, c.year, c.month, c.day);

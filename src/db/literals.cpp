@@ -138,6 +138,10 @@ std::string FormatAmount(const Database& db, double number) {
 std::string QuoteText(const std::string& text) { return ReplaceAll(text, "'", "''"); }
 
 std::string SqlKeyLiteral(const RegionalSettings& regional, const Value& key) {
+  // A Null adds nothing, as in plain concatenation: the statement then fails
+  // to open or to run, which the jobs absorb row by row, instead of ending the
+  // whole job on every run while the row exists.
+  if (key.IsNull()) return "";
   if (key.kind() == Value::Kind::kInt) return std::to_string(key.AsInt());
   if (key.kind() == Value::Kind::kDouble) {
     char buf[40];

@@ -32,7 +32,8 @@ std::string QuoteText(const std::string& text);
 // A key read from a row, for appending to a statement: numbers in plain
 // decimal with a point; a stored text that is not a whole number goes in as a
 // quoted text, so that it names only its own row and can never add to the
-// statement. Null raises "Ungültige Verwendung von Null", as its text form does.
+// statement. Null gives "" (nothing is appended), so the statement it goes
+// into fails rather than naming any row.
 std::string SqlKeyLiteral(const RegionalSettings& regional, const Value& key);
 
 }  // namespace kb6

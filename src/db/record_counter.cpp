@@ -11,6 +11,8 @@ namespace {
 // or an update that fails every time) gives up with 0 instead of looping.
 constexpr int kMaxPasses = 8;
 
+constexpr int32_t kMaxKey = std::numeric_limits<int32_t>::max();
+
 }  // namespace
 
 int32_t Database::GetNextID(const std::string& table, const std::string& field) {
@@ -36,7 +38,9 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
         continue;
       }
       const int32_t old = n;
-      if (n == std::numeric_limits<int32_t>::max()) throw RuntimeError::Overflow();
+      // A counter at the largest key cannot advance: that is a failure, and
+      // handing out its value again would give one key to two records.
+      if (n == kMaxKey) return 0;
       n = n + 1;
       r = ExecuteSQL("UPDATE SATZZAEHLER SET WERT=" + std::to_string(n) + ", LAENDERUNG='" + now() +
                          "', LUSER='KBTRAY' WHERE TABELLE = '" + table + "' AND FELD='" + field +
@@ -57,7 +61,9 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
     int32_t m = 0;
     if (!rs.EndOfData() && !rs.Field("MyMax").IsNull()) m = regional_.ToLong(rs.Field("MyMax"));
     bool fresh = false;
-    if (m == 0) {
+    // Only negative keys so far: counting starts at 1 as in an empty table,
+    // never below.
+    if (m <= 0) {
       m = 1;
       fresh = true;
     }
@@ -66,6 +72,8 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
                false);
     CloseRecordset(rs);
     if (fresh) return 1;
+    // The counter now holds the largest key and cannot advance.
+    if (m == kMaxKey) return 0;
     ExecuteSQL("UPDATE SATZZAEHLER SET WERT=" + std::to_string(m + 1) + ", LAENDERUNG='" + now() +
                    "', LUSER='KBTRAY' WHERE TABELLE = '" + table + "' AND FELD='" + field + "'",
                false);

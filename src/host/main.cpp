@@ -1,6 +1,7 @@
 // KB6TRAY: the command-line host. It plays the host application: creates
 // clsApplication, writes its properties from the options and calls
 // ShowTrayicon; the monitor then runs its cycles on a GLib main loop.
+#include <glib-unix.h>
 #include <glib.h>
 #include <signal.h>
 #include <unistd.h>
@@ -20,21 +21,51 @@
 #include "host/application.h"
 #include "host/test_clock.h"
 #include "host/tool_commands.h"
+#include "host/tray_choice.h"
 #include "runlog/run_log.h"
 #include "scheduler/live_ports.h"
 #include "scheduler/timer_cycle.h"
-#include "tray/console_tray.h"
 #include "tray/glib_loop.h"
 #include "tray/main_window.h"
 
 namespace {
 
-std::atomic<int> g_signals{0};
+// The signals that ask the monitor to end, as the host's close request does.
+constexpr int kCloseSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void OnSignal(int sig) {
-  // The first signal asks the monitor to end after its cycle; a second one
-  // ends the process at once.
+std::atomic<int> g_signals{0};
+// GLib's own handlers of the close signals, which wake the main context so
+// that their signal sources run.
+struct sigaction g_glib_handlers[NSIG];
+
+extern "C" void OnSignal(int sig, siginfo_t* info, void* context) {
+  // A GLib signal source runs only when the loop is pumped, which a long
+  // statement may not do for a while; so the count lives here, and the second
+  // signal ends the process at once. The first is passed on to GLib.
   if (g_signals.fetch_add(1) >= 1) _exit(128 + sig);
+  const struct sigaction& glib = g_glib_handlers[sig];
+  if (glib.sa_flags & SA_SIGINFO) {
+    if (glib.sa_sigaction) glib.sa_sigaction(sig, info, context);
+  } else if (glib.sa_handler != SIG_DFL && glib.sa_handler != SIG_IGN) {
+    glib.sa_handler(sig);
+  }
+}
+
+// What a close signal reaches on the main thread.
+struct CloseTarget {
+  kb6::clsApplication* app = nullptr;
+  kb6::MainWindow* window = nullptr;
+  bool in_cycle = false;
+};
+
+gboolean OnCloseSignal(gpointer data) {
+  auto* target = static_cast<CloseTarget*>(data);
+  // During a cycle (its progress wait pumps the loop) this only asks to close
+  // at the end of the cycle; while idle the window goes at once, which ends
+  // the main loop.
+  if (target->app) target->app->CloseTrayIcon();
+  if (!target->in_cycle && target->window) target->window->Unload();
+  return G_SOURCE_CONTINUE;
 }
 
 std::filesystem::path ExecutablePath(const char* argv0) {
@@ -55,6 +86,7 @@ int main(int argc, char** argv) {
   std::string datenpfad, access_db, host, sql_db, sql_user;
   int32_t version = 0;
   bool once = false;
+  std::string tray_kind = "auto";
   cli.add_option("--datenpfad", datenpfad,
                  "Data directory; the log folder Logfiles lies below it (default: the "
                  "executable's directory)");
@@ -69,9 +101,17 @@ int main(int argc, char** argv) {
   cli.add_flag("--once", once, "Run one cycle at once, then end (for cron and systemd timers)");
   kb6::ToolOptions tools;
   kb6::AddToolOptions(cli, tools);
+  cli.add_option("--tray", tray_kind,
+                 "Where the icon goes: desktop (the notification area on the session bus, "
+                 "balloons as desktop notifications), console (lines on standard error) or auto "
+                 "(desktop when the session bus has a notification area, else console)")
+      ->check(CLI::IsMember({"auto", "desktop", "console"}));
+  cli.set_version_flag("--version", std::string("KB6TRAY ") + KB6TRAY_VERSION);
   try {
     cli.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
+    return cli.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return cli.exit(e);
   } catch (const CLI::ParseError& e) {
     cli.exit(e);
@@ -112,8 +152,10 @@ int main(int argc, char** argv) {
   kb6::LivePorts ports(db, log);
   kb6::GlibEventLoop loop;
   kb6::GlibTimer timer(60000);
-  kb6::ConsoleTray tray(std::cerr);
-  kb6::MainWindow window(tray, timer, loop, clock);
+  const std::unique_ptr<kb6::TrayIcon> tray =
+      kb6::MakeTray(kb6::ParseTrayChoice(tray_kind).value_or(kb6::TrayChoice::kAuto), std::cerr);
+  if (!tray) return 2;
+  kb6::MainWindow window(*tray, timer, loop, clock);
   // Tests and measurements shorten the one-second wait after each progress
   // text; anything but a small whole number keeps it.
   if (const char* pause = std::getenv("KB6TRAY_PROGRESS_PAUSE")) {
@@ -122,27 +164,36 @@ int main(int argc, char** argv) {
       window.SetProgressPause(std::stoi(p));
   }
   kb6::TimerCycle cycle(settings, ports, window);
-  window.SetTickHandler([&] { cycle.Run(); });
+  CloseTarget close_target;
+  close_target.window = &window;
+  auto run_cycle = [&] {
+    close_target.in_cycle = true;
+    cycle.Run();
+    close_target.in_cycle = false;
+  };
+  window.SetTickHandler(run_cycle);
 
   GMainLoop* main_loop = g_main_loop_new(nullptr, FALSE);
   window.SetUnloadedHandler([&] { g_main_loop_quit(main_loop); });
 
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
+  // A console reader that goes away (`| head`) must not end the monitor in
+  // the middle of a cycle; the tray lines are then simply lost.
+  signal(SIGPIPE, SIG_IGN);
+  // GLib's sources install its handlers; ours is put in front of them. The
+  // sources stay for the life of the process, so GLib never resets the
+  // signals to their default action behind ours.
+  for (int sig : kCloseSignals) {
+    g_unix_signal_add(sig, OnCloseSignal, &close_target);
+    struct sigaction sa {};
+    sa.sa_sigaction = OnSignal;
+    sa.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    for (int other : kCloseSignals) sigaddset(&sa.sa_mask, other);
+    sigaction(sig, &sa, &g_glib_handlers[sig]);
+  }
   {
     kb6::clsApplication app(settings, window, db, log);
-    // The signal handler only counts; the close request is made here, on the
-    // one thread, whenever events are dispatched (also during a job's wait).
-    g_timeout_add(
-        200,
-        +[](gpointer data) -> gboolean {
-          if (g_signals.load() > 0) static_cast<kb6::clsApplication*>(data)->CloseTrayIcon();
-          return G_SOURCE_CONTINUE;
-        },
-        &app);
+    close_target.app = &app;
     app.Datenpfad(datenpfad);
     app.Programmversion(version);
     app.AccessDatenbank(access_db);
@@ -152,11 +203,12 @@ int main(int argc, char** argv) {
     if (const char* pw = std::getenv("KB6TRAY_SQLSERVER_PASSWORD")) app.SQLServer_Passwort(pw);
     app.ShowTrayicon();
     if (once) {
-      cycle.Run();
+      run_cycle();
       window.Unload();
     } else if (window.Loaded()) {
       g_main_loop_run(main_loop);
     }
+    close_target.app = nullptr;
   }
   g_main_loop_unref(main_loop);
   return 0;

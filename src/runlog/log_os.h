@@ -16,8 +16,10 @@ extern const char kPathSeparator;
 bool EnsureDirectory(const std::string& path, bool create);
 
 // Appends `line` and CR LF to `file` (created when missing) in one write, so
-// that concurrent writers never interleave inside a line. Best effort: false
-// when nothing was written. Never throws.
+// that concurrent writers never interleave inside a line. Only a regular file
+// (or a link to one) is written; a FIFO, device or folder of that name is left
+// alone without blocking. Best effort: false when nothing was written. Never
+// throws.
 bool AppendLogLine(const std::string& file, const std::string& line);
 
 // A random (version 4) GUID in registry form, upper case, 38 characters; ""

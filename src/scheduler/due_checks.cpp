@@ -4,18 +4,51 @@
 #include "db/literals.h"
 
 namespace kb6 {
+namespace {
+
+// The condition under which the row still holds the value that was read, so
+// that the stamp is a claim: of two monitors that read the same value, only
+// the first one's update changes the row.
+std::string StillHolds(const RegionalSettings& r, const Value& read) {
+  if (read.IsNull()) return "WERT IS NULL";
+  if (read.kind() == Value::Kind::kInt || read.kind() == Value::Kind::kDouble)
+    return "WERT = " + SqlKeyLiteral(r, read);
+  return "WERT = '" + QuoteText(r.TextOrEmpty(read)) + "'";
+}
+
+// After inserting the missing row with key `id`: whether this check's row is
+// the one that counts when another monitor inserted at the same time. With a
+// unique FELD the other's insert failed and its row is there; on a file
+// without that rule both rows stay and the lowest ID counts. A query that
+// cannot be opened, or finds no row, keeps the check due.
+bool InsertedRowCounts(Database& db, const std::string& key, int32_t id, bool inserted) {
+  Recordset rs;
+  std::string sql = "SELECT ID FROM PARAMETER WHERE FELD='" + key + "' ORDER BY ID";
+  db.LastOpenError = db.OpenRecordset(sql, rs);
+  bool ours = true;
+  if (db.LastOpenError.empty() && !rs.EndOfData())
+    ours = inserted && db.Regional().TextOrEmpty(rs.Field("ID")) == std::to_string(id);
+  Database::CloseRecordset(rs);
+  return ours;
+}
+
+}  // namespace
 
 bool IntervalDue(Database& db, const std::string& key, int days) {
   bool due = true;
   bool row_found = false;
   bool update = false;
+  bool read = false;
+  std::string claim;
   Recordset rs;
   const RegionalSettings& r = db.Regional();
   try {
     std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='" + key + "'";
     db.LastOpenError = db.OpenRecordset(sql, rs);
-    if (db.LastOpenError.empty() && !rs.EndOfData()) {
+    read = db.LastOpenError.empty();
+    if (read && !rs.EndOfData()) {
       row_found = true;
+      claim = StillHolds(r, rs.Field("WERT"));
       const std::string stored = r.TextOrEmpty(rs.Field("WERT"));
       if (stored.empty() || !r.ParseDate(stored)) {
         update = true;
@@ -35,10 +68,17 @@ bool IntervalDue(Database& db, const std::string& key, int days) {
       AddInsertField(db, sql, std::to_string(id), "ID", "N", false);
       AddInsertField(db, sql, key, "FELD", "A", false);
       AddInsertField(db, sql, stamp, "WERT", "A", false);
-      db.ExecuteSQL(sql, true);
+      const int32_t inserted = db.ExecuteSQL(sql, true);
+      // Only a read that worked tells that the row was missing; after a failed
+      // one the check stays due, as for any internal error.
+      if (read) due = InsertedRowCounts(db, key, id, inserted > 0 || inserted == -1);
     }
-    if (update)
-      db.ExecuteSQL("UPDATE PARAMETER SET WERT = '" + stamp + "' WHERE FELD='" + key + "'", true);
+    // No row changed: another monitor on the same file stamped it since it was
+    // read, and runs the interval itself. A failed update keeps the check due.
+    if (update && db.ExecuteSQL("UPDATE PARAMETER SET WERT = '" + stamp + "' WHERE FELD='" + key +
+                                    "' AND " + claim,
+                                true) == 0)
+      due = false;
   } catch (...) {
     due = true;
   }

@@ -1,6 +1,7 @@
 // Whether the one-day, seven-day and fourteen-day reorganisations are due. The
 // date of each interval's last run lives in one PARAMETER row; a check that
-// reports due has stamped that row with today's date.
+// reports due has stamped that row with today's date, and the stamp is a claim:
+// of monitors that check one file at the same time, only one reports due.
 #pragma once
 
 #include <string>

@@ -26,6 +26,22 @@ TEST(Dates, SerialsCountFromTheEndOf1899) {
   EXPECT_EQ(c.hour * 3600 + c.minute * 60 + c.second, 86399);
 }
 
+TEST(Dates, TimesThatRoundToMidnightGoToTheNextDay) {
+  struct Case {
+    double serial;
+    int ymd;
+  } cases[] = {
+      {0.9999999, 18991231},    {-0.9999999, 18991231}, {-1.9999999, 18991230},
+      {-2.9999999, 18991229},   {-1.0000001, 18991229}, {-0.0000001, 18991230},
+      {-367.9999999, 18981229}, {1.9999999, 19000101},
+  };
+  for (const Case& t : cases) {
+    const CivilDateTime c = CivilFromSerial(t.serial);
+    EXPECT_EQ(c.year * 10000 + c.month * 100 + c.day, t.ymd) << t.serial;
+    EXPECT_EQ(c.hour * 3600 + c.minute * 60 + c.second, 0) << t.serial;
+  }
+}
+
 TEST(Regional, TextFormOfValues) {
   struct Case {
     Value v;

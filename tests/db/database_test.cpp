@@ -140,6 +140,22 @@ TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRows) {
   EXPECT_LE(logged.size(), 10u);
 }
 
+TEST_F(DatabaseTest, RecordCounterAtItsLimitFailsInsteadOfRepeatingAKey) {
+  // No counter row yet, the highest key is the largest there is.
+  raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (2147483647, 1)");
+  EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
+  EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
+  EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "2147483647");
+  // A counter one below the limit hands out the last key once.
+  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T', 'ID', 2147483646)");
+  EXPECT_EQ(db->GetNextID("T", "ID"), 2147483647);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(db->GetNextID("T", "ID"), 0);
+  EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='T'"), "2147483647");
+  // Only negative keys: counting starts at 1.
+  raw->Exec("INSERT INTO FUNKTIONEN (ID, ADR_INR) VALUES (-7, 1)");
+  EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);
+}
+
 // Runs a hook on a second connection to the same file right before the
 // first statement that starts with `prefix` reaches SQLite.
 class InterposingSession final : public ProviderSession {

@@ -67,9 +67,13 @@ class SqlServerStream : public ::testing::Test {
 TEST_F(SqlServerStream, DueChecks) {
   server.Answer("AUFGABENTRAY7", Rows({"WERT"}, {{Value("28.11.2026")}}));
   server.Answer("AUFGABENTRAY14", Rows({"WERT"}, {{Value("01.12.2026")}}));
+  server.Answer("SELECT ID FROM PARAMETER", Rows({"ID"}, {{Value(42)}}), 1);
   EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));  // no row yet
   EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db));
   EXPECT_FALSE(XF_DoAufgabenZweiWoechentlich(*db));
+  // Another monitor claimed the stale stamp first.
+  server.Affect("UPDATE PARAMETER", 0, 1);
+  EXPECT_FALSE(XF_DoAufgabenWoechentlich(*db));
   ExpectGoldenStream("due_checks", server.statements);
 }
 

@@ -121,6 +121,32 @@ TEST_F(Fees, MembersPerDepartment) {
 namespace kb6::test {
 namespace {
 
+TEST_F(Fees, ANullDepartmentNumberCountsZeroAndTheJobGoesOn) {
+  // The Null department sorts first; the one after it is still counted.
+  raw->Exec(
+      "INSERT INTO STAMM1 (ID, ART, NR, NAME, st1AnzahlMitglieder) VALUES "
+      "(10, 'A', NULL, 'ohne Nummer', 99), (11, 'A', 3, 'Turnen', 99)");
+  raw->Exec("INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG) VALUES (1, 3), (2, 3)");
+  jobs->gfUpdateAbteilungenAnzahl();
+  EXPECT_EQ(raw->Column("SELECT st1AnzahlMitglieder FROM STAMM1 ORDER BY ID"),
+            (std::vector<std::string>{"0", "2"}));
+  EXPECT_EQ(Entries(),
+            std::vector<std::string>{"Es wurden bei 2 Abteilung(en) die Anzahl Mitglieder "
+                                     "aktualisiert."});
+}
+
+TEST_F(Fees, AMembershipWithoutDepartmentKeepsItsFeeAndTheJobGoesOn) {
+  raw->Exec("INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 10)");
+  raw->Exec(
+      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES (1, 1, NULL, 42), "
+      "(2, 2, 3, 0)");
+  raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (2, 3, 1)");
+  jobs->gfUpdateAbteilungen();
+  EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
+            (std::vector<std::string>{"42.0", "10.0"}));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"Es wurden 2 Abteilung(en) aktualisiert."});
+}
+
 TEST_F(Fees, ADepartmentNumberThatIsNoNumberNamesOnlyItsOwnRow) {
   raw->Exec("INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 10)");
   raw->Exec(

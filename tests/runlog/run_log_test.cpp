@@ -1,7 +1,11 @@
 #include "runlog/run_log.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <regex>
@@ -44,6 +48,9 @@ TEST_F(RunLogTest, FolderWithAndWithoutSlashAndMissingParents) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("other/Logfiles/KB6TRAY_261206.log")));
 }
 
+// Folder rights and /proc are POSIX's; on Windows, drive letters that do not
+// exist take their place (tests/windows/log_os_windows_test.cpp).
+#ifndef _WIN32
 TEST_F(RunLogTest, UncreatableFolderStillWritesTheRow) {
   const std::string locked = dir.File("locked");
   std::filesystem::create_directory(locked);
@@ -60,6 +67,7 @@ TEST_F(RunLogTest, UncreatableFolderStillWritesTheRow) {
   EXPECT_TRUE(EnsureDirectory("", false));
   EXPECT_FALSE(EnsureDirectory(dir.File("nope"), false));
 }
+#endif
 
 TEST_F(RunLogTest, TwoDaysTwoFiles) {
   log->WriteLog("heute", LogTypeInfo);
@@ -90,6 +98,28 @@ TEST_F(RunLogTest, FailingCounterDuringAnEntryDoesNotRecurse) {
   db->GetNextID("tblALLGReorganisationProtokoll", "reoID");
   EXPECT_EQ(LogLines().at(1), "10:30:00 basDatenbank - ExecuteSQL - gesperrt");
 }
+
+#ifndef _WIN32
+TEST_F(RunLogTest, OnlyARegularFileTakesTheLine) {
+  std::filesystem::create_directories(dir.File("Logfiles"));
+  const std::string name = dir.File("Logfiles/KB6TRAY_261206.log");
+  // A FIFO of that name with a reader: nothing goes into it, the row is written.
+  ASSERT_EQ(mkfifo(name.c_str(), 0644), 0);
+  const int reader = open(name.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  log->WriteLog("in die Tabelle", LogTypeInfo);
+  char buf[64];
+  EXPECT_LE(read(reader, buf, sizeof buf), 0);
+  close(reader);
+  EXPECT_EQ(raw->One("SELECT reoEintrag FROM tblALLGReorganisationProtokoll"), "in die Tabelle");
+  // A link to a regular file still works.
+  std::filesystem::remove(name);
+  std::filesystem::create_symlink(dir.File("real.log"), name);
+  log->WriteLog("durch den Link", LogTypeInfo);
+  EXPECT_EQ(ReadFile(dir.File("real.log")), "10:30:00 durch den Link\r\n");
+  EXPECT_FALSE(AppendLogLine("/dev/null", "x"));
+}
+#endif
 
 TEST(NewGuid, RegistryFormRandomAndUpperCase) {
   const std::regex form(

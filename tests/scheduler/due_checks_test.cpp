@@ -72,6 +72,34 @@ TEST_F(DueChecks, AFailingQueryReportsDueAndTheUniqueKeyKeepsOneRow) {
   EXPECT_EQ(raw->One("SELECT Count(*) FROM PARAMETER"), "1");
 }
 
+TEST_F(DueChecks, OnAFileWithoutUniqueFeldTheLowestKeyWins) {
+  // The other monitor's row arrives right after this check's insert; both stay.
+  // (With the unique FELD of the schema the later insert fails: the paired
+  // processes of the reliability tests cover that.)
+  raw->Exec("DROP TABLE PARAMETER");
+  raw->Exec("CREATE TABLE PARAMETER (ID INTEGER, FELD TEXT COLLATE NOCASE, WERT TEXT)");
+  raw->Exec(
+      "CREATE TRIGGER other AFTER INSERT ON PARAMETER WHEN NEW.ID > 0 BEGIN INSERT INTO "
+      "PARAMETER VALUES (0, NEW.FELD, NEW.WERT); END");
+  EXPECT_FALSE(XF_DoAufgabenEintaegig(*db));
+  raw->Exec("DROP TRIGGER other");
+  raw->Exec("DELETE FROM PARAMETER");
+  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));
+}
+
+TEST_F(DueChecks, AStampChangedSinceItWasReadIsNotClaimedAgain) {
+  // A number or a Null read from a column without text affinity is claimed by
+  // its own value; a stamp another monitor wrote in the meantime is not.
+  raw->Exec("DROP TABLE PARAMETER");
+  raw->Exec("CREATE TABLE PARAMETER (ID INTEGER, FELD TEXT, WERT)");
+  for (const char* stored : {"5", "NULL", "'x''y'"}) {
+    raw->Exec("DELETE FROM PARAMETER");
+    raw->Exec(std::string("INSERT INTO PARAMETER VALUES (1, 'AUFGABENTRAY1', ") + stored + ")");
+    EXPECT_TRUE(XF_DoAufgabenEintaegig(*db)) << stored;
+    EXPECT_EQ(Stored("AUFGABENTRAY1"), "06.12.2026") << stored;
+  }
+}
+
 class Maintenance : public ClubTest {};
 
 TEST_F(Maintenance, BoundariesAndGenderRules) {

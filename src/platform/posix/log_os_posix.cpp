@@ -58,8 +58,12 @@ bool AppendLogLine(const std::string& file, const std::string& line) {
   try {
     // One write of the whole line in append mode: concurrent writers never
     // interleave inside a line, and a crash leaves at worst a missing line.
-    Fd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    // Without O_NONBLOCK a FIFO of that name would block the cycle in open()
+    // for as long as nobody reads it; only a regular file is a log file.
+    Fd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644));
     if (fd.get() < 0) return false;
+    struct stat sb {};
+    if (::fstat(fd.get(), &sb) != 0 || !S_ISREG(sb.st_mode)) return false;
     const std::string data = line + "\r\n";
     size_t done = 0;
     while (done < data.size()) {

@@ -1,0 +1,60 @@
+// The monitor as the Windows hosts run it: the core (settings, database, run
+// log, timer cycle) wired to the hidden main window, its SetTimer timer, the
+// message pump and the shell's notification icon, with clsApplication as the
+// object the host talks to. The command-line host makes one; a COM host makes
+// one beside its class factories.
+#pragma once
+
+#include <string>
+
+#include "common/clock.h"
+#include "common/regional.h"
+#include "common/settings.h"
+#include "db/database.h"
+#include "db/provider.h"
+#include "host/application.h"
+#include "runlog/run_log.h"
+#include "scheduler/live_ports.h"
+#include "scheduler/timer_cycle.h"
+#include "tray/main_window.h"
+#include "tray/windows/shell_tray.h"
+#include "tray/windows/win32_loop.h"
+#include "tray/windows/win32_window.h"
+
+namespace kb6 {
+
+class WindowsMonitor {
+ public:
+  // exe_path: the executable (UTF-8); its folder is the log's fallback base,
+  // its name without extension names the log files. Throws
+  // std::runtime_error when the main window cannot be created.
+  explicit WindowsMonitor(const std::string& exe_path);
+  WindowsMonitor(const WindowsMonitor&) = delete;
+  WindowsMonitor& operator=(const WindowsMonitor&) = delete;
+
+  clsApplication& app() { return app_; }
+  MainWindow& window() { return window_; }
+  TimerCycle& cycle() { return cycle_; }
+  Win32Window& native_window() { return native_; }
+
+ private:
+  SystemClock clock_;
+  // The Windows build uses the same fixed German regional settings as the
+  // Linux one, whatever the machine's: the club file's texts and the log
+  // look the same whichever system ran the cycle.
+  RegionalSettings regional_ = RegionalSettings::German();
+  Settings settings_;
+  ProviderRegistry providers_;
+  Database db_;
+  RunLog log_;
+  LivePorts ports_;
+  Win32Window native_;
+  Win32EventLoop loop_;
+  Win32Timer timer_;
+  ShellTray tray_;
+  MainWindow window_;
+  TimerCycle cycle_;
+  clsApplication app_;
+};
+
+}  // namespace kb6

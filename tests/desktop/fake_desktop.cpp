@@ -1,0 +1,473 @@
+#include "fake_desktop.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace kb6::test {
+namespace {
+
+constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC
+ "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+
+constexpr const char* kWatcherXml = R"xml(<node>
+  <interface name="org.kde.StatusNotifierWatcher">
+    <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+    <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
+    <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+    <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+    <property name="ProtocolVersion" type="i" access="read"/>
+    <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
+  </interface>
+</node>)xml";
+
+constexpr const char* kNotificationsXml = R"xml(<node>
+  <interface name="org.freedesktop.Notifications">
+    <method name="Notify">
+      <arg type="s" direction="in"/><arg type="u" direction="in"/>
+      <arg type="s" direction="in"/><arg type="s" direction="in"/>
+      <arg type="s" direction="in"/><arg type="as" direction="in"/>
+      <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+      <arg type="u" direction="out"/>
+    </method>
+    <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+    <method name="CloseNotification"><arg type="u" direction="in"/></method>
+    <method name="GetServerInformation">
+      <arg type="s" direction="out"/><arg type="s" direction="out"/>
+      <arg type="s" direction="out"/><arg type="s" direction="out"/>
+    </method>
+  </interface>
+</node>)xml";
+
+GDBusInterfaceInfo* Interface(const char* xml) {
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
+  GDBusInterfaceInfo* info = g_dbus_interface_info_ref(node->interfaces[0]);
+  g_dbus_node_info_unref(node);
+  return info;
+}
+
+std::string Str(GVariant* dict, const char* key) {
+  GVariant* v = g_variant_lookup_value(dict, key, G_VARIANT_TYPE_STRING);
+  if (!v) return "<none>";
+  std::string s = g_variant_get_string(v, nullptr);
+  g_variant_unref(v);
+  return s;
+}
+
+std::string ToolTipLine(GVariant* tool_tip) {
+  const gchar *icon = nullptr, *title = nullptr, *description = nullptr;
+  GVariant* pixmaps = nullptr;
+  g_variant_get(tool_tip, "(&s@a(iiay)&s&s)", &icon, &pixmaps, &title, &description);
+  g_variant_unref(pixmaps);
+  return std::string("tooltip ") + title + "|" + description;
+}
+
+// Per registration: what the watcher knows of one item.
+struct ItemCall {
+  FakeDesktop* desktop;
+  std::string sender, name;
+  GDBusMethodInvocation* invocation;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- PrivateBus
+
+PrivateBus::PrivateBus() {
+  if (!std::filesystem::exists("/usr/bin/dbus-daemon")) return;
+  char tmpl[] = "/tmp/kb6bus-XXXXXX";
+  if (!mkdtemp(tmpl)) return;
+  dir_ = tmpl;
+  const std::string config = dir_ + "/session.conf";
+  std::ofstream(config) << kBusConfig;
+  int out[2];
+  if (pipe(out) != 0) return;
+  const std::string config_arg = "--config-file=" + config;
+  const char* argv[] = {"/usr/bin/dbus-daemon", config_arg.c_str(),  "--nofork",
+                        "--nopidfile",          "--print-address=1", nullptr};
+  const int devnull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid == 0) {
+    // The bus ends with this process, also when a test crashes.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    dup2(out[1], 1);
+    dup2(devnull, 2);
+    close(out[0]);
+    execv(argv[0], const_cast<char**>(argv));
+    _exit(127);
+  }
+  pid_ = pid;
+  if (devnull >= 0) close(devnull);
+  close(out[1]);
+  // The address is the daemon's first line; give it ten seconds.
+  std::string line;
+  pollfd p{out[0], POLLIN, 0};
+  while (pid_ > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0) {
+    char buf[256];
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    line.append(buf, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  if (line.find('\n') == std::string::npos) {
+    Kill();
+    return;
+  }
+  address_ = line.substr(0, line.find('\n'));
+}
+
+PrivateBus::~PrivateBus() {
+  Kill();
+  if (!dir_.empty()) std::filesystem::remove_all(dir_);
+}
+
+void PrivateBus::Kill() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+GDBusConnection* PrivateBus::Connect() const {
+  GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+      address_.c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  if (bus) g_dbus_connection_set_exit_on_close(bus, FALSE);
+  return bus;
+}
+
+// --------------------------------------------------------------- FakeDesktop
+
+FakeDesktop::FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications)
+    : context_(g_main_context_new()),
+      loop_(g_main_loop_new(context_, FALSE)),
+      want_watcher_(watcher),
+      want_notifications_(notifications) {
+  thread_ = std::thread(&FakeDesktop::Run, this, bus.Address());
+  WaitFor([](const std::vector<std::string>& l) {
+    for (const auto& line : l)
+      if (line == "desktop up") return true;
+    return false;
+  });
+}
+
+FakeDesktop::~FakeDesktop() {
+  g_main_context_invoke(
+      context_,
+      +[](gpointer loop) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(loop));
+        return G_SOURCE_REMOVE;
+      },
+      loop_);
+  thread_.join();
+  g_main_loop_unref(loop_);
+  g_main_context_unref(context_);
+}
+
+void FakeDesktop::Add(std::string line) {
+  {
+    std::lock_guard lock(mutex_);
+    lines_.push_back(std::move(line));
+  }
+  changed_.notify_all();
+}
+
+std::vector<std::string> FakeDesktop::Lines() {
+  std::lock_guard lock(mutex_);
+  return lines_;
+}
+
+std::vector<Pixmap> FakeDesktop::Pixmaps() {
+  std::lock_guard lock(mutex_);
+  return pixmaps_;
+}
+
+bool FakeDesktop::WaitFor(const std::function<bool(const std::vector<std::string>&)>& done,
+                          double seconds, bool pump) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  std::unique_lock lock(mutex_);
+  while (!done(lines_)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (pump) {
+      lock.unlock();
+      while (g_main_context_iteration(nullptr, FALSE)) {
+      }
+      lock.lock();
+    }
+    changed_.wait_for(lock, std::chrono::milliseconds(pump ? 2 : 100));
+  }
+  return true;
+}
+
+void FakeDesktop::StartWatcher() {
+  g_main_context_invoke(
+      context_,
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<FakeDesktop*>(data);
+        if (self->watcher_name_ != 0) return G_SOURCE_REMOVE;
+        static const GDBusInterfaceVTable vtable = {
+            +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
+                const gchar* method, GVariant* args, GDBusMethodInvocation* invocation,
+                gpointer me) {
+              auto* desktop = static_cast<FakeDesktop*>(me);
+              const gchar* service = nullptr;
+              g_variant_get(args, "(&s)", &service);
+              if (std::string(method) != "RegisterStatusNotifierItem") {
+                g_dbus_method_invocation_return_value(invocation, nullptr);
+                return;
+              }
+              const std::string name = service[0] == '/' ? sender : service;
+              desktop->registered_.insert(name);
+              desktop->Add("register " + name);
+              desktop->ReadItem(sender, name, invocation);
+            },
+            +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
+                GError**, gpointer) -> GVariant* {
+              const std::string property = name;
+              if (property == "IsStatusNotifierHostRegistered") return g_variant_new_boolean(TRUE);
+              if (property == "ProtocolVersion") return g_variant_new_int32(0);
+              return g_variant_new_strv(nullptr, 0);
+            },
+            nullptr,
+            {}};
+        GDBusInterfaceInfo* info = Interface(kWatcherXml);
+        self->watcher_object_ = g_dbus_connection_register_object(
+            self->bus_, "/StatusNotifierWatcher", info, &vtable, self, nullptr, nullptr);
+        g_dbus_interface_info_unref(info);
+        self->watcher_name_ = g_bus_own_name_on_connection(
+            self->bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
+            +[](GDBusConnection*, const gchar*, gpointer me) {
+              static_cast<FakeDesktop*>(me)->Add("watcher up");
+            },
+            nullptr, self, nullptr);
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+void FakeDesktop::StopWatcher() {
+  g_main_context_invoke(
+      context_,
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<FakeDesktop*>(data);
+        if (self->watcher_name_ == 0) return G_SOURCE_REMOVE;
+        g_bus_unown_name(self->watcher_name_);
+        g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
+        self->watcher_name_ = self->watcher_object_ = 0;
+        for (guint id : self->item_subscriptions_)
+          g_dbus_connection_signal_unsubscribe(self->bus_, id);
+        self->item_subscriptions_.clear();
+        self->tip_senders_.clear();
+        self->registered_.clear();
+        self->Add("watcher down");
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+// Like a panel: read every property of the item before answering its
+// registration, then follow its tool tip and its bus name.
+void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
+                           GDBusMethodInvocation* invocation) {
+  // Subscribed before the properties are read: the bus handles this
+  // connection's messages in order, so no change after the read is missed.
+  if (tip_senders_.insert(sender).second)
+    item_subscriptions_.push_back(g_dbus_connection_signal_subscribe(
+        bus_, sender.c_str(), "org.kde.StatusNotifierItem", "NewToolTip", "/StatusNotifierItem",
+        nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        +[](GDBusConnection* bus, const gchar* sender, const gchar*, const gchar*, const gchar*,
+            GVariant*, gpointer me) {
+          g_dbus_connection_call(
+              bus, sender, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+              g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"), G_VARIANT_TYPE("(v)"),
+              G_DBUS_CALL_FLAGS_NONE, 20000, nullptr,
+              +[](GObject* source, GAsyncResult* result, gpointer me) {
+                GVariant* reply =
+                    g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+                if (!reply) return;
+                GVariant* boxed = g_variant_get_child_value(reply, 0);
+                GVariant* tip = g_variant_get_variant(boxed);
+                static_cast<FakeDesktop*>(me)->Add(ToolTipLine(tip));
+                g_variant_unref(tip);
+                g_variant_unref(boxed);
+                g_variant_unref(reply);
+              },
+              me);
+        },
+        this, nullptr));
+  auto call = std::make_unique<ItemCall>(ItemCall{this, sender, name, invocation});
+  g_dbus_connection_call(
+      bus_, name.c_str(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "GetAll",
+      g_variant_new("(s)", "org.kde.StatusNotifierItem"), G_VARIANT_TYPE("(a{sv})"),
+      G_DBUS_CALL_FLAGS_NONE, 20000, nullptr,
+      +[](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<ItemCall> call(static_cast<ItemCall*>(data));
+        FakeDesktop* self = call->desktop;
+        GError* error = nullptr;
+        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+        if (!reply) {
+          self->Add(std::string("item unreadable: ") + error->message);
+          g_dbus_method_invocation_return_gerror(call->invocation, error);
+          g_error_free(error);
+          return;
+        }
+        GVariant* dict = g_variant_get_child_value(reply, 0);
+        self->Add("item " + Str(dict, "Id") + "|" + Str(dict, "Title") + "|" +
+                  Str(dict, "Category") + "|" + Str(dict, "Status"));
+        std::string sizes = "pixmaps";
+        std::vector<Pixmap> pixmaps;
+        if (GVariant* icons = g_variant_lookup_value(dict, "IconPixmap", nullptr)) {
+          GVariantIter iter;
+          g_variant_iter_init(&iter, icons);
+          gint32 w = 0, h = 0;
+          GVariant* bytes = nullptr;
+          while (g_variant_iter_next(&iter, "(ii@ay)", &w, &h, &bytes)) {
+            gsize n = 0;
+            const auto* p = static_cast<const uint8_t*>(g_variant_get_fixed_array(bytes, &n, 1));
+            pixmaps.push_back({w, h, std::vector<uint8_t>(p, p + n)});
+            sizes += " " + std::to_string(w) + "x" + std::to_string(h);
+            g_variant_unref(bytes);
+          }
+          g_variant_unref(icons);
+        }
+        {
+          std::lock_guard lock(self->mutex_);
+          self->pixmaps_ = std::move(pixmaps);
+        }
+        self->Add(sizes);
+        if (GVariant* tip = g_variant_lookup_value(dict, "ToolTip", nullptr)) {
+          self->Add(ToolTipLine(tip));
+          g_variant_unref(tip);
+        }
+        g_variant_unref(dict);
+        g_variant_unref(reply);
+        g_dbus_method_invocation_return_value(call->invocation, nullptr);
+      },
+      call.release());
+}
+
+void FakeDesktop::Run(FakeDesktop* self, std::string address) {
+  g_main_context_push_thread_default(self->context_);
+  self->bus_ = g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  if (!self->bus_) {
+    self->Add("desktop up");
+    self->Add("no bus");
+    g_main_context_pop_thread_default(self->context_);
+    return;
+  }
+  g_dbus_connection_set_exit_on_close(self->bus_, FALSE);
+  if (self->want_notifications_) {
+    static const GDBusInterfaceVTable vtable = {
+        +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+            GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
+          const std::string m = method;
+          if (m == "Notify") {
+            const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+            guint32 replaces = 0;
+            gint32 timeout = 0;
+            g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, &replaces, &icon, &summary, &body,
+                          nullptr, nullptr, &timeout);
+            static_cast<FakeDesktop*>(me)->Add(std::string("notify ") + app + "|" + icon + "|" +
+                                               summary + "|" + body + "|" +
+                                               std::to_string(timeout));
+            g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", 1u));
+          } else if (m == "GetCapabilities") {
+            const gchar* caps[] = {"body", nullptr};
+            g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", caps));
+          } else if (m == "GetServerInformation") {
+            g_dbus_method_invocation_return_value(
+                invocation, g_variant_new("(ssss)", "fake", "kb6tests", "1", "1.2"));
+          } else {
+            g_dbus_method_invocation_return_value(invocation, nullptr);
+          }
+        },
+        nullptr,
+        nullptr,
+        {}};
+    GDBusInterfaceInfo* info = Interface(kNotificationsXml);
+    self->notify_object_ = g_dbus_connection_register_object(
+        self->bus_, "/org/freedesktop/Notifications", info, &vtable, self, nullptr, nullptr);
+    g_dbus_interface_info_unref(info);
+    // Owned at once, so that no test races the server's start.
+    GVariant* r = g_dbus_connection_call_sync(
+        self->bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 0u), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
+    if (r) g_variant_unref(r);
+  }
+  // A registered item leaves when its name has no owner any more.
+  self->subscriptions_.push_back(g_dbus_connection_signal_subscribe(
+      self->bus_, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
+      "/org/freedesktop/DBus", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+      +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* args,
+          gpointer me) {
+        auto* desktop = static_cast<FakeDesktop*>(me);
+        const gchar *name = nullptr, *old_owner = nullptr, *new_owner = nullptr;
+        g_variant_get(args, "(&s&s&s)", &name, &old_owner, &new_owner);
+        if (new_owner[0] == '\0' && desktop->registered_.erase(name) > 0)
+          desktop->Add(std::string("unregister ") + name);
+      },
+      self, nullptr));
+  // The bus handles a connection's messages in order: after this answer the
+  // match rule above is in place.
+  GVariant* id = g_dbus_connection_call_sync(
+      self->bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId",
+      nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
+  if (id) g_variant_unref(id);
+  self->Add("desktop up");
+  if (self->want_watcher_) self->StartWatcher();
+  g_main_loop_run(self->loop_);
+  for (guint id : self->subscriptions_) g_dbus_connection_signal_unsubscribe(self->bus_, id);
+  for (guint id : self->item_subscriptions_) g_dbus_connection_signal_unsubscribe(self->bus_, id);
+  if (self->watcher_name_) g_bus_unown_name(self->watcher_name_);
+  if (self->watcher_object_) g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
+  if (self->notify_object_) g_dbus_connection_unregister_object(self->bus_, self->notify_object_);
+  g_dbus_connection_close_sync(self->bus_, nullptr, nullptr);
+  g_object_unref(self->bus_);
+  // Let GDBus drop what it still queued for this context.
+  while (g_main_context_iteration(self->context_, FALSE)) {
+  }
+  g_main_context_pop_thread_default(self->context_);
+}
+
+std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,
+                                    const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const auto& l : lines)
+    if (l.rfind(prefix, 0) == 0) out.push_back(l);
+  return out;
+}
+
+size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+  return WithPrefix(lines, prefix).size();
+}
+
+}  // namespace kb6::test

@@ -1,0 +1,102 @@
+// A real private D-Bus session bus for one test, and a fake desktop on it:
+// a notification area (StatusNotifierWatcher that reads the item like a
+// panel does) and a notification server. Both are written on GDBus, run on
+// their own thread and record what arrives as text lines.
+#pragma once
+
+#include <gio/gio.h>
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kb6::test {
+
+// dbus-daemon with a configuration of its own: no activatable services, so
+// nothing on this machine is started by a call to a missing name.
+class PrivateBus {
+ public:
+  PrivateBus();
+  ~PrivateBus();
+  PrivateBus(const PrivateBus&) = delete;
+  PrivateBus& operator=(const PrivateBus&) = delete;
+  bool Running() const { return pid_ > 0; }
+  const std::string& Address() const { return address_; }
+  std::string EnvEntry() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
+  // A new connection with exit-on-close off (the caller owns it).
+  GDBusConnection* Connect() const;
+  void Kill();
+
+ private:
+  std::string dir_;
+  pid_t pid_ = -1;
+  std::string address_;
+};
+
+// The icon's pixmaps as a host receives them.
+struct Pixmap {
+  int width = 0, height = 0;
+  std::vector<uint8_t> bytes;
+};
+
+class FakeDesktop {
+ public:
+  FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications);
+  ~FakeDesktop();
+  FakeDesktop(const FakeDesktop&) = delete;
+  FakeDesktop& operator=(const FakeDesktop&) = delete;
+
+  // Owns (or drops) the watcher's name, like a panel starting or ending.
+  void StartWatcher();
+  void StopWatcher();
+
+  // Lines in order of arrival:
+  //   "watcher up" / "watcher down"
+  //   "register NAME"                 RegisterStatusNotifierItem
+  //   "item Id|Title|Category|Status" the properties read at registration
+  //   "pixmaps 16x16 22x22 ..."
+  //   "tooltip TITLE|DESCRIPTION"     read at registration and after each NewToolTip
+  //   "notify APP|ICON|SUMMARY|BODY|TIMEOUT"
+  //   "unregister NAME"               the registered name left the bus
+  std::vector<std::string> Lines();
+  std::vector<Pixmap> Pixmaps();
+  // Waits until `done` holds for the lines, at most `seconds`; meanwhile
+  // dispatches this thread's default main context when `pump` is set (an
+  // item living in the test process must answer the watcher).
+  bool WaitFor(const std::function<bool(const std::vector<std::string>&)>& done,
+               double seconds = 30, bool pump = false);
+
+ private:
+  struct Impl;
+  void Add(std::string line);
+  static void Run(FakeDesktop* self, std::string address);
+  void ReadItem(const std::string& sender, const std::string& name,
+                GDBusMethodInvocation* invocation);
+
+  GMainContext* context_;
+  GMainLoop* loop_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> lines_;
+  std::vector<Pixmap> pixmaps_;
+  GDBusConnection* bus_ = nullptr;
+  guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0, notify_name_ = 0;
+  bool want_watcher_, want_notifications_;
+  std::vector<guint> subscriptions_, item_subscriptions_;
+  // Touched on the desktop's thread only: registered item names, and the
+  // items whose tool tip is followed (by unique name).
+  std::set<std::string> registered_, tip_senders_;
+  std::thread thread_;
+};
+
+// Lines that start with `prefix`.
+std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,
+                                    const std::string& prefix);
+size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix);
+
+}  // namespace kb6::test

@@ -1,0 +1,225 @@
+// The desktop tray in this process against a fake panel and notification
+// server on a real private session bus.
+#include "tray/desktop/sni_tray.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+
+#include "fake_desktop.h"
+#include "host/tray_choice.h"
+#include "scheduler/timer_cycle.h"
+#include "tray/console_tray.h"
+
+namespace kb6::test {
+namespace {
+
+auto Has(const std::string& line) {
+  return [line](const std::vector<std::string>& lines) {
+    for (const auto& l : lines)
+      if (l == line) return true;
+    return false;
+  };
+}
+
+auto Counted(const std::string& prefix, size_t n) {
+  return [prefix, n](const std::vector<std::string>& lines) {
+    return CountPrefix(lines, prefix) >= n;
+  };
+}
+
+std::string ItemName(int generation) {
+  return "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" +
+         std::to_string(generation);
+}
+
+const std::string kProgress = "In Arbeit (01TG): \r\nDatensatz 300 von 1250 wird verarbeitet ...";
+
+class DesktopTray : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!bus.Running()) GTEST_SKIP() << "dbus-daemon is not installed";
+    const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (old) saved_address = old;
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
+  }
+  void TearDown() override {
+    tray.reset();
+    if (saved_address.empty())
+      unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    else
+      setenv("DBUS_SESSION_BUS_ADDRESS", saved_address.c_str(), 1);
+  }
+  // The tray as the host makes it, loaded as the window loads it.
+  void ShowDesktopTray() {
+    tray = MakeTray(TrayChoice::kDesktop, err);
+    ASSERT_NE(dynamic_cast<SniTray*>(tray.get()), nullptr) << err.str();
+    tray->SetIcon();
+    tray->SetIntegerSetting(0);
+    tray->SetToolTip(kIdleToolTip);
+    tray->Add();
+    tray->SetBooleanSetting(false);
+  }
+
+  PrivateBus bus;
+  std::string saved_address;
+  std::ostringstream err;
+  std::unique_ptr<TrayIcon> tray;
+};
+
+TEST_F(DesktopTray, RegistersAndAnswersThePanelWhileItsRegistrationIsPending) {
+  FakeDesktop desktop(bus, true, false);
+  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
+  ShowDesktopTray();
+  // The watcher answers the registration only after it has read every
+  // property; an item that waited for that answer could not serve the read.
+  ASSERT_TRUE(desktop.WaitFor(Has("tooltip Korbinar V6 Systemüberwachung im Leerlauf|"), 30, true))
+      << testing::PrintToString(desktop.Lines());
+  const auto lines = desktop.Lines();
+  EXPECT_EQ(WithPrefix(lines, "register"), std::vector<std::string>{"register " + ItemName(1)});
+  EXPECT_EQ(
+      WithPrefix(lines, "item"),
+      std::vector<std::string>{"item KB6TRAY|Korbinar Systemüberwachung|SystemServices|Active"});
+  EXPECT_EQ(WithPrefix(lines, "pixmaps"),
+            std::vector<std::string>{"pixmaps 16x16 22x22 24x24 32x32 48x48"});
+  for (const Pixmap& p : desktop.Pixmaps()) {
+    ASSERT_EQ(p.bytes.size(), static_cast<size_t>(p.width * p.height * 4)) << p.width;
+    EXPECT_EQ(p.bytes[0], 0) << "the corner is transparent at " << p.width;
+  }
+  // ARGB in network byte order: alpha first, then the screen's dark blue and
+  // the pulse's green.
+  const Pixmap p32 = desktop.Pixmaps().at(3);
+  auto pixel = [&](int x, int y) {
+    const uint8_t* b = &p32.bytes[(static_cast<size_t>(y) * 32 + x) * 4];
+    return std::vector<int>{b[0], b[1], b[2], b[3]};
+  };
+  EXPECT_EQ(pixel(8, 19), (std::vector<int>{0xff, 0x10, 0x2a, 0x43}));
+  EXPECT_EQ(pixel(8, 13)[0], 0xff);
+  EXPECT_GT(pixel(8, 13)[2], 0xc0);
+}
+
+TEST_F(DesktopTray, ToolTipChangesAreAnnouncedAndSplitAtCrLf) {
+  FakeDesktop desktop(bus, true, false);
+  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
+  ShowDesktopTray();
+  ASSERT_TRUE(desktop.WaitFor(Counted("tooltip", 1), 30, true));
+  const struct {
+    std::string text, line;
+  } cases[] = {
+      {kProgress, "tooltip In Arbeit (01TG): |Datensatz 300 von 1250 wird verarbeitet ..."},
+      {kProgress, ""},  // unchanged: no announcement
+      {"In Arbeit (): \r\nZeile\r\nnoch eine", "tooltip In Arbeit (): |Zeile\r\nnoch eine"},
+      {"ein Zeichen \xff ungültig", "tooltip ein Zeichen \xef\xbf\xbd ungültig|"},
+      {kIdleToolTip, "tooltip Korbinar V6 Systemüberwachung im Leerlauf|"},
+  };
+  size_t expected = 1;
+  for (const auto& c : cases) {
+    tray->SetToolTip(c.text);
+    if (c.line.empty()) continue;
+    ++expected;
+    ASSERT_TRUE(desktop.WaitFor(Counted("tooltip", expected), 30, true))
+        << testing::PrintToString(desktop.Lines());
+    EXPECT_EQ(WithPrefix(desktop.Lines(), "tooltip").back(), c.line);
+  }
+}
+
+TEST_F(DesktopTray, RemoveDropsTheItemAndAddBringsItBack) {
+  FakeDesktop desktop(bus, true, false);
+  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
+  ShowDesktopTray();
+  ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(1)), 30, true));
+  tray->Remove();
+  tray->Remove();
+  ASSERT_TRUE(desktop.WaitFor(Has("unregister " + ItemName(1)), 30, true));
+  tray->Add();
+  ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(2)), 30, true))
+      << testing::PrintToString(desktop.Lines());
+  EXPECT_EQ(CountPrefix(desktop.Lines(), "unregister"), 1u);
+}
+
+TEST_F(DesktopTray, AWatcherThatComesLaterOrComesBackGetsTheItem) {
+  FakeDesktop desktop(bus, false, false);
+  ShowDesktopTray();
+  // Until a panel comes the item waits and says so once.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (err.str().find("Kein Infobereich") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline)
+    g_main_context_iteration(nullptr, FALSE);
+  EXPECT_NE(err.str().find("Kein Infobereich"), std::string::npos);
+  desktop.StartWatcher();
+  ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(1)), 30, true))
+      << testing::PrintToString(desktop.Lines());
+  // A panel restart: the watcher leaves and comes back.
+  desktop.StopWatcher();
+  ASSERT_TRUE(desktop.WaitFor(Has("watcher down"), 30, true));
+  desktop.StartWatcher();
+  ASSERT_TRUE(desktop.WaitFor(Counted("register " + ItemName(1), 2), 30, true))
+      << testing::PrintToString(desktop.Lines());
+}
+
+TEST_F(DesktopTray, BalloonsBecomeNotifications) {
+  FakeDesktop desktop(bus, false, true);
+  ShowDesktopTray();
+  const struct {
+    std::string title, text;
+    int32_t kind;
+    std::string line;
+  } cases[] = {
+      {"Hinweis", "Die Datenreorganisation wird gestartet ...", 1,
+       "notify KB6TRAY|dialog-information|Hinweis|Die Datenreorganisation wird gestartet ...|-1"},
+      {"Hinweis", "Die Datenreorganisation ist abgeschlossen.", 1,
+       "notify KB6TRAY|dialog-information|Hinweis|Die Datenreorganisation ist abgeschlossen.|-1"},
+      {"", "ohne Symbol", 0, "notify KB6TRAY|||ohne Symbol|-1"},
+  };
+  size_t n = 0;
+  for (const auto& c : cases) {
+    tray->ShowBalloon(c.title, c.text, c.kind);
+    ASSERT_TRUE(desktop.WaitFor(Counted("notify", ++n), 30, true));
+    EXPECT_EQ(WithPrefix(desktop.Lines(), "notify").back(), c.line);
+  }
+}
+
+TEST_F(DesktopTray, ABusThatGoesAwayLeavesTheTrayUsable) {
+  FakeDesktop desktop(bus, true, true);
+  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
+  ShowDesktopTray();
+  ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(1)), 30, true));
+  bus.Kill();
+  // With GDBus's default the closed connection would end this process.
+  for (int i = 0; i < 200; ++i) {
+    g_main_context_iteration(nullptr, FALSE);
+    usleep(1000);
+  }
+  tray->SetToolTip(kProgress);
+  tray->ShowBalloon("Hinweis", "Die Datenreorganisation ist abgeschlossen.", 1);
+  tray->Remove();
+  tray->Add();
+  tray.reset();
+  SUCCEED();
+}
+
+TEST_F(DesktopTray, AutoTakesTheDesktopOnlyWhenThereIsANotificationArea) {
+  {
+    FakeDesktop desktop(bus, true, false);
+    ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
+    EXPECT_NE(dynamic_cast<SniTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
+  }
+  {
+    FakeDesktop desktop(bus, false, false);
+    EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
+  }
+  EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kConsole, err).get()), nullptr);
+  // No bus at all: auto prints, desktop refuses with the cause.
+  setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/kb6-bus", 1);
+  EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
+  EXPECT_EQ(MakeTray(TrayChoice::kDesktop, err), nullptr);
+  EXPECT_NE(err.str().find("--tray desktop braucht den Sitzungsbus"), std::string::npos);
+  EXPECT_EQ(ParseTrayChoice("Desktop"), std::nullopt);
+  EXPECT_EQ(ParseTrayChoice("desktop"), TrayChoice::kDesktop);
+}
+
+}  // namespace
+}  // namespace kb6::test

@@ -1,0 +1,87 @@
+// The log folder's drive rules, the log file's bytes and code page on Windows
+// (run under Wine with a German locale: code page 1252).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+
+#include "runlog/log_os.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+// A drive letter that names no drive on this machine.
+char MissingDrive() {
+  const DWORD drives = GetLogicalDrives();
+  for (char letter = 'Y'; letter >= 'D'; --letter)
+    if ((drives & (1u << (letter - 'A'))) == 0) return letter;
+  return '\0';
+}
+
+std::string Backslashed(std::string path) {
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+TEST(EnsureDirectoryWindows, DrivesRootsAndFolders) {
+  const char missing = MissingDrive();
+  ASSERT_NE(missing, '\0');
+  const std::string x(1, missing);
+  TempDir dir;
+  const std::string base = Backslashed(dir.path());
+  const struct {
+    std::string path;
+    bool create;
+    bool result;
+  } cases[] = {
+      {"", false, true},
+      {"C:", false, true},
+      {"C:\\", false, true},
+      {x + ":", true, false},
+      {x + ":\\", true, false},
+      {x + ":\\Verein\\Logfiles\\", true, false},
+      {base + "\\a\\b\\c", false, false},
+      {base + "\\a\\b\\c", true, true},  // with its missing parents
+      {base + "\\a\\b\\c\\", false, true},
+      {base + "/d/e\\", true, true},  // the system's other separator
+      {"kb6-relative-without-separator", true, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(EnsureDirectory(c.path, c.create), c.result) << c.path << " create=" << c.create;
+  EXPECT_TRUE(std::filesystem::is_directory(base + "\\a\\b\\c"));
+  EXPECT_TRUE(std::filesystem::is_directory(base + "\\d\\e"));
+}
+
+TEST(AppendLogLineWindows, CrLfOnceAndAnsiCodePage) {
+  ASSERT_EQ(GetACP(), 1252u) << "run under a German locale (LANG=de_DE.UTF-8 under Wine)";
+  TempDir dir;
+  const std::string file = dir.File("KB6TRAY_261206.log");
+  ASSERT_TRUE(AppendLogLine(file, "10:30:00 Jürgen Größe 5 €"));
+  // Ł and ź are not in 1252: the system's best fit stands in for them.
+  ASSERT_TRUE(AppendLogLine(file, "10:30:01 Łódź"));
+  ASSERT_TRUE(AppendLogLine(file, ""));
+  EXPECT_EQ(ReadFile(file),
+            "10:30:00 J\xFCrgen Gr\xF6\xDF"
+            "e 5 \x80\r\n"
+            "10:30:01 L\xF3"
+            "dz\r\n"
+            "\r\n");
+  EXPECT_FALSE(AppendLogLine(dir.File("missing\\folder\\x.log"), "x"));
+}
+
+class RunLogWindows : public ClubTest {};
+
+TEST_F(RunLogWindows, MissingDriveWritesTheRowOnly) {
+  const char missing = MissingDrive();
+  ASSERT_NE(missing, '\0');
+  settings.Datenpfad = std::string(1, missing) + ":\\Verein";
+  log->WriteLog("nur Tabelle", LogTypeInfo);
+  EXPECT_EQ(raw->One("SELECT reoEintrag FROM tblALLGReorganisationProtokoll"), "nur Tabelle");
+  EXPECT_EQ(log->LogFilePath(), settings.Datenpfad + "\\Logfiles\\KB6TRAY_261206.log");
+  EXPECT_FALSE(std::filesystem::exists(log->LogFilePath()));
+}
+
+}  // namespace
+}  // namespace kb6::test
