@@ -70,6 +70,20 @@ bool DecimalAsDouble(std::string_view digits, size_t dot, double& out) {
   return true;
 }
 
+// One past the closing quote of the literal that starts at s[i], the quote
+// doubled inside; npos when it is not closed.
+size_t SqlQuotedEnd(std::string_view s, size_t i, char q) {
+  for (size_t j = i + 1;;) {
+    const size_t k = s.find(q, j);
+    if (k == std::string_view::npos) return k;
+    if (k + 1 < s.size() && s[k + 1] == q) {
+      j = k + 2;
+      continue;
+    }
+    return k + 1;
+  }
+}
+
 }  // namespace
 
 bool ShapeStatement(std::string_view s, StatementShape& out) {
@@ -88,47 +102,51 @@ bool ShapeStatement(std::string_view s, StatementShape& out) {
     if (literal_count == out.literals.size()) out.literals.emplace_back();
     return out.literals[literal_count++];
   };
+  // The key is copied in runs: everything from `run` up to a bound literal
+  // goes in unchanged.
+  size_t run = 0;
+  auto bind_here = [&](size_t begin, size_t end) {
+    out.key.append(s.data() + run, begin - run);
+    out.key += '?';
+    run = end;
+  };
   out.key.reserve(s.size());
-  i = 0;
+  i = w;
   while (i < s.size()) {
     const char c = s[i];
-    const char prev = i > 0 ? s[i - 1] : ' ';
-    if (c == '\'') {
+    if (IsWordChar(c) && !IsDigit(c)) {
+      if (c == '$') return false;  // a parameter marker
+      const size_t start = i;
+      while (i < s.size() && IsWordChar(s[i])) ++i;
+      // ORDER BY 2 and GROUP BY 2 name a column; a bound 2 would not.
+      if (i - start == 2 && EqualsNoCase(s.substr(start, 2), "BY")) bind_numbers = false;
       // A blob literal x'..' stays as it is.
-      const bool blob = (prev == 'x' || prev == 'X') && (i < 2 || !IsWordChar(s[i - 2]));
-      std::string* text = nullptr;
-      if (!blob) {
-        ShapeLiteral& lit = next_literal();
-        lit.kind = ShapeLiteral::Kind::kText;
-        lit.text.clear();
-        text = &lit.text;
-        out.key += '?';
+      if (i - start == 1 && (c == 'x' || c == 'X') && i < s.size() && s[i] == '\'') {
+        const size_t end = SqlQuotedEnd(s, i, '\'');
+        if (end == std::string_view::npos) return false;
+        i = end;
       }
-      size_t j = i + 1;
-      for (;;) {
-        const size_t q = s.find('\'', j);
-        if (q == std::string_view::npos) return false;
-        if (text) text->append(s.data() + j, q - j);
-        if (q + 1 < s.size() && s[q + 1] == '\'') {
-          if (text) *text += '\'';
-          j = q + 2;
-          continue;
-        }
-        j = q + 1;
-        break;
-      }
-      if (blob) out.key.append(s.data() + i, j - i);
-      i = j;
+      continue;
+    }
+    if (c == '\'') {
+      const size_t end = SqlQuotedEnd(s, i, '\'');
+      if (end == std::string_view::npos) return false;
+      ShapeLiteral& lit = next_literal();
+      lit.kind = ShapeLiteral::Kind::kText;
+      lit.text.assign(s.data() + i + 1, end - i - 2);
+      // Doubled quotes inside stand for one.
+      for (size_t q = lit.text.find('\''); q != std::string::npos; q = lit.text.find('\'', q + 1))
+        lit.text.erase(q, 1);
+      bind_here(i, end);
+      i = end;
     } else if (c == '"' || c == '`' || c == '[') {
-      const char close = c == '[' ? ']' : c;
-      const size_t q = s.find(close, i + 1);
+      const size_t q = s.find(c == '[' ? ']' : c, i + 1);
       if (q == std::string_view::npos) return false;
-      out.key.append(s.data() + i, q + 1 - i);
       i = q + 1;
     } else if (IsDigit(c) || (c == '.' && i + 1 < s.size() && IsDigit(s[i + 1]))) {
       // Right after a name or a closing quote this is not a number of its own.
-      if (IsWordChar(prev) || prev == '.' || prev == ']' || prev == '"' || prev == '`')
-        return false;
+      const char prev = i > 0 ? s[i - 1] : ' ';
+      if (prev == '.' || prev == ']' || prev == '"' || prev == '`') return false;
       size_t j = i;
       size_t dot = std::string_view::npos;
       while (j < s.size() && (IsDigit(s[j]) || (s[j] == '.' && dot == std::string_view::npos))) {
@@ -146,57 +164,40 @@ bool ShapeStatement(std::string_view s, StatementShape& out) {
         }
       }
       if (j < s.size() && (IsWordChar(s[j]) || s[j] == '.')) return false;  // "1abc"
-      const std::string_view digits = s.substr(i, j - i);
-      bool bound = false;
       if (bind_numbers && !exponent) {
+        const std::string_view digits = s.substr(i, j - i);
         if (dot == std::string_view::npos) {
           uint64_t v = 0;
-          bound = true;
+          bool fits = true;
           for (char d : digits) {
             if (v > (static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) - 9) / 10) {
-              bound = false;  // past 64 bits SQLite reads a real
+              fits = false;  // past 64 bits SQLite reads a real
               break;
             }
             v = v * 10 + static_cast<uint64_t>(d - '0');
           }
-          if (bound) {
+          if (fits) {
             ShapeLiteral& lit = next_literal();
             lit.kind = ShapeLiteral::Kind::kInteger;
             lit.integer = static_cast<int64_t>(v);
+            bind_here(i, j);
           }
-        } else {
-          double v = 0;
-          if (DecimalAsDouble(digits, dot, v)) {
-            bound = true;
-            ShapeLiteral& lit = next_literal();
-            lit.kind = ShapeLiteral::Kind::kReal;
-            lit.real = v;
-          }
+        } else if (double v = 0; DecimalAsDouble(digits, dot, v)) {
+          ShapeLiteral& lit = next_literal();
+          lit.kind = ShapeLiteral::Kind::kReal;
+          lit.real = v;
+          bind_here(i, j);
         }
       }
-      if (bound)
-        out.key += '?';
-      else
-        out.key.append(digits);
-      i = j;
-    } else if (IsWordChar(c)) {
-      size_t j = i + 1;
-      while (j < s.size() && IsWordChar(s[j])) ++j;
-      const std::string_view word = s.substr(i, j - i);
-      if (c == '$') return false;  // a parameter marker
-      // ORDER BY 2 and GROUP BY 2 name a column; a bound 2 would not.
-      if (EqualsNoCase(word, "BY")) bind_numbers = false;
-      out.key.append(word);
       i = j;
     } else {
       if (c == '?' || c == ':' || c == '@') return false;
-      if ((c == '-' && i + 1 < s.size() && s[i + 1] == '-') ||
-          (c == '/' && i + 1 < s.size() && s[i + 1] == '*'))
-        return false;
-      out.key += c;
+      if ((c == '-' || c == '/') && i + 1 < s.size() && s[i + 1] == (c == '-' ? '-' : '*'))
+        return false;  // a comment
       ++i;
     }
   }
+  out.key.append(s.data() + run, s.size() - run);
   out.literals.resize(literal_count);
   return true;
 }
