@@ -1,5 +1,6 @@
 #include "db/statement_shape.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -14,6 +15,24 @@ bool IsWordChar(char c) {
   return IsDigit(c) || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || c == '_' || c == '$' ||
          u >= 0x80;
 }
+
+// Character classes for the scan: most characters of a statement are names
+// and blanks, which only need to be stepped over.
+enum CharClass : unsigned char { kPlain, kName, kDigitClass, kSpecial };
+
+constexpr auto kClasses = [] {
+  std::array<CharClass, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    if (c >= '0' && c <= '9')
+      t[c] = kDigitClass;
+    else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' || c >= 0x80)
+      t[c] = kName;
+  }
+  for (unsigned char c : {'\'', '"', '`', '[', '?', ':', '@', '-', '/', '.', '\0'}) t[c] = kSpecial;
+  return t;
+}();
+
+CharClass ClassOf(char c) { return kClasses[static_cast<unsigned char>(c)]; }
 
 bool EqualsNoCase(std::string_view word, std::string_view upper) {
   if (word.size() != upper.size()) return false;
@@ -114,10 +133,17 @@ bool ShapeStatement(std::string_view s, StatementShape& out) {
   i = w;
   while (i < s.size()) {
     const char c = s[i];
-    if (IsWordChar(c) && !IsDigit(c)) {
+    const CharClass cls = ClassOf(c);
+    if (cls == kPlain) {
+      ++i;
+      while (i < s.size() && ClassOf(s[i]) == kPlain) ++i;
+      continue;
+    }
+    if (cls == kName) {
       if (c == '$') return false;  // a parameter marker
       const size_t start = i;
-      while (i < s.size() && IsWordChar(s[i])) ++i;
+      ++i;
+      while (i < s.size() && (ClassOf(s[i]) == kName || ClassOf(s[i]) == kDigitClass)) ++i;
       // ORDER BY 2 and GROUP BY 2 name a column; a bound 2 would not.
       if (i - start == 2 && EqualsNoCase(s.substr(start, 2), "BY")) bind_numbers = false;
       // A blob literal x'..' stays as it is.
