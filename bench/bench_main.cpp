@@ -291,7 +291,13 @@ int Repeats(int addresses) {
   return env ? std::max(1, std::atoi(env)) : addresses <= 10000 ? 3 : 1;
 }
 
-void Print(const char* name, double value) { std::printf("%s %.6g\n", name, value); }
+void Print(const char* name, double value) {
+  // Counts print in full; figures with six significant digits.
+  if (value == static_cast<double>(static_cast<long>(value)))
+    std::printf("%s %ld\n", name, static_cast<long>(value));
+  else
+    std::printf("%s %.6g\n", name, value);
+}
 
 // Refuses to go on when a check fails: a ratio of two runs that did
 // different work would be meaningless.
