@@ -287,7 +287,7 @@ CycleRun RunCycle(const PrivateDir& dir, const std::string& db_file,
   CycleRun run;
   Database db(settings, regional, clock, providers);
   RunLog log(settings, db, regional, clock, dir.path().string(), "KB6TRAY");
-  LivePorts live(db, log);
+  LivePorts live(db, regional, clock, log);
   Meter meter(stream);
   TimedPorts ports(live, meter);
   SilentWindow window;

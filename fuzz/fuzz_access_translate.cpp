@@ -2,6 +2,7 @@
 // translation without kept shapes gives, and every quoted text (in either
 // kind of quotes) arrives with the same content.
 #include "db/access_dialect.h"
+#include "db/access_translation.h"
 #include "db/provider.h"
 #include "fuzz_support.h"
 

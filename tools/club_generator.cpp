@@ -10,17 +10,12 @@
 
 #include "common/dates.h"
 #include "db/club_schema.h"
+#include "db/sqlite_handles.h"
 
 namespace kb6 {
 namespace {
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StmtFinalizer {
-  void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
+using Db = SqliteHandle;
 
 struct Null {};
 using Cell = std::variant<Null, int64_t, double, std::string>;
@@ -73,7 +68,7 @@ class Inserter {
 
  private:
   sqlite3* db_;
-  std::unique_ptr<sqlite3_stmt, StmtFinalizer> st_;
+  SqliteStatement st_;
 };
 
 double Serial(int y, int m, int d) { return SerialFromCivil({y, m, d, 0, 0, 0}); }

@@ -13,12 +13,6 @@
 namespace kb6 {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 // Reads an unsigned decimal number of 1 to max_digits digits at pos.
 std::optional<int> ReadInt(std::string_view s, size_t& pos, int max_digits) {
   int n = 0, digits = 0;
@@ -174,7 +168,7 @@ std::string RegionalSettings::TextOrEmpty(const Value& v) const {
 }
 
 std::optional<double> RegionalSettings::ParseDate(std::string_view text) const {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimSet(text, kBlanksAndTabs);
   if (s.empty()) return std::nullopt;
   if (auto t = ParseTime(s, time_separator)) return t;
   size_t blank = s.find(' ');
@@ -183,7 +177,7 @@ std::optional<double> RegionalSettings::ParseDate(std::string_view text) const {
   if (blank == std::string_view::npos) return ParseDateOnly(s, date_separator);
   auto d = ParseDateOnly(s.substr(0, blank), date_separator);
   if (!d) return std::nullopt;
-  std::string_view rest = Trim(s.substr(blank + 1));
+  std::string_view rest = TrimSet(s.substr(blank + 1), kBlanksAndTabs);
   // Before 30.12.1899 the time counts away from zero, as on the whole scale:
   // 29.12.1899 06:00 is -1.25.
   if (auto t = ParseTime(rest, time_separator)) return *d < 0 ? *d - *t : *d + *t;
@@ -226,7 +220,7 @@ double RegionalSettings::ToDate(const Value& v) const {
 }
 
 std::optional<double> RegionalSettings::ParseNumber(std::string_view text) const {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimSet(text, kBlanksAndTabs);
   std::string plain;
   size_t i = 0;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) plain += s[i++];

@@ -5,14 +5,11 @@
 
 namespace kb6 {
 
-std::string TrimBlanks(std::string_view s) {
-  const size_t a = s.find_first_not_of(' ');
-  if (a == std::string_view::npos) return "";
-  return std::string(s.substr(a, s.find_last_not_of(' ') - a + 1));
-}
+std::string TrimBlanks(std::string_view s) { return std::string(TrimSet(s, kBlanks)); }
 
 std::string ToUpperAscii(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
   return s;
 }
 

@@ -7,6 +7,24 @@
 
 namespace kb6 {
 
+// The character sets that are trimmed from the ends of texts.
+inline constexpr std::string_view kBlanks = " ";
+inline constexpr std::string_view kBlanksAndTabs = " \t";
+inline constexpr std::string_view kBlanksTabsAndLineBreaks = " \t\r\n";
+inline constexpr std::string_view kWhitespace = " \t\n\v\f\r";  // std::isspace
+
+// `s` without the characters of `set` at either end. Inline and without a
+// library search per character: the regional parsers trim every value.
+inline std::string_view TrimSet(std::string_view s, std::string_view set) {
+  auto in_set = [set](char c) {
+    for (char x : set)
+      if (x == c) return true;
+    return false;
+  };
+  while (!s.empty() && in_set(s.front())) s.remove_prefix(1);
+  while (!s.empty() && in_set(s.back())) s.remove_suffix(1);
+  return s;
+}
 // Removes blanks (" ", not tabs) at both ends.
 std::string TrimBlanks(std::string_view s);
 std::string ToUpperAscii(std::string s);

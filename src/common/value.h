@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 namespace kb6 {
@@ -17,7 +18,6 @@ class RuntimeError : public std::runtime_error {
   RuntimeError(int number, const std::string& description)
       : std::runtime_error(description), number_(number) {}
   int number() const { return number_; }
-  const char* description() const { return what(); }
 
   static RuntimeError InvalidUseOfNull() { return {94, "Ungültige Verwendung von Null"}; }
   static RuntimeError TypeMismatch() { return {13, "Typen unverträglich"}; }
@@ -62,7 +62,18 @@ class Value {
  private:
   explicit Value(NullValue n) : v_(n) {}
   explicit Value(DateValue d) : v_(d) {}
-  std::variant<std::monostate, NullValue, bool, int32_t, double, DateValue, std::string> v_;
+  using Variant =
+      std::variant<std::monostate, NullValue, bool, int32_t, double, DateValue, std::string>;
+  Variant v_;
+
+  // kind() casts the variant's index: Kind lists the alternatives in their order.
+  template <Kind k, typename T>
+  static constexpr bool At =
+      std::is_same_v<std::variant_alternative_t<static_cast<size_t>(k), Variant>, T>;
+  static_assert(At<Kind::kEmpty, std::monostate> && At<Kind::kNull, NullValue> &&
+                At<Kind::kBool, bool> && At<Kind::kInt, int32_t> && At<Kind::kDouble, double> &&
+                At<Kind::kDate, DateValue> && At<Kind::kText, std::string> &&
+                std::variant_size_v<Variant> == static_cast<size_t>(Kind::kText) + 1);
 };
 
 }  // namespace kb6

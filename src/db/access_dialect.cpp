@@ -1,68 +1,28 @@
 #include "db/access_dialect.h"
 
-#include <array>
 #include <cctype>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "common/dates.h"
 #include "common/text.h"
+#include "db/access_translation.h"
 #include "db/sql_tokens.h"
+#include "db/statement_templates.h"
 
 namespace kb6 {
 namespace {
 
 using K = SqlToken::Kind;
 
-struct Node {
-  SqlToken token;
-  std::vector<Node> children;  // for a "(" group: its inside
-  bool group = false;
-};
-
-// Words at which an operand of "&" or "+" ends.
-constexpr std::array<std::string_view, 40> kBoundaryWords = {
-    "SELECT", "FROM",   "WHERE",    "SET",    "AND",  "OR",     "NOT",    "IS",
-    "LIKE",   "IN",     "BETWEEN",  "AS",     "ON",   "ORDER",  "BY",     "GROUP",
-    "HAVING", "UPDATE", "DELETE",   "INSERT", "INTO", "VALUES", "JOIN",   "INNER",
-    "LEFT",   "RIGHT",  "OUTER",    "CASE",   "WHEN", "THEN",   "ELSE",   "END",
-    "ASC",    "DESC",   "DISTINCT", "UNION",  "ALL",  "TOP",    "EXISTS", "ESCAPE"};
-
-bool IsBoundary(const Node& n) {
-  if (n.group) return false;
-  const SqlToken& t = n.token;
-  if (t.kind == K::kComma) return true;
-  if (t.kind == K::kOp)
-    return t.text == "=" || t.text == "<" || t.text == ">" || t.text == "<=" || t.text == ">=" ||
-           t.text == "<>" || t.text == "!=" || t.text == ";";
-  if (t.kind == K::kWord)
-    for (auto w : kBoundaryWords)
-      if (WordIs(t, w)) return true;
-  return false;
-}
-
-bool IsOperand(const Node& n) {
-  if (n.group) return true;
-  switch (n.token.kind) {
-    case K::kWord:
-    case K::kNumber:
-    case K::kString:
-    case K::kDqString:
-    case K::kDate:
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::string FormatSerial(double serial) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.15g", serial);
   return buf;
 }
+
+}  // namespace
 
 // True for a quoted literal without its closing quote (doubled quotes
 // inside are text).
@@ -112,160 +72,6 @@ SqlToken MapToken(const SqlToken& t) {
       return t;
   }
 }
-
-std::vector<Node> BuildTree(const std::vector<SqlToken>& tokens, size_t& i) {
-  std::vector<Node> out;
-  while (i < tokens.size()) {
-    const SqlToken& t = tokens[i++];
-    if (t.kind == K::kRParen) {
-      // The ")" closes the caller's group; its text stays the group's last item.
-      out.push_back(Node{t, {}, false});
-      return out;
-    }
-    if (t.kind == K::kLParen) {
-      Node g{t, BuildTree(tokens, i), true};
-      out.push_back(std::move(g));
-    } else {
-      out.push_back(Node{t, {}, false});
-    }
-  }
-  return out;
-}
-
-std::string Emit(const std::vector<Node>& seq);
-
-std::string EmitItems(const std::vector<Node>& items, size_t from, size_t to) {
-  std::string out;
-  for (size_t i = from; i < to; ++i) {
-    const Node& n = items[i];
-    if (n.group) {
-      out += "(";
-      out += Emit(n.children);
-    } else {
-      out += n.token.text;
-    }
-  }
-  return out;
-}
-
-std::string Stripped(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return "";
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
-}
-
-// Splits items[from, to) at the operator `op` where it stands between two
-// operands, and emits fn(op1, op2, ...) when there is at least one split.
-bool EmitSplit(const std::vector<Node>& items, size_t from, size_t to, const std::string& op,
-               const char* fn, const std::function<std::string(size_t, size_t)>& inner,
-               std::string& out) {
-  std::vector<size_t> cuts;
-  const Node* prev = nullptr;
-  for (size_t i = from; i < to; ++i) {
-    const Node& n = items[i];
-    if (!n.group && n.token.kind == K::kSpace) continue;
-    if (!n.group && n.token.kind == K::kOp && n.token.text == op && prev && IsOperand(*prev))
-      cuts.push_back(i);
-    prev = &n;
-  }
-  if (cuts.empty()) return false;
-  // Keep the blanks around the whole expression outside the call.
-  size_t a = from, b = to;
-  while (a < b && !items[a].group && items[a].token.kind == K::kSpace) ++a;
-  while (b > a && !items[b - 1].group && items[b - 1].token.kind == K::kSpace) --b;
-  out += EmitItems(items, from, a);
-  out += fn;
-  out += "(";
-  size_t start = a;
-  cuts.push_back(b);
-  for (size_t k = 0; k < cuts.size(); ++k) {
-    if (k) out += ", ";
-    out += Stripped(inner(start, cuts[k]));
-    start = cuts[k] + 1;
-  }
-  out += ")";
-  out += EmitItems(items, b, to);
-  return true;
-}
-
-std::string EmitRun(const std::vector<Node>& items, size_t from, size_t to) {
-  auto plus = [&](size_t f, size_t t) {
-    std::string out;
-    if (EmitSplit(
-            items, f, t, "+", "acc_plus",
-            [&](size_t a, size_t b) { return EmitItems(items, a, b); }, out))
-      return out;
-    return EmitItems(items, f, t);
-  };
-  std::string out;
-  if (EmitSplit(items, from, to, "&", "acc_concat", plus, out)) return out;
-  return plus(from, to);
-}
-
-std::string Emit(const std::vector<Node>& seq) {
-  std::string out;
-  size_t start = 0;
-  for (size_t i = 0; i <= seq.size(); ++i) {
-    const bool end = i == seq.size();
-    const bool close = !end && !seq[i].group && seq[i].token.kind == K::kRParen;
-    if (end || close || IsBoundary(seq[i])) {
-      out += EmitRun(seq, start, i);
-      if (!end) out += seq[i].token.text;
-      start = i + 1;
-    }
-  }
-  return out;
-}
-
-// "UPDATE a, b SET a.x = b.y WHERE ..." becomes
-// "UPDATE a SET x = b.y FROM b WHERE ...", which SQLite understands.
-std::vector<SqlToken> RewriteJoinedUpdate(std::vector<SqlToken> t) {
-  size_t first = 0;
-  while (first < t.size() && t[first].kind == K::kSpace) ++first;
-  if (first >= t.size() || !WordIs(t[first], "UPDATE")) return t;
-  int depth = 0;
-  size_t comma = 0, set = 0, where = t.size();
-  for (size_t i = first + 1; i < t.size(); ++i) {
-    if (t[i].kind == K::kLParen) ++depth;
-    if (t[i].kind == K::kRParen) --depth;
-    if (depth != 0) continue;
-    if (!set && t[i].kind == K::kComma && !comma) comma = i;
-    if (!set && WordIs(t[i], "SET")) set = i;
-    if (set && i > set && WordIs(t[i], "WHERE")) {
-      where = i;
-      break;
-    }
-  }
-  if (!set || !comma || comma > set) return t;
-  std::vector<SqlToken> out(t.begin(), t.begin() + static_cast<long>(comma));
-  out.push_back({K::kSpace, " "});
-  // Assignment targets lose their table qualifier.
-  bool at_target = true;
-  depth = 0;
-  for (size_t i = set; i < where; ++i) {
-    if (t[i].kind == K::kLParen) ++depth;
-    if (t[i].kind == K::kRParen) --depth;
-    if (depth == 0 && t[i].kind == K::kComma) at_target = true;
-    if (at_target && i > set && t[i].kind == K::kWord) {
-      at_target = false;
-      if (i + 2 < where && t[i + 1].kind == K::kOp && t[i + 1].text == "." &&
-          t[i + 2].kind == K::kWord) {
-        i += 1;
-        continue;
-      }
-    }
-    out.push_back(t[i]);
-  }
-  out.push_back({K::kSpace, " "});
-  out.push_back({K::kWord, "FROM"});
-  out.push_back({K::kSpace, " "});
-  for (size_t i = comma + 1; i < set; ++i) out.push_back(t[i]);
-  for (size_t i = where; i < t.size(); ++i) out.push_back(t[i]);
-  return out;
-}
-
-}  // namespace
 
 std::optional<double> ParseAccessDateLiteral(std::string_view s) {
   auto num = [&](size_t& i, int max) -> std::optional<int> {
@@ -320,9 +126,6 @@ std::optional<double> ParseAccessDateLiteral(std::string_view s) {
 
 namespace {
 
-bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool IsWordPart(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
-
 // One pass over the text for the rewrites that need no structure: date
 // literals, TRUE/FALSE, double-quoted texts. Most statements need nothing
 // more; `needs_structure` tells when "&", "+" or a joined UPDATE call for the
@@ -370,9 +173,9 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
       i = stop;
       continue;
     }
-    if (IsWordStart(c)) {
+    if (IsSqlWordStart(c)) {
       size_t j = i + 1;
-      while (j < s.size() && IsWordPart(static_cast<unsigned char>(s[j]))) ++j;
+      while (j < s.size() && IsSqlWordChar(static_cast<unsigned char>(s[j]))) ++j;
       const std::string_view word = s.substr(i, j - i);
       // Only words of these lengths can be one the pass looks for.
       if (word.size() == 4 && EqualsNoCase(word, "TRUE")) {
@@ -388,7 +191,7 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
     }
     if (std::isdigit(c)) {
       size_t j = i + 1;
-      while (j < s.size() && (IsWordPart(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      while (j < s.size() && (IsSqlWordChar(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
       first_word = false;
       i = j;
       continue;
@@ -409,98 +212,12 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
   return out;
 }
 
-}  // namespace
-
-namespace {
-
-std::string TranslateStructured(std::string_view access_sql, std::string simple) {
-  std::vector<SqlToken> tokens = TokenizeSql(access_sql);
-  // A statement that ends inside a literal cannot run; rebuilding it would
-  // move text behind the literal into it. SQLite refuses it as it stands.
-  if (!tokens.empty() && EndsOpen(tokens.back())) return simple;
-  for (SqlToken& t : tokens) t = MapToken(t);
-  // Two texts side by side must not become one with a quote inside.
-  for (size_t k = 1; k < tokens.size(); ++k)
-    if (tokens[k - 1].kind == K::kString && tokens[k].kind == K::kString)
-      tokens.insert(tokens.begin() + static_cast<long>(k), SqlToken{K::kSpace, " "});
-  tokens = RewriteJoinedUpdate(std::move(tokens));
-  size_t i = 0;
-  std::vector<Node> tree;
-  // Top level: a stray ")" must not end the statement early.
-  while (i < tokens.size()) {
-    auto part = BuildTree(tokens, i);
-    tree.insert(tree.end(), part.begin(), part.end());
-  }
-  return Emit(tree);
-}
-
-// Statements that need the expression tree come again and again with only
-// their numbers (keys, amounts) changed. Numbers are opaque operands to
-// every rewrite, so the translation of the statement with each number
-// replaced by a numbered placeholder number is kept, and the numbers are put
-// back into it. A placeholder is kMark, its index in octal digits and a "9":
-// a number to the tokenizer, and never in a statement whose text holds no
-// kMark (the translation itself writes no number but -1 and 0 here).
-constexpr std::string_view kMark = "0.000000000001";
-constexpr size_t kMaxTemplates = 64;
-
-std::string TranslateByTemplate(std::string_view access_sql, bool& done) {
-  done = false;
-  // "#" ends a date only within 40 characters, a distance placeholders change.
-  if (access_sql.find(kMark) != std::string_view::npos ||
-      access_sql.find('#') != std::string_view::npos)
-    return "";
-  const std::vector<SqlToken> tokens = TokenizeSql(access_sql);
-  std::string key;
-  key.reserve(access_sql.size());
-  std::vector<std::string_view> numbers;
-  size_t at = 0;
-  for (const SqlToken& t : tokens) {
-    if (t.kind == K::kNumber) {
-      // A placeholder must stay a token of its own: no word character or
-      // point may touch the number ("1..UPDATE" would make one word).
-      auto joins = [&](size_t p) {
-        return IsWordPart(static_cast<unsigned char>(access_sql[p])) || access_sql[p] == '.';
-      };
-      if ((at > 0 && joins(at - 1)) ||
-          (at + t.text.size() < access_sql.size() && joins(at + t.text.size())))
-        return "";
-      key.append(kMark);
-      char octal[24];
-      std::snprintf(octal, sizeof octal, "%zo9", numbers.size());
-      key.append(octal);
-      numbers.push_back(access_sql.substr(at, t.text.size()));
-    } else {
-      key.append(t.text);
-    }
-    at += t.text.size();
-  }
-  thread_local std::unordered_map<std::string, std::string> templates;
-  auto it = templates.find(key);
-  if (it == templates.end()) {
-    if (templates.size() >= kMaxTemplates) templates.clear();
-    bool needs_structure = false;
-    std::string simple = TokenPass(key, needs_structure);
-    it = templates.emplace(key, TranslateStructured(key, std::move(simple))).first;
-  }
-  const std::string& translated = it->second;
-  std::string out;
-  out.reserve(translated.size() + 16);
-  for (size_t i = 0; i < translated.size();) {
-    const size_t m = translated.find(kMark, i);
-    if (m == std::string::npos) {
-      out.append(translated, i, std::string::npos);
-      break;
-    }
-    out.append(translated, i, m - i);
-    const size_t end = translated.find('9', m + kMark.size());
-    const size_t n =
-        std::stoul(translated.substr(m + kMark.size(), end - m - kMark.size()), nullptr, 8);
-    out.append(numbers.at(n));
-    i = end + 1;
-  }
-  done = true;
-  return out;
+// A statement shape for the kept templates, always through the tree: only
+// statements that need the tree reach the templates, and so do their shapes.
+std::string TranslateShape(std::string_view shape) {
+  bool needs_structure = false;
+  std::string simple = TokenPass(shape, needs_structure);
+  return TranslateStructured(shape, std::move(simple));
 }
 
 }  // namespace
@@ -509,9 +226,8 @@ std::string TranslateAccessToSqlite(std::string_view access_sql) {
   bool needs_structure = false;
   std::string simple = TokenPass(access_sql, needs_structure);
   if (!needs_structure) return simple;
-  bool done = false;
-  std::string by_template = TranslateByTemplate(access_sql, done);
-  if (done) return by_template;
+  if (std::optional<std::string> kept = TranslateByTemplate(access_sql, &TranslateShape))
+    return *std::move(kept);
   return TranslateStructured(access_sql, std::move(simple));
 }
 

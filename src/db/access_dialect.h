@@ -12,8 +12,6 @@
 namespace kb6 {
 
 std::string TranslateAccessToSqlite(std::string_view access_sql);
-// The same translation without the kept statement shapes, for comparing.
-std::string TranslateAccessToSqliteDirectly(std::string_view access_sql);
 
 // The serial of an Access date literal's inside ("12-4-2026", "2-5-2003 14:07").
 std::optional<double> ParseAccessDateLiteral(std::string_view inside);

@@ -7,14 +7,6 @@
 #include "db/sqlserver_rewrite.h"
 
 namespace kb6 {
-namespace {
-
-constexpr int kAdUseClient = 3;
-constexpr int kAdOpenStatic = 3;
-constexpr int kAdLockOptimistic = 3;
-constexpr int kAdOptionUnspecified = -1;
-
-}  // namespace
 
 Database::Database(Settings& settings, const RegionalSettings& regional, const Clock& clock,
                    const ProviderRegistry& providers)
@@ -49,7 +41,7 @@ std::string Database::ConnectAccess() {
     }
     if (!access_connection_string_.empty()) {
       connection_ = std::make_unique<Connection>(providers_);
-      connection_->Open(access_connection_string_, "", "", kAdOptionUnspecified);
+      connection_->Open(access_connection_string_);
     }
     return "";
   } catch (const DbError& e) {
@@ -63,14 +55,11 @@ std::string Database::ConnectSQLServer() {
   db_kind_ = "SQLSERVER";
   try {
     connection_ = std::make_unique<Connection>(providers_);
-    connection_->SetCursorLocation(kAdUseClient);
-    connection_->SetConnectionString(
-        "Provider=SQLOLEDB.1;Persist Security Info=True;User ID=" +
-        QuoteConnectionValue(settings_.SQLServer_User) +
-        ";Password=" + QuoteConnectionValue(settings_.SQLServer_Passwort) +
-        ";Initial Catalog=" + QuoteConnectionValue(settings_.SQLServer_DB) +
-        ";Data Source=" + QuoteConnectionValue(settings_.SQLServer_Host));
-    connection_->Open("", "", "", kAdOptionUnspecified);
+    connection_->Open("Provider=SQLOLEDB.1;Persist Security Info=True;User ID=" +
+                      QuoteConnectionValue(settings_.SQLServer_User) +
+                      ";Password=" + QuoteConnectionValue(settings_.SQLServer_Passwort) +
+                      ";Initial Catalog=" + QuoteConnectionValue(settings_.SQLServer_DB) +
+                      ";Data Source=" + QuoteConnectionValue(settings_.SQLServer_Host));
     return "";
   } catch (const DbError& e) {
     return e.description;
@@ -93,16 +82,20 @@ std::string Database::OpenRecordset(std::string& statement, Recordset& rs) {
   try {
     if (db_kind_ == "SQLSERVER") statement = ConvertQueryForSQLServer(statement);
     if (rs.State() == 1) rs.Close();
-    rs.SetCursorLocation(kAdUseClient);
-    rs.Open(statement, *connection_, kAdOpenStatic, kAdLockOptimistic, kAdOptionUnspecified);
+    rs.Open(statement, *connection_);
     return "";
   } catch (const DbError& e) {
     return std::to_string(e.number) + " - " + e.description;
   } catch (const RuntimeError& e) {
-    return std::to_string(e.number()) + " - " + e.description();
+    return std::to_string(e.number()) + " - " + e.what();
   } catch (const std::exception& e) {
     return "-1 - " + std::string(e.what());
   }
+}
+
+bool Database::TryOpenRecordset(std::string statement, Recordset& rs) {
+  LastOpenError = OpenRecordset(statement, rs);
+  return LastOpenError.empty();
 }
 
 void Database::CloseRecordset(Recordset& rs) { rs.Close(); }
@@ -114,19 +107,19 @@ int32_t Database::ExecuteSQL(std::string& statement, bool no_error_log) {
     if (db_kind_ == "SQLSERVER") statement = RewriteStatementForSqlServer(statement);
     if (!connection_)
       throw DbError{3704, "Der Vorgang ist für ein geschlossenes Objekt nicht zulässig."};
-    const int64_t affected = connection_->Execute(statement, kAdOptionUnspecified);
+    const int64_t affected = connection_->Execute(statement);
     // Kept in 32 bits: a large UPDATE that succeeded must not read as failure.
     if (affected > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(affected);
   } catch (const DbError& e) {
     failure = e.description;
   } catch (const RuntimeError& e) {
-    failure = e.description();
+    failure = e.what();
   } catch (const std::exception& e) {
     failure = e.what();
   }
   if (!no_error_log && error_log_) error_log_(failure);
-  return -99;
+  return kExecuteFailed;
 }
 
 }  // namespace kb6

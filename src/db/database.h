@@ -12,9 +12,13 @@
 #include "common/clock.h"
 #include "common/regional.h"
 #include "common/settings.h"
+#include "db/dialect.h"
 #include "db/provider.h"
 
 namespace kb6 {
+
+// What ExecuteSQL answers for a statement that failed.
+inline constexpr int32_t kExecuteFailed = -99;
 
 // The fixed password the Access file is protected with.
 inline constexpr const char* kAccessPassword = ".keepclear-4";
@@ -35,9 +39,12 @@ class Database {
   // Empty on success, else the error text. For SQL Server the caller's
   // statement receives its rewritten form.
   std::string OpenRecordset(std::string& statement, Recordset& rs);
+  // OpenRecordset that keeps its result in LastOpenError and answers whether
+  // the recordset opened. The statement is taken over: pass it moved.
+  bool TryOpenRecordset(std::string statement, Recordset& rs);
   static void CloseRecordset(Recordset& rs);
 
-  // Rows affected, 0 for an empty statement, -99 on failure.
+  // Rows affected, 0 for an empty statement, kExecuteFailed on failure.
   int32_t ExecuteSQL(std::string& statement, bool no_error_log);
   int32_t ExecuteSQL(const std::string& statement, bool no_error_log) {
     std::string s = statement;
@@ -55,12 +62,13 @@ class Database {
 
   const std::string& DbKind() const { return db_kind_; }
   bool IsAccess() const;
+  // The form of the literals written for the current back end (SQL Server's
+  // until a connection has been made).
+  Dialect CurrentDialect() const { return IsAccess() ? Dialect::kAccess : Dialect::kSqlServer; }
   const std::string& AccessConnectionString() const { return access_connection_string_; }
-  const RegionalSettings& Regional() const { return regional_; }
-  const Clock& ClockSource() const { return clock_; }
   Connection* DbConnection() { return connection_.get(); }
 
-  // The text that callers store the result of OpenRecordset into.
+  // The result of the last TryOpenRecordset: empty when it opened.
   std::string LastOpenError;
 
  private:

@@ -7,7 +7,6 @@
 
 #include "common/dates.h"
 #include "common/text.h"
-#include "db/database.h"
 
 namespace kb6 {
 namespace {
@@ -31,9 +30,9 @@ bool IsPlainNumber(const std::string& s) {
 
 }  // namespace
 
-std::string AddInsertField(const Database& db, std::string& statement, std::string value,
-                           const std::string& column, const std::string& type_code,
-                           bool keep_blanks) {
+std::string AddInsertField(Dialect dialect, const RegionalSettings& regional,
+                           std::string& statement, std::string value, const std::string& column,
+                           const std::string& type_code, bool keep_blanks) {
   try {
     if (!keep_blanks) value = TrimBlanks(value);
     value = ReplaceAll(value, "'", "\xC2\xB4");  // the acute accent "´"
@@ -46,19 +45,19 @@ std::string AddInsertField(const Database& db, std::string& statement, std::stri
     if (code == "A" || code == "U" || code == "M") {
       literal = "'" + value + "'";
     } else if (code == "N") {
-      if (!db.Regional().IsNumeric(Value(value))) return "";
+      if (!regional.IsNumeric(Value(value))) return "";
       if (value.find('.') != std::string::npos) {
         // Mid$(value, Len - 2, 1) fails for texts shorter than three characters.
         if (value.size() < 3) return "";
         if (value[value.size() - 3] == '.') value[value.size() - 3] = ',';
       }
-      literal = SQLNumberLiteral(db, Value(value));
+      literal = SQLNumberLiteral(regional, Value(value));
       // A text such as "12.,3" passes the numeric test but would come out as
       // two values; such a field is left out like any non-numeric one.
       if (!IsPlainNumber(literal)) return "";
     } else if (code == "D" || code == "DT" || code == "T") {
-      if (!CheckDateValue(db, value).empty()) return "";
-      literal = SQLDateLiteral(db, Value(value));
+      if (!CheckDateValue(regional, value).empty()) return "";
+      literal = SQLDateLiteral(dialect, regional, Value(value));
     } else {
       return "";
     }
@@ -74,9 +73,9 @@ std::string AddInsertField(const Database& db, std::string& statement, std::stri
   return "";
 }
 
-std::string SQLNumberLiteral(const Database& db, const Value& value) {
+std::string SQLNumberLiteral(const RegionalSettings& regional, const Value& value) {
   try {
-    std::string s = db.Regional().ToText(value);
+    std::string s = regional.ToText(value);
     s = ReplaceAll(s, ".", "");
     if (const size_t c = s.find(','); c != std::string::npos) s[c] = '.';
     return s;
@@ -85,10 +84,9 @@ std::string SQLNumberLiteral(const Database& db, const Value& value) {
   }
 }
 
-std::string CheckDateValue(const Database& db, std::string& value) {
+std::string CheckDateValue(const RegionalSettings& r, std::string& value) {
   if (value.empty()) return "";
   if (value == "0") return "Kein Datum";
-  const RegionalSettings& r = db.Regional();
   auto d = r.ParseDate(value);
   if (!d) return "error";
   // Through "dd.mm.yyyy hh:mm:ss" and back, which drops fractions of a second.
@@ -100,16 +98,15 @@ std::string CheckDateValue(const Database& db, std::string& value) {
   return "";
 }
 
-std::string SQLDateLiteral(const Database& db, const Value& value) {
+std::string SQLDateLiteral(Dialect dialect, const RegionalSettings& r, const Value& value) {
   try {
-    const RegionalSettings& r = db.Regional();
     std::optional<double> serial;
     if (value.kind() == Value::Kind::kDate)
       serial = value.AsDateSerial();
     else if (value.kind() == Value::Kind::kText)
       serial = r.ParseDate(value.AsText());
     const bool has_time = serial && r.TextOrEmpty(value).find(':') != std::string::npos;
-    if (db.IsAccess()) {
+    if (dialect == Dialect::kAccess) {
       if (!serial) return "#01-01-1980#";
       const CivilDateTime c = CivilFromSerial(*serial);
       std::string s = "#" + std::to_string(c.month) + "-" + std::to_string(c.day) + "-" +
@@ -127,11 +124,11 @@ std::string SQLDateLiteral(const Database& db, const Value& value) {
   }
 }
 
-std::string FormatAmount(const Database& db, double number) {
+std::string FormatAmount(const RegionalSettings& regional, double number) {
   try {
-    return ReplaceAll(db.Regional().FormatNumber(number, "#0.00"), ",", ".");
+    return ReplaceAll(regional.FormatNumber(number, "#0.00"), ",", ".");
   } catch (...) {
-    return db.Regional().ToText(Value(number));
+    return regional.ToText(Value(number));
   }
 }
 

@@ -6,24 +6,23 @@
 
 #include "common/regional.h"
 #include "common/value.h"
+#include "db/dialect.h"
 
 namespace kb6 {
 
-class Database;
-
 // Extends "INSERT INTO t () VALUES ()" by one column; a value that is empty or
 // not valid for its type code leaves the statement unchanged. Always returns "".
-std::string AddInsertField(const Database& db, std::string& statement, std::string value,
-                           const std::string& column, const std::string& type_code,
-                           bool keep_blanks);
+std::string AddInsertField(Dialect dialect, const RegionalSettings& regional,
+                           std::string& statement, std::string value, const std::string& column,
+                           const std::string& type_code, bool keep_blanks);
 
-std::string SQLNumberLiteral(const Database& db, const Value& value);
+std::string SQLNumberLiteral(const RegionalSettings& regional, const Value& value);
 // "" when valid (the value is written back in its general text form),
 // "Kein Datum" for "0", "error" otherwise.
-std::string CheckDateValue(const Database& db, std::string& value);
-std::string SQLDateLiteral(const Database& db, const Value& value);
+std::string CheckDateValue(const RegionalSettings& regional, std::string& value);
+std::string SQLDateLiteral(Dialect dialect, const RegionalSettings& regional, const Value& value);
 // Two decimals and a point: 1234.5 gives "1234.50".
-std::string FormatAmount(const Database& db, double number);
+std::string FormatAmount(const RegionalSettings& regional, double number);
 
 // A text for the inside of a single-quoted literal: its quotes doubled, so it
 // can neither end the literal nor change the statement.

@@ -5,15 +5,6 @@
 #include "common/text.h"
 
 namespace kb6 {
-namespace {
-
-std::string Trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return std::string(s);
-}
-
-}  // namespace
 
 ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
   ConnectionAttributes out;
@@ -21,7 +12,7 @@ ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
   while (i < text.size()) {
     size_t eq = text.find('=', i);
     if (eq == std::string_view::npos) break;
-    std::string key = Trimmed(text.substr(i, eq - i));
+    std::string key = std::string(TrimSet(text.substr(i, eq - i), kWhitespace));
     i = eq + 1;
     while (i < text.size() && text[i] == ' ') ++i;
     std::string value;
@@ -44,7 +35,7 @@ ConnectionAttributes ConnectionAttributes::Parse(std::string_view text) {
     } else {
       size_t semi = text.find(';', i);
       size_t end = semi == std::string_view::npos ? text.size() : semi;
-      value = Trimmed(text.substr(i, end - i));
+      value = std::string(TrimSet(text.substr(i, end - i), kWhitespace));
       i = semi == std::string_view::npos ? text.size() : semi + 1;
     }
     if (!key.empty()) out.items_.emplace_back(std::move(key), std::move(value));
@@ -84,11 +75,9 @@ std::unique_ptr<ProviderSession> ProviderRegistry::Connect(
   throw DbError{3706, "Der Provider '" + provider + "' wurde nicht gefunden."};
 }
 
-void Connection::Open(const std::string& connection_string, const std::string&, const std::string&,
-                      int) {
-  if (!connection_string.empty()) connection_string_ = connection_string;
+void Connection::Open(const std::string& connection_string) {
   session_.reset();
-  session_ = registry_.Connect(connection_string_);
+  session_ = registry_.Connect(connection_string);
 }
 
 void Connection::Close() { session_.reset(); }
@@ -99,7 +88,7 @@ ProviderSession& Connection::Session() {
   return *session_;
 }
 
-int64_t Connection::Execute(const std::string& sql, int) { return Session().Execute(sql); }
+int64_t Connection::Execute(const std::string& sql) { return Session().Execute(sql); }
 
 RowSet Connection::Query(const std::string& sql) { return Session().Query(sql); }
 
@@ -109,7 +98,7 @@ void Recordset::Close() {
   pos_ = 0;
 }
 
-void Recordset::Open(const std::string& source, Connection& connection, int, int, int) {
+void Recordset::Open(const std::string& source, Connection& connection) {
   Close();
   rows_ = connection.Query(source);
   open_ = true;

@@ -68,22 +68,17 @@ class ProviderRegistry {
 class Connection {
  public:
   explicit Connection(const ProviderRegistry& registry) : registry_(registry) {}
-  void SetCursorLocation(int location) { cursor_location_ = location; }
-  int CursorLocation() const { return cursor_location_; }
-  void SetConnectionString(std::string s) { connection_string_ = std::move(s); }
-  // An empty argument keeps the connection string set before.
-  void Open(const std::string& connection_string, const std::string& user,
-            const std::string& password, int options);
+  // Connects through the provider the string names; throws DbError.
+  void Open(const std::string& connection_string);
   int State() const { return session_ ? 1 : 0; }
   void Close();
-  int64_t Execute(const std::string& sql, int options);
+  // Rows affected; throws DbError, also when the connection is closed.
+  int64_t Execute(const std::string& sql);
   RowSet Query(const std::string& sql);
 
  private:
   ProviderSession& Session();
   const ProviderRegistry& registry_;
-  int cursor_location_ = 2;
-  std::string connection_string_;
   std::unique_ptr<ProviderSession> session_;
 };
 
@@ -91,10 +86,8 @@ class Recordset {
  public:
   int State() const { return open_ ? 1 : 0; }
   void Close();
-  void SetCursorLocation(int location) { cursor_location_ = location; }
   // Fetches every row of the source; throws DbError on failure.
-  void Open(const std::string& source, Connection& connection, int cursor_type, int lock_type,
-            int options);
+  void Open(const std::string& source, Connection& connection);
   bool EndOfData() const { return !open_ || pos_ >= rows_.rows.size(); }
   void MoveNext();
   // Case-insensitive look-up; no current row or an unknown name raise RuntimeError.
@@ -102,7 +95,6 @@ class Recordset {
 
  private:
   bool open_ = false;
-  int cursor_location_ = 2;
   RowSet rows_;
   size_t pos_ = 0;
 };

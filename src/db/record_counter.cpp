@@ -33,8 +33,7 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
       if (r > 0 || r == -1) return n;
       if (pass >= kMaxPasses) return 0;
       sql = "Select WERT from SATZZAEHLER WHERE TABELLE = '" + table + "' AND FELD='" + field + "'";
-      LastOpenError = OpenRecordset(sql, rs);
-      if (!LastOpenError.empty()) {
+      if (!TryOpenRecordset(std::move(sql), rs)) {
         CloseRecordset(rs);
         return n;
       }
@@ -53,15 +52,14 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
                          "', LUSER='KBTRAY' WHERE TABELLE = '" + table + "' AND FELD='" + field +
                          "' AND WERT=" + std::to_string(old),
                      false);
-      if (r == 0 || r == -99) n = 0;
+      if (r == 0 || r == kExecuteFailed) n = 0;
     }
     // No counter row yet: seed it from the highest key in the table.
     CloseRecordset(rs);
     sql = "Select MAX(" + field + ") AS MyMax from " + table;
-    LastOpenError = OpenRecordset(sql, rs);
-    // The design reads MyMax without testing the open; reading from a result
-    // that did not open is the failure that ends the call here.
-    if (!LastOpenError.empty()) {
+    // Reading MyMax from a result that did not open is the failure that ends
+    // the call here.
+    if (!TryOpenRecordset(std::move(sql), rs)) {
       CloseRecordset(rs);
       return n;
     }

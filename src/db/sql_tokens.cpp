@@ -5,8 +5,6 @@
 namespace kb6 {
 namespace {
 
-bool IsWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
-
 // Reads a literal delimited by q with the delimiter doubled inside. An
 // unterminated literal runs to the end of the text.
 size_t LiteralEnd(std::string_view s, size_t i, char q) {
@@ -73,14 +71,14 @@ std::vector<SqlToken> TokenizeSql(std::string_view s) {
         }
       }
       // "1abc" is a name, not a number followed by a name.
-      if (j < s.size() && IsWordChar(static_cast<unsigned char>(s[j])) && s[j - 1] != '.') {
-        while (j < s.size() && IsWordChar(static_cast<unsigned char>(s[j]))) ++j;
+      if (j < s.size() && IsSqlWordChar(static_cast<unsigned char>(s[j])) && s[j - 1] != '.') {
+        while (j < s.size() && IsSqlWordChar(static_cast<unsigned char>(s[j]))) ++j;
         kind = K::kWord;
       } else {
         kind = K::kNumber;
       }
-    } else if (IsWordChar(c)) {
-      while (j < s.size() && IsWordChar(static_cast<unsigned char>(s[j]))) ++j;
+    } else if (IsSqlWordChar(c)) {
+      while (j < s.size() && IsSqlWordChar(static_cast<unsigned char>(s[j]))) ++j;
       kind = K::kWord;
     } else if (c == '(') {
       kind = K::kLParen;

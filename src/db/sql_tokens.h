@@ -3,6 +3,7 @@
 // text of a statement can be rebuilt exactly from its tokens.
 #pragma once
 
+#include <cctype>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,11 @@ struct SqlToken {
   Kind kind;
   std::string text;
 };
+
+// The characters of a word (identifier or key word): letters, digits, "_" and
+// every byte of a UTF-8 sequence. A word starts with anything but a digit.
+inline bool IsSqlWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
+inline bool IsSqlWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
 
 std::vector<SqlToken> TokenizeSql(std::string_view sql);
 // Where the literal that starts at s[i] (', " or #) ends, one past its last

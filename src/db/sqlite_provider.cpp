@@ -17,14 +17,12 @@
 #include "db/access_dialect.h"
 #include "db/prepared_statements.h"
 #include "db/sqlite_functions.h"
+#include "db/sqlite_handles.h"
 
 namespace kb6 {
 namespace {
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using DbHandle = SqliteHandle;
 
 constexpr int kBusyTimeoutMs = 5000;
 

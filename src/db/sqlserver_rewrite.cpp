@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "common/value.h"
+#include "db/sql_tokens.h"
 
 namespace kb6 {
 namespace {
@@ -37,11 +38,6 @@ bool SameChar(char a, char b, bool nocase) {
                 : a == b;
 }
 
-bool WordChar(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return std::isalnum(u) || c == '_' || u >= 0x80;
-}
-
 // First occurrence of needle at or after `from` that lies wholly outside quotes.
 size_t FindOutside(const std::string& s, std::string_view needle, bool nocase, size_t from = 0,
                    bool whole_word = false) {
@@ -52,8 +48,9 @@ size_t FindOutside(const std::string& s, std::string_view needle, bool nocase, s
     for (size_t k = 0; k < needle.size() && ok; ++k)
       ok = !q[i + k] && SameChar(s[i + k], needle[k], nocase);
     if (!ok) continue;
-    if (whole_word && ((i > 0 && WordChar(s[i - 1])) ||
-                       (i + needle.size() < s.size() && WordChar(s[i + needle.size()]))))
+    if (whole_word && ((i > 0 && IsSqlWordChar(static_cast<unsigned char>(s[i - 1]))) ||
+                       (i + needle.size() < s.size() &&
+                        IsSqlWordChar(static_cast<unsigned char>(s[i + needle.size()])))))
       continue;
     return i;
   }

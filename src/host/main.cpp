@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
   kb6::RegisterOdbcProvider(providers);
   kb6::Database db(settings, regional, clock, providers);
   kb6::RunLog log(settings, db, regional, clock, exe.parent_path().string(), exe.stem().string());
-  kb6::LivePorts ports(db, log);
+  kb6::LivePorts ports(db, regional, clock, log);
   kb6::GlibEventLoop loop;
   kb6::GlibTimer timer(60000);
   const std::unique_ptr<kb6::TrayIcon> tray =

@@ -24,36 +24,40 @@ bool DateBound(const RegionalSettings& r, const Value& v, double& serial) {
 void clsAufgaben::gfUpdateAbteilungen() {
   Recordset keys, lookups;
   const Frame frame{
-      "01TG",
-      "SELECT Count(ABTEILUNGEN.ADR_INR) AS ANZAHL FROM ABTEILUNGEN, ADRESSEN WHERE "
-      "ADRESSEN.ADR_INR = ABTEILUNGEN.ADR_INR AND ADRESSEN.KZEHEMALIG=FALSE",
-      "SELECT ABTEILUNGEN.ID, ABTEILUNGEN.ADR_INR, ABTEILUNGEN.NR_ABTEILUNG, ADRESSEN.ZAHL_ADINR, "
-      "abtBeitrag FROM ABTEILUNGEN, ADRESSEN WHERE ADRESSEN.ADR_INR = ABTEILUNGEN.ADR_INR AND "
-      "ADRESSEN.KZEHEMALIG=FALSE ORDER BY ABTEILUNGEN.ADR_INR ASC",
-      "Es wurden ", " Abteilung(en) aktualisiert."};
+      .tag = "01TG",
+      .count_sql =
+          "SELECT Count(ABTEILUNGEN.ADR_INR) AS ANZAHL FROM ABTEILUNGEN, ADRESSEN WHERE "
+          "ADRESSEN.ADR_INR = ABTEILUNGEN.ADR_INR AND ADRESSEN.KZEHEMALIG=FALSE",
+      .row_sql =
+          "SELECT ABTEILUNGEN.ID, ABTEILUNGEN.ADR_INR, ABTEILUNGEN.NR_ABTEILUNG, "
+          "ADRESSEN.ZAHL_ADINR, "
+          "abtBeitrag FROM ABTEILUNGEN, ADRESSEN WHERE ADRESSEN.ADR_INR = ABTEILUNGEN.ADR_INR AND "
+          "ADRESSEN.KZEHEMALIG=FALSE ORDER BY ABTEILUNGEN.ADR_INR ASC",
+      .result_head = "Es wurden ",
+      .result_tail = " Abteilung(en) aktualisiert.",
+  };
   RunRows(frame,
           [&](Recordset& rs) {
-            const std::string adr = KeyText(rs, "ADR_INR");
+            const std::string adr_inr = KeyText(rs, "ADR_INR");
             const std::string nr = KeyText(rs, "NR_ABTEILUNG");
             double sum = 0;
             std::string sql = std::string(kFeeKeyColumns) +
                               " FROM BEITRAGSSCHLUESSEL, STAMM1 WHERE BEITRAGSSCHLUESSEL.NR_BS = "
                               "STAMM1.NR AND STAMM1.ART = 'B' AND BEITRAGSSCHLUESSEL.ADR_INR = " +
-                              adr + " AND BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + nr;
-            db_.LastOpenError = db_.OpenRecordset(sql, keys);
-            if (db_.LastOpenError.empty()) {
+                              adr_inr + " AND BEITRAGSSCHLUESSEL.NR_ABTEILUNG = " + nr;
+            if (db_.TryOpenRecordset(std::move(sql), keys)) {
               for (; !keys.EndOfData(); keys.MoveNext()) {
                 double amount = 0;
                 double bound = 0;
-                const double now = db_.ClockSource().Now();
+                const double now = clock_.Now();
                 if (DateBound(r_, keys.Field("ErhebungVon"), bound) && bound > now) continue;
                 if (DateBound(r_, keys.Field("ErhebungBis"), bound) && bound < now) continue;
                 const Value& zw = keys.Field("Zahlungsweise");
                 if (r_.IsNumeric(zw) && !zw.IsEmpty() && r_.ToDouble(zw) == 5) {
                   const Value& soll = keys.Field("Sollstellung");
-                  const bool counts = !r_.IsDate(soll) || r_.ToDate(soll) == 0 ||
-                                      CivilFromSerial(r_.ToDate(soll)).year ==
-                                          CivilFromSerial(db_.ClockSource().Now()).year;
+                  const bool counts =
+                      !r_.IsDate(soll) || r_.ToDate(soll) == 0 ||
+                      CivilFromSerial(r_.ToDate(soll)).year == CivilFromSerial(clock_.Now()).year;
                   if (counts) amount = r_.ToDouble(keys.Field("Jahresbeitrag"));
                 } else {
                   const double kind = NumericValueOf(r_, keys.Field("Berechnungsart"));
@@ -70,7 +74,7 @@ void clsAufgaben::gfUpdateAbteilungen() {
                       amount = (r_.ToDouble(zaehler) - r_.ToDouble(wert)) *
                                r_.ToDouble(keys.Field("Jahresbeitrag"));
                   } else if (kind == 4) {
-                    amount = HouseholdRate(db_, lookups, keys, adr,
+                    amount = HouseholdRate(db_, r_, lookups, keys, adr_inr,
                                            "SELECT count(ID) as ANZAHL from ADRESSEN WHERE "
                                            "KZEHEMALIG=FALSE AND FAM_NR = ");
                   }
@@ -78,8 +82,8 @@ void clsAufgaben::gfUpdateAbteilungen() {
                 sum += amount;
               }
             }
-            db_.ExecuteSQL("UPDATE ABTEILUNGEN SET abtBeitrag = " + FormatAmount(db_, sum) +
-                               " WHERE ADR_INR = " + adr + " AND NR_ABTEILUNG = " + nr,
+            db_.ExecuteSQL("UPDATE ABTEILUNGEN SET abtBeitrag = " + FormatAmount(r_, sum) +
+                               " WHERE ADR_INR = " + adr_inr + " AND NR_ABTEILUNG = " + nr,
                            true);
           },
           {&keys, &lookups});

@@ -9,13 +9,18 @@ namespace kb6 {
 void clsAufgaben::gfUpdateAdressen() {
   Recordset sums;
   const Frame frame{
-      "01TG", "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG=FALSE",
-      "SELECT ADR_INR, GEBTAG, ANREDE, TITEL, NAME1, adrNachnameVon, BR_ANREDE, adrAlter, OFFEN "
-      "FROM ADRESSEN WHERE KZEHEMALIG=FALSE ORDER BY ADR_INR ASC",
-      "Es wurden ", " Adresse(n) aktualisiert."};
+      .tag = "01TG",
+      .count_sql = "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG=FALSE",
+      .row_sql =
+          "SELECT ADR_INR, GEBTAG, ANREDE, TITEL, NAME1, adrNachnameVon, BR_ANREDE, adrAlter, "
+          "OFFEN "
+          "FROM ADRESSEN WHERE KZEHEMALIG=FALSE ORDER BY ADR_INR ASC",
+      .result_head = "Es wurden ",
+      .result_tail = " Adresse(n) aktualisiert.",
+  };
   RunRows(frame,
           [&](Recordset& rs) {
-            const std::string key = KeyText(rs, "ADR_INR");
+            const std::string adr_inr = KeyText(rs, "ADR_INR");
             // 1. Birthday and age.
             const Value& gebtag = rs.Field("GEBTAG");
             const std::string birth = r_.TextOrEmpty(gebtag);
@@ -27,12 +32,13 @@ void clsAufgaben::gfUpdateAdressen() {
                 const double serial = r_.ToDate(gebtag);
                 const std::string dmy = r_.FormatDate(serial, "dd.mm.yyyy hh:mm:ss");
                 const std::string ddmm = dmy.substr(0, 5);
-                const std::string date2000 = SQLDateLiteral(db_, Value(ddmm + ".2000"));
+                const std::string date2000 =
+                    SQLDateLiteral(db_.CurrentDialect(), r_, Value(ddmm + ".2000"));
                 const int month = static_cast<int>(LeadingNumber(dmy.substr(3, 2)));
                 db_.ExecuteSQL("UPDATE ADRESSEN SET adrGeburtstagTTMM = " + date2000 +
-                                   ", GEBURTSTAG_TTMM = '" + ddmm +
-                                   "' ,GEBURTSTAG_MM = " + std::to_string(month) +
-                                   ", adrAlter= " + std::to_string(age) + " WHERE ADR_INR=" + key,
+                                   ", GEBURTSTAG_TTMM = '" + ddmm + "' ,GEBURTSTAG_MM = " +
+                                   std::to_string(month) + ", adrAlter= " + std::to_string(age) +
+                                   " WHERE ADR_INR=" + adr_inr,
                                true);
               }
             }
@@ -56,28 +62,27 @@ void clsAufgaben::gfUpdateAdressen() {
                 salutation += r_.TextOrEmpty(rs.Field("NAME1")) + ",";
               }
               db_.ExecuteSQL("UPDATE ADRESSEN SET BR_ANREDE = '" + QuoteText(salutation) +
-                                 "' WHERE ADR_INR=" + key,
+                                 "' WHERE ADR_INR=" + adr_inr,
                              true);
             }
             // 3. Open balance from the unprocessed bookings of kinds 1, 3 and 4.
             std::string sql =
                 "SELECT Count(*) AS ANZAHL, SUM(SOLL) as SumSoll, SUM(HABEN) as SumHaben FROM "
                 "BJOURNAL WHERE bjoKZVerarbeitet=FALSE AND ART IN ('1','3','4') AND ADR_INR=" +
-                key;
-            db_.LastOpenError = db_.OpenRecordset(sql, sums);
-            if (!db_.LastOpenError.empty()) return;
+                adr_inr;
+            if (!db_.TryOpenRecordset(std::move(sql), sums)) return;
             if (r_.ToLong(sums.Field("ANZAHL")) > 0) {
               const Value& soll = sums.Field("SumSoll");
               const Value& haben = sums.Field("SumHaben");
               const double debit = r_.IsNumeric(soll) ? r_.ToDouble(soll) : 0;
               const double credit = r_.IsNumeric(haben) ? r_.ToDouble(haben) : 0;
-              db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN = " + FormatAmount(db_, debit - credit) +
-                                 " WHERE ADR_INR=" + key,
+              db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN = " + FormatAmount(r_, debit - credit) +
+                                 " WHERE ADR_INR=" + adr_inr,
                              true);
             } else {
               const Value& offen = rs.Field("OFFEN");
               if (!offen.IsNull() && r_.ToDouble(offen) != 0)
-                db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN = 0 WHERE ADR_INR=" + key, true);
+                db_.ExecuteSQL("UPDATE ADRESSEN SET OFFEN = 0 WHERE ADR_INR=" + adr_inr, true);
             }
           },
           {&sums});

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/clock.h"
 #include "common/dates.h"
 #include "db/database.h"
 #include "db/literals.h"
@@ -9,8 +10,9 @@
 
 namespace kb6 {
 
-clsAufgaben::clsAufgaben(Database& db, RunLog& log, ProgressSink& events)
-    : db_(db), log_(log), events_(events), r_(db.Regional()) {}
+clsAufgaben::clsAufgaben(Database& db, const RegionalSettings& regional, const Clock& clock,
+                         RunLog& log, ProgressSink& events)
+    : db_(db), log_(log), events_(events), r_(regional), clock_(clock) {}
 
 void clsAufgaben::Raise(const std::string& text, const char* tag) {
   events_.SetTrayText(text, tag);
@@ -30,13 +32,9 @@ bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>&
   int32_t announced = 0;
   int32_t index = 0;
   try {
-    std::string sql = f.count_sql;
-    db_.LastOpenError = db_.OpenRecordset(sql, rs);
-    if (db_.LastOpenError.empty()) announced = r_.ToLong(rs.Field("ANZAHL"));
+    if (db_.TryOpenRecordset(f.count_sql, rs)) announced = r_.ToLong(rs.Field("ANZAHL"));
     Raise("Es werden nun " + std::to_string(announced) + f.announce_tail, f.tag);
-    sql = f.row_sql;
-    db_.LastOpenError = db_.OpenRecordset(sql, rs);
-    if (db_.LastOpenError.empty()) {
+    if (db_.TryOpenRecordset(f.row_sql, rs)) {
       while (!rs.EndOfData()) {
         ++index;
         per_row(rs);
@@ -61,7 +59,7 @@ int16_t clsAufgaben::gfAlterInJahren(const std::string& date_of_birth) const {
   const auto birth = r_.ParseDate(date_of_birth);
   if (!birth) return 0;
   const CivilDateTime b = CivilFromSerial(*birth);
-  const CivilDateTime t = CivilFromSerial(db_.ClockSource().Now());
+  const CivilDateTime t = CivilFromSerial(clock_.Now());
   int years = t.year - b.year;
   if (b.month > t.month || (b.month == t.month && b.day > t.day)) --years;
   return static_cast<int16_t>(years);

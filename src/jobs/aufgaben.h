@@ -12,6 +12,7 @@
 
 namespace kb6 {
 
+class Clock;
 class Database;
 class Recordset;
 struct RegionalSettings;
@@ -19,7 +20,8 @@ class RunLog;
 
 class clsAufgaben final : public Jobs {
  public:
-  clsAufgaben(Database& db, RunLog& log, ProgressSink& events);
+  clsAufgaben(Database& db, const RegionalSettings& regional, const Clock& clock, RunLog& log,
+              ProgressSink& events);
 
   void gfUpdateDatumsfelder() override;
   void gfUpdateAdressen() override;
@@ -58,6 +60,7 @@ class clsAufgaben final : public Jobs {
   RunLog& log_;
   ProgressSink& events_;
   const RegionalSettings& r_;
+  const Clock& clock_;
 };
 
 }  // namespace kb6

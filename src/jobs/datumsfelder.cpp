@@ -32,8 +32,8 @@ void clsAufgaben::gfUpdateDatumsfelder() {
   };
   try {
     Raise("Datumsfelder werden in der Datenbank überprüft...", "01TG");
-    const std::string a = SQLDateLiteral(db_, Value("30.12.1899"));
-    const std::string b = SQLDateLiteral(db_, Value("01.01.1900"));
+    const std::string a = SQLDateLiteral(db_.CurrentDialect(), r_, Value("30.12.1899"));
+    const std::string b = SQLDateLiteral(db_.CurrentDialect(), r_, Value("01.01.1900"));
     for (const auto& [table, column] : kColumns) {
       const std::string col = column;
       db_.ExecuteSQL("UPDATE " + std::string(table) + " SET " + col + "=NULL WHERE " + col + "=" +

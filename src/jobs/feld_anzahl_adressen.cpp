@@ -24,21 +24,24 @@ void clsAufgaben::gfUpdateFeldAnzahlAdressen() {
   };
   Recordset counts;
   const Frame frame{
-      "14TG", "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG = FALSE",
-      "SELECT ADR_INR FROM ADRESSEN WHERE KZEHEMALIG = FALSE ORDER BY ADR_INR ASC", "Es wurden ",
-      " Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale aktualisiert."};
+      .tag = "14TG",
+      .count_sql = "SELECT Count(ADR_INR) AS ANZAHL FROM ADRESSEN WHERE KZEHEMALIG = FALSE",
+      .row_sql = "SELECT ADR_INR FROM ADRESSEN WHERE KZEHEMALIG = FALSE ORDER BY ADR_INR ASC",
+      .result_head = "Es wurden ",
+      .result_tail = " Adresse(n) wegen der Anzahl Funktionen / Ehrungen / Merkmale aktualisiert.",
+  };
   RunRows(frame,
           [&](Recordset& rs) {
-            const std::string key = KeyText(rs, "ADR_INR");
+            const std::string adr_inr = KeyText(rs, "ADR_INR");
             for (const Kind& k : kKinds) {
               int32_t n = 0;
-              std::string sql = k.count + key;
-              db_.LastOpenError = db_.OpenRecordset(sql, counts);
-              if (db_.LastOpenError.empty()) n = r_.ToLong(counts.Field("ANZAHL"));
+              std::string sql = k.count + adr_inr;
+              if (db_.TryOpenRecordset(std::move(sql), counts))
+                n = r_.ToLong(counts.Field("ANZAHL"));
               if (n < 1)
-                db_.ExecuteSQL(k.zero + key, true);
+                db_.ExecuteSQL(k.zero + adr_inr, true);
               else
-                db_.ExecuteSQL(k.update + std::to_string(n) + " WHERE ADR_INR = " + key, true);
+                db_.ExecuteSQL(k.update + std::to_string(n) + " WHERE ADR_INR = " + adr_inr, true);
             }
           },
           {&counts});

@@ -35,13 +35,18 @@ std::string PlainNumber(double d) {
 
 void clsAufgaben::gfUpdateSpendenliste() {
   Recordset names;
-  Frame frame{"01TG",
-              "SELECT Count(ID) AS ANZAHL FROM BJOURNAL WHERE (ART='2' OR ART='4') AND "
-              "(bjoSpendenartErstellt=FALSE OR bjoSpendenartErstellt IS NULL)",
-              "SELECT ID, ART, BS_NR, SPENDENDRUCK, SPENDENNUMMER FROM BJOURNAL WHERE (ART = '2' "
-              "OR ART='4') AND (bjoSpendenartErstellt=FALSE OR bjoSpendenartErstellt IS NULL)",
-              "Es wurden bei ", " Spende(n) der Spendeart-Text aktualisiert."};
-  frame.announce_tail = " Spenden verarbeitet ...";
+  const Frame frame{
+      .tag = "01TG",
+      .count_sql =
+          "SELECT Count(ID) AS ANZAHL FROM BJOURNAL WHERE (ART='2' OR ART='4') AND "
+          "(bjoSpendenartErstellt=FALSE OR bjoSpendenartErstellt IS NULL)",
+      .row_sql =
+          "SELECT ID, ART, BS_NR, SPENDENDRUCK, SPENDENNUMMER FROM BJOURNAL WHERE (ART = '2' "
+          "OR ART='4') AND (bjoSpendenartErstellt=FALSE OR bjoSpendenartErstellt IS NULL)",
+      .result_head = "Es wurden bei ",
+      .result_tail = " Spende(n) der Spendeart-Text aktualisiert.",
+      .announce_tail = " Spenden verarbeitet ...",
+  };
   RunRows(frame,
           [&](Recordset& rs) {
             std::string text;
@@ -51,8 +56,8 @@ void clsAufgaben::gfUpdateSpendenliste() {
             } else {
               std::string sql =
                   "SELECT NAME FROM STAMM1 WHERE ART='B' AND NR=" + PlainNumber(number);
-              db_.LastOpenError = db_.OpenRecordset(sql, names);
-              if (db_.LastOpenError.empty()) text = r_.TextOrEmpty(names.Field("NAME"));
+              if (db_.TryOpenRecordset(std::move(sql), names))
+                text = r_.TextOrEmpty(names.Field("NAME"));
             }
             if (text.empty()) return;
             const Value& nummer = rs.Field("SPENDENNUMMER");

@@ -175,8 +175,7 @@ std::string FormatDuration(double seconds) {
   return buf;
 }
 
-std::string ReadLogRows(Database& db, std::vector<LogRow>& rows) {
-  const RegionalSettings& r = db.Regional();
+std::string ReadLogRows(Database& db, const RegionalSettings& r, std::vector<LogRow>& rows) {
   Recordset rs;
   std::string sql =
       "SELECT reoID, reoTimeStamp, reoDatum, reoUhrzeit, reoEintrag, reoTyp, reoGUID FROM "

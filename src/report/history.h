@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/regional.h"
+
 namespace kb6 {
 
 class Database;
@@ -59,7 +61,7 @@ History BuildHistory(std::vector<LogRow> rows, double now, int days);
 
 // Reads every row of the log table through the monitor's connection. Empty
 // text on success, else the reason.
-std::string ReadLogRows(Database& db, std::vector<LogRow>& rows);
+std::string ReadLogRows(Database& db, const RegionalSettings& r, std::vector<LogRow>& rows);
 
 // The time of an entry from its date and time texts (day.month.year or
 // year-month-day, any separators); nullopt when they do not read as one.

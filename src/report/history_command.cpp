@@ -30,7 +30,7 @@ int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, cons
     return 2;
   }
   std::vector<LogRow> rows;
-  const std::string read = ReadLogRows(db, rows);
+  const std::string read = ReadLogRows(db, regional, rows);
   db.CloseDatabase();
   if (!read.empty()) {
     err << "KB6TRAY: Das Protokoll tblALLGReorganisationProtokoll kann nicht gelesen werden: "

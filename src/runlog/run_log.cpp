@@ -67,13 +67,17 @@ void RunLog::WriteLog(const std::string& text, int32_t type, const std::string& 
     }
     const double now = clock_.Now();
     std::string sql = "INSERT INTO tblALLGReorganisationProtokoll () VALUES ()";
-    AddInsertField(db_, sql, std::to_string(id), "reoID", "N", false);
-    AddInsertField(db_, sql, regional_.ToText(Value::Date(now)), "reoTimeStamp", "DT", false);
-    AddInsertField(db_, sql, regional_.FormatDate(now, "dd/mm/yyyy"), "reoDatum", "A", false);
-    AddInsertField(db_, sql, regional_.FormatDate(now, "hh:mm:ss"), "reoUhrzeit", "A", false);
-    AddInsertField(db_, sql, text, "reoEintrag", "A", false);
-    AddInsertField(db_, sql, std::to_string(type), "reoTyp", "N", false);
-    AddInsertField(db_, sql, settings_.RunGuid, "reoGUID", "A", false);
+    AddInsertField(db_.CurrentDialect(), regional_, sql, std::to_string(id), "reoID", "N", false);
+    AddInsertField(db_.CurrentDialect(), regional_, sql, regional_.ToText(Value::Date(now)),
+                   "reoTimeStamp", "DT", false);
+    AddInsertField(db_.CurrentDialect(), regional_, sql, regional_.FormatDate(now, "dd/mm/yyyy"),
+                   "reoDatum", "A", false);
+    AddInsertField(db_.CurrentDialect(), regional_, sql, regional_.FormatDate(now, "hh:mm:ss"),
+                   "reoUhrzeit", "A", false);
+    AddInsertField(db_.CurrentDialect(), regional_, sql, text, "reoEintrag", "A", false);
+    AddInsertField(db_.CurrentDialect(), regional_, sql, std::to_string(type), "reoTyp", "N",
+                   false);
+    AddInsertField(db_.CurrentDialect(), regional_, sql, settings_.RunGuid, "reoGUID", "A", false);
     db_.ExecuteSQL(sql, true);
   } catch (...) {
     in_counter_draw_ = false;

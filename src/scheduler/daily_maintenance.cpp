@@ -1,17 +1,18 @@
 #include "scheduler/daily_maintenance.h"
 
+#include "common/clock.h"
 #include "db/database.h"
 #include "db/literals.h"
 #include "runlog/run_log.h"
 
 namespace kb6 {
 
-void DailyMaintenance(Database& db, RunLog& log) {
+void DailyMaintenance(Database& db, const RegionalSettings& r, const Clock& clock, RunLog& log) {
   try {
-    const RegionalSettings& r = db.Regional();
-    const double today = r.ToDate(Value(r.FormatDate(db.ClockSource().Now(), "dd/mm/yyyy")));
-    const std::string cutoff_history = SQLDateLiteral(db, Value::Date(today - 730));
-    const std::string cutoff_log = SQLDateLiteral(db, Value::Date(today - 30));
+    const double today = r.ToDate(Value(r.FormatDate(clock.Now(), "dd/mm/yyyy")));
+    const std::string cutoff_history =
+        SQLDateLiteral(db.CurrentDialect(), r, Value::Date(today - 730));
+    const std::string cutoff_log = SQLDateLiteral(db.CurrentDialect(), r, Value::Date(today - 30));
     const std::string statements[] = {
         "UPDATE ADRESSEN SET WOHNGEBIET=NULL WHERE WOHNGEBIET < 1",
         "DELETE FROM HISTORY WHERE ZEITSTEMPEL < " + cutoff_history,

@@ -2,11 +2,13 @@
 
 namespace kb6 {
 
+class Clock;
 class Database;
+struct RegionalSettings;
 class RunLog;
 
 // The fixed clean-up statements at the end of the one-day run, then one
 // information entry. Single statements fail silently.
-void DailyMaintenance(Database& db, RunLog& log);
+void DailyMaintenance(Database& db, const RegionalSettings& r, const Clock& clock, RunLog& log);
 
 }  // namespace kb6

@@ -1,5 +1,6 @@
 #include "scheduler/due_checks.h"
 
+#include "common/clock.h"
 #include "db/database.h"
 #include "db/literals.h"
 
@@ -21,31 +22,30 @@ std::string StillHolds(const RegionalSettings& r, const Value& read) {
 // unique FELD the other's insert failed and its row is there; on a file
 // without that rule both rows stay and the lowest ID counts. A query that
 // cannot be opened, or finds no row, keeps the check due.
-bool InsertedRowCounts(Database& db, const std::string& key, int32_t id, bool inserted) {
+bool InsertedRowCounts(Database& db, const RegionalSettings& r, const std::string& key, int32_t id,
+                       bool inserted) {
   Recordset rs;
-  std::string sql = "SELECT ID FROM PARAMETER WHERE FELD='" + key + "' ORDER BY ID";
-  db.LastOpenError = db.OpenRecordset(sql, rs);
   bool ours = true;
-  if (db.LastOpenError.empty() && !rs.EndOfData())
-    ours = inserted && db.Regional().TextOrEmpty(rs.Field("ID")) == std::to_string(id);
+  if (db.TryOpenRecordset("SELECT ID FROM PARAMETER WHERE FELD='" + key + "' ORDER BY ID", rs) &&
+      !rs.EndOfData())
+    ours = inserted && r.TextOrEmpty(rs.Field("ID")) == std::to_string(id);
   Database::CloseRecordset(rs);
   return ours;
 }
 
 }  // namespace
 
-bool IntervalDue(Database& db, const std::string& key, int days) {
+bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
+                 const std::string& key, int days) {
   bool due = true;
   bool row_found = false;
   bool update = false;
   bool read = false;
   std::string claim;
   Recordset rs;
-  const RegionalSettings& r = db.Regional();
   try {
     std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='" + key + "'";
-    db.LastOpenError = db.OpenRecordset(sql, rs);
-    read = db.LastOpenError.empty();
+    read = db.TryOpenRecordset(std::move(sql), rs);
     if (read && !rs.EndOfData()) {
       row_found = true;
       claim = StillHolds(r, rs.Field("WERT"));
@@ -53,7 +53,7 @@ bool IntervalDue(Database& db, const std::string& key, int days) {
       if (stored.empty() || !r.ParseDate(stored)) {
         update = true;
       } else {
-        const double today = r.ToDate(Value(r.FormatDate(db.ClockSource().Now(), "dd/mm/yyyy")));
+        const double today = r.ToDate(Value(r.FormatDate(clock.Now(), "dd/mm/yyyy")));
         const double limit = today - days;
         if (r.ToDate(Value(stored)) > limit)
           due = false;
@@ -61,17 +61,17 @@ bool IntervalDue(Database& db, const std::string& key, int days) {
           update = true;
       }
     }
-    const std::string stamp = r.FormatDate(db.ClockSource().Now(), "dd/mm/yyyy");
+    const std::string stamp = r.FormatDate(clock.Now(), "dd/mm/yyyy");
     if (!row_found) {
       const int32_t id = db.GetNextID("PARAMETER", "ID");
       sql = "INSERT INTO PARAMETER () VALUES ()";
-      AddInsertField(db, sql, std::to_string(id), "ID", "N", false);
-      AddInsertField(db, sql, key, "FELD", "A", false);
-      AddInsertField(db, sql, stamp, "WERT", "A", false);
+      AddInsertField(db.CurrentDialect(), r, sql, std::to_string(id), "ID", "N", false);
+      AddInsertField(db.CurrentDialect(), r, sql, key, "FELD", "A", false);
+      AddInsertField(db.CurrentDialect(), r, sql, stamp, "WERT", "A", false);
       const int32_t inserted = db.ExecuteSQL(sql, true);
       // Only a read that worked tells that the row was missing; after a failed
       // one the check stays due, as for any internal error.
-      if (read) due = InsertedRowCounts(db, key, id, inserted > 0 || inserted == -1);
+      if (read) due = InsertedRowCounts(db, r, key, id, inserted > 0 || inserted == -1);
     }
     // No row changed: another monitor on the same file stamped it since it was
     // read, and runs the interval itself. A failed update keeps the check due.

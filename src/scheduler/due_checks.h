@@ -8,16 +8,24 @@
 
 namespace kb6 {
 
+class Clock;
 class Database;
+struct RegionalSettings;
 
 // key: the PARAMETER.FELD value; days: the interval. Never fails: an internal
 // error reports due.
-bool IntervalDue(Database& db, const std::string& key, int days);
+bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
+                 const std::string& key, int days);
 
-inline bool XF_DoAufgabenEintaegig(Database& db) { return IntervalDue(db, "AUFGABENTRAY1", 1); }
-inline bool XF_DoAufgabenWoechentlich(Database& db) { return IntervalDue(db, "AUFGABENTRAY7", 7); }
-inline bool XF_DoAufgabenZweiWoechentlich(Database& db) {
-  return IntervalDue(db, "AUFGABENTRAY14", 14);
+inline bool XF_DoAufgabenEintaegig(Database& db, const RegionalSettings& r, const Clock& clock) {
+  return IntervalDue(db, r, clock, "AUFGABENTRAY1", 1);
+}
+inline bool XF_DoAufgabenWoechentlich(Database& db, const RegionalSettings& r, const Clock& clock) {
+  return IntervalDue(db, r, clock, "AUFGABENTRAY7", 7);
+}
+inline bool XF_DoAufgabenZweiWoechentlich(Database& db, const RegionalSettings& r,
+                                          const Clock& clock) {
+  return IntervalDue(db, r, clock, "AUFGABENTRAY14", 14);
 }
 
 }  // namespace kb6

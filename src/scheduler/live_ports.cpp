@@ -11,15 +11,21 @@ namespace kb6 {
 bool LivePorts::OpenDatabase() { return db_.OpenDatabase(); }
 void LivePorts::CloseDatabase() { db_.CloseDatabase(); }
 std::string LivePorts::NewGuidString() { return kb6::NewGuidString(); }
-bool LivePorts::XF_DoAufgabenEintaegig() { return kb6::XF_DoAufgabenEintaegig(db_); }
-bool LivePorts::XF_DoAufgabenWoechentlich() { return kb6::XF_DoAufgabenWoechentlich(db_); }
-bool LivePorts::XF_DoAufgabenZweiWoechentlich() { return kb6::XF_DoAufgabenZweiWoechentlich(db_); }
-
-std::unique_ptr<Jobs> LivePorts::NewJobs(ProgressSink& events) {
-  return std::make_unique<clsAufgaben>(db_, log_, events);
+bool LivePorts::XF_DoAufgabenEintaegig() {
+  return kb6::XF_DoAufgabenEintaegig(db_, regional_, clock_);
+}
+bool LivePorts::XF_DoAufgabenWoechentlich() {
+  return kb6::XF_DoAufgabenWoechentlich(db_, regional_, clock_);
+}
+bool LivePorts::XF_DoAufgabenZweiWoechentlich() {
+  return kb6::XF_DoAufgabenZweiWoechentlich(db_, regional_, clock_);
 }
 
-void LivePorts::DailyMaintenance() { kb6::DailyMaintenance(db_, log_); }
+std::unique_ptr<Jobs> LivePorts::NewJobs(ProgressSink& events) {
+  return std::make_unique<clsAufgaben>(db_, regional_, clock_, log_, events);
+}
+
+void LivePorts::DailyMaintenance() { kb6::DailyMaintenance(db_, regional_, clock_, log_); }
 
 void LivePorts::WriteLog(const std::string& text, int32_t type, const std::string& module,
                          const std::string& procedure) {

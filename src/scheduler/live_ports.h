@@ -5,12 +5,15 @@
 
 namespace kb6 {
 
+class Clock;
 class Database;
+struct RegionalSettings;
 class RunLog;
 
 class LivePorts final : public CyclePorts {
  public:
-  LivePorts(Database& db, RunLog& log) : db_(db), log_(log) {}
+  LivePorts(Database& db, const RegionalSettings& regional, const Clock& clock, RunLog& log)
+      : db_(db), regional_(regional), clock_(clock), log_(log) {}
   bool OpenDatabase() override;
   void CloseDatabase() override;
   std::string NewGuidString() override;
@@ -24,6 +27,8 @@ class LivePorts final : public CyclePorts {
 
  private:
   Database& db_;
+  const RegionalSettings& regional_;
+  const Clock& clock_;
   RunLog& log_;
 };
 

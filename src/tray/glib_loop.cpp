@@ -24,8 +24,9 @@ void GlibTimer::SetEnabled(bool enabled) {
 gboolean GlibTimer::OnTick(gpointer self) {
   auto* timer = static_cast<GlibTimer*>(self);
   if (timer->on_tick_) timer->on_tick_();
-  // The handler disables and re-enables the timer, which replaces this source;
-  // keep it only when it is still the current one.
+  // A handler that disabled the timer (and perhaps enabled it again) has
+  // already removed this source; GLib then drops it whatever is returned
+  // here. Otherwise the source stays and fires again.
   return G_SOURCE_CONTINUE;
 }
 

@@ -68,7 +68,7 @@ TEST(Regional, NullRaisesTheGermanDescription) {
     de.ToText(Value::Null());
     FAIL();
   } catch (const RuntimeError& e) {
-    EXPECT_STREQ(e.description(), "Ungültige Verwendung von Null");
+    EXPECT_STREQ(e.what(), "Ungültige Verwendung von Null");
   }
   EXPECT_THROW(de.ToLong(Value::Null()), RuntimeError);
   EXPECT_THROW(de.ToDouble(Value::Null()), RuntimeError);
@@ -153,14 +153,14 @@ TEST(Regional, RoundingToIntegersIsBankersAndChecked) {
     de.ToInteger(Value(32767.5));
     FAIL();
   } catch (const RuntimeError& e) {
-    EXPECT_STREQ(e.description(), "Überlauf");
+    EXPECT_STREQ(e.what(), "Überlauf");
   }
   EXPECT_THROW(de.ToLong(Value(3e9)), RuntimeError);
   try {
     de.ToLong(Value("zwölf"));
     FAIL();
   } catch (const RuntimeError& e) {
-    EXPECT_STREQ(e.description(), "Typen unverträglich");
+    EXPECT_STREQ(e.what(), "Typen unverträglich");
   }
 }
 

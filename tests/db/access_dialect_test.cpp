@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "db/access_translation.h"
+#include "db/statement_templates.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -112,6 +114,26 @@ TEST_F(AccessDialect, RepeatedShapesKeepTheirOwnNumbers) {
       EXPECT_EQ(TranslateAccessToSqlite(joined), TranslateAccessToSqliteDirectly(joined));
     }
   }
+}
+
+// The kept shapes translate each shape once, and refuse the statements whose
+// numbers could not be told from a placeholder or could join a neighbour.
+TEST(StatementTemplates, OneTranslationPerShapeAndNoShapeWhereUnsafe) {
+  static int calls = 0;
+  const TranslateFunction counting = [](std::string_view s) {
+    ++calls;
+    return TranslateAccessToSqliteDirectly(s);
+  };
+  for (const char* unsafe :
+       {"UPDATE Q1 SET X = B & 1 WHERE D = #2-5-2003#", "SELECT A & 0.0000000000013 FROM Q1",
+        "SELECT A & 1..B FROM Q1"})
+    EXPECT_FALSE(TranslateByTemplate(unsafe, counting)) << unsafe;
+  EXPECT_EQ(calls, 0);
+  for (const char* key : {"17", "4242", "3.25", "17"}) {
+    const std::string sql = std::string("UPDATE Q2 SET X = (B & ' ' & ") + key + ") WHERE K = 1";
+    EXPECT_EQ(TranslateByTemplate(sql, counting), TranslateAccessToSqliteDirectly(sql)) << key;
+  }
+  EXPECT_EQ(calls, 1);
 }
 
 TEST_F(AccessDialect, IsoTextInADateColumnReadsAsDate) {

@@ -11,9 +11,9 @@ class Literals : public ClubTest {};
 
 TEST_F(Literals, AddInsertFieldBuildsBothLists) {
   std::string s = "INSERT INTO PARAMETER () VALUES ()";
-  AddInsertField(*db, s, "7", "ID", "N", false);
+  AddInsertField(db->CurrentDialect(), regional, s, "7", "ID", "N", false);
   EXPECT_EQ(s, "INSERT INTO PARAMETER (ID) VALUES (7)");
-  AddInsertField(*db, s, "AUFGABENTRAY1", "FELD", "a", false);
+  AddInsertField(db->CurrentDialect(), regional, s, "AUFGABENTRAY1", "FELD", "a", false);
   EXPECT_EQ(s, "INSERT INTO PARAMETER (ID, FELD) VALUES (7, 'AUFGABENTRAY1')");
 }
 
@@ -45,14 +45,14 @@ TEST_F(Literals, AddInsertFieldValues) {
   };
   for (const Case& c : cases) {
     std::string s = "INSERT INTO T () VALUES ()";
-    AddInsertField(*db, s, c.value, "C", c.type, c.keep_blanks);
+    AddInsertField(db->CurrentDialect(), regional, s, c.value, "C", c.type, c.keep_blanks);
     const std::string want = std::string(c.values) == "()"
                                  ? "INSERT INTO T () VALUES ()"
                                  : std::string("INSERT INTO T (C) VALUES ") + c.values;
     EXPECT_EQ(s, want) << c.value << " " << c.type;
   }
   std::string no_template = "INSERT INTO T VALUES (1)";
-  AddInsertField(*db, no_template, "x", "C", "A", false);
+  AddInsertField(db->CurrentDialect(), regional, no_template, "x", "C", "A", false);
   EXPECT_EQ(no_template, "INSERT INTO T VALUES (1)");
 }
 
@@ -60,30 +60,31 @@ TEST_F(Literals, DateLiteralsOfBothBackEnds) {
   const Value plain = Value::Date(Day(2003, 2, 5));
   const Value timed = Value::Date(Day(2003, 2, 5, 14, 7, 9));
   const Value time_only = Value("14:07:09");
-  EXPECT_EQ(SQLDateLiteral(*db, plain), "#2-5-2003#");
-  EXPECT_EQ(SQLDateLiteral(*db, timed), "#2-5-2003 14:07#");
-  EXPECT_EQ(SQLDateLiteral(*db, Value("keins")), "#01-01-1980#");
-  EXPECT_EQ(SQLDateLiteral(*db, Value("30.12.1899")), "#12-30-1899#");
-  EXPECT_EQ(SQLDateLiteral(*db, Value("01.01.1900")), "#1-1-1900#");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, plain), "#2-5-2003#");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, timed), "#2-5-2003 14:07#");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("keins")), "#01-01-1980#");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("30.12.1899")), "#12-30-1899#");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("01.01.1900")), "#1-1-1900#");
   db->ConnectSQLServer();  // sets the SQL Server dialect; no server is needed for literals
-  EXPECT_EQ(SQLDateLiteral(*db, plain), "{d '2003-02-05'}");
-  EXPECT_EQ(SQLDateLiteral(*db, timed), "{ts '2003-02-05 14:07:09'}");
-  EXPECT_EQ(SQLDateLiteral(*db, time_only), "{ts '1899-12-30 14:07:09'}");
-  EXPECT_EQ(SQLDateLiteral(*db, Value("keins")), "{d '1980-01-01' }");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, plain), "{d '2003-02-05'}");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, timed), "{ts '2003-02-05 14:07:09'}");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, time_only),
+            "{ts '1899-12-30 14:07:09'}");
+  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("keins")), "{d '1980-01-01' }");
 }
 
 TEST_F(Literals, NumbersAmountsAndQuotes) {
-  EXPECT_EQ(SQLNumberLiteral(*db, Value("1.234,56")), "1234.56");
-  EXPECT_EQ(SQLNumberLiteral(*db, Value(12.5)), "12.5");
-  EXPECT_EQ(FormatAmount(*db, 1234.5), "1234.50");
-  EXPECT_EQ(FormatAmount(*db, -2), "-2.00");
-  EXPECT_EQ(FormatAmount(*db, 3), "3.00");
+  EXPECT_EQ(SQLNumberLiteral(regional, Value("1.234,56")), "1234.56");
+  EXPECT_EQ(SQLNumberLiteral(regional, Value(12.5)), "12.5");
+  EXPECT_EQ(FormatAmount(regional, 1234.5), "1234.50");
+  EXPECT_EQ(FormatAmount(regional, -2), "-2.00");
+  EXPECT_EQ(FormatAmount(regional, 3), "3.00");
   EXPECT_EQ(QuoteText("x' WHERE 1=1 --"), "x'' WHERE 1=1 --");
   std::string v = "5.2.2003";
-  EXPECT_EQ(CheckDateValue(*db, v), "");
+  EXPECT_EQ(CheckDateValue(regional, v), "");
   EXPECT_EQ(v, "05.02.2003");
   std::string zero = "0";
-  EXPECT_EQ(CheckDateValue(*db, zero), "Kein Datum");
+  EXPECT_EQ(CheckDateValue(regional, zero), "Kein Datum");
 }
 
 }  // namespace

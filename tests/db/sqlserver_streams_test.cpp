@@ -46,7 +46,7 @@ class SqlServerStream : public ::testing::Test {
     settings.RunGuid = "{0F0E0D0C-0B0A-4908-8706-050403020100}";
     db = std::make_unique<Database>(settings, regional, clock, providers);
     log = std::make_unique<RunLog>(settings, *db, regional, clock, dir.path(), "KB6TRAY");
-    jobs = std::make_unique<clsAufgaben>(*db, *log, progress);
+    jobs = std::make_unique<clsAufgaben>(*db, regional, clock, *log, progress);
     EXPECT_TRUE(db->OpenDatabase());
     server.Answer("SATZZAEHLER", Rows({"WERT"}, {{Value("41")}}));
   }
@@ -68,12 +68,12 @@ TEST_F(SqlServerStream, DueChecks) {
   server.Answer("AUFGABENTRAY7", Rows({"WERT"}, {{Value("28.11.2026")}}));
   server.Answer("AUFGABENTRAY14", Rows({"WERT"}, {{Value("01.12.2026")}}));
   server.Answer("SELECT ID FROM PARAMETER", Rows({"ID"}, {{Value(42)}}), 1);
-  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));  // no row yet
-  EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db));
-  EXPECT_FALSE(XF_DoAufgabenZweiWoechentlich(*db));
+  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));  // no row yet
+  EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db, regional, clock));
+  EXPECT_FALSE(XF_DoAufgabenZweiWoechentlich(*db, regional, clock));
   // Another monitor claimed the stale stamp first.
   server.Affect("UPDATE PARAMETER", 0, 1);
-  EXPECT_FALSE(XF_DoAufgabenWoechentlich(*db));
+  EXPECT_FALSE(XF_DoAufgabenWoechentlich(*db, regional, clock));
   ExpectGoldenStream("due_checks", server.statements);
 }
 
@@ -94,7 +94,7 @@ TEST_F(SqlServerStream, RecordCounter) {
 
 TEST_F(SqlServerStream, RunLogAndDailyMaintenance) {
   log->WriteLog("Fehler bei O'Neil; TRUE", 1, "basDatenbank", "ExecuteSQL");
-  DailyMaintenance(*db, *log);
+  DailyMaintenance(*db, regional, clock, *log);
   ExpectGoldenStream("run_log_and_maintenance", server.statements);
 }
 

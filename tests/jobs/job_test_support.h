@@ -10,7 +10,7 @@ class JobTest : public ClubTest {
  protected:
   void SetUp() override {
     ClubTest::SetUp();
-    jobs = std::make_unique<clsAufgaben>(*db, *log, progress);
+    jobs = std::make_unique<clsAufgaben>(*db, regional, clock, *log, progress);
   }
   std::string Dt(double serial) { return std::to_string(serial); }
   // Log lines without their time stamp.

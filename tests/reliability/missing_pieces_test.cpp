@@ -98,7 +98,7 @@ TEST_F(MissingPieces, ADatabaseFileThatIsGoneIsNotCreatedAndNothingRuns) {
   RegisterSqliteProvider(providers);
   Database db(settings, regional, clock, providers);
   RunLog log(settings, db, regional, clock, dir.path(), "KB6TRAY");
-  LivePorts ports(db, log);
+  LivePorts ports(db, regional, clock, log);
   QuietWindow window;
   TimerCycle cycle(settings, ports, window);
   cycle.Run();

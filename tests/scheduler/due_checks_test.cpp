@@ -16,10 +16,10 @@ class DueChecks : public ClubTest {
 };
 
 TEST_F(DueChecks, MissingRowIsInsertedWithACounterKey) {
-  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));
+  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));
   EXPECT_EQ(raw->One("SELECT ID || ' ' || FELD || ' ' || WERT FROM PARAMETER"),
             "1 AUFGABENTRAY1 06.12.2026");
-  EXPECT_FALSE(XF_DoAufgabenEintaegig(*db));  // same day
+  EXPECT_FALSE(XF_DoAufgabenEintaegig(*db, regional, clock));  // same day
   EXPECT_EQ(raw->One("SELECT Count(*) FROM PARAMETER"), "1");
 }
 
@@ -46,7 +46,7 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
     raw->Exec("DELETE FROM PARAMETER");
     raw->Exec(std::string("INSERT INTO PARAMETER (ID, FELD, WERT) VALUES (9, '") + c.key + "', " +
               (c.stored ? std::string("'") + c.stored + "'" : "NULL") + ")");
-    EXPECT_EQ(IntervalDue(*db, c.key, c.days), c.due)
+    EXPECT_EQ(IntervalDue(*db, regional, clock, c.key, c.days), c.due)
         << c.key << " " << (c.stored ? c.stored : "Null");
     const std::string after = Stored(c.key);
     if (c.due) {
@@ -58,9 +58,9 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
 }
 
 TEST_F(DueChecks, FirstRunOnAnEmptyTableStampsAllThree) {
-  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));
-  EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db));
-  EXPECT_TRUE(XF_DoAufgabenZweiWoechentlich(*db));
+  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));
+  EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db, regional, clock));
+  EXPECT_TRUE(XF_DoAufgabenZweiWoechentlich(*db, regional, clock));
   EXPECT_EQ(raw->Column("SELECT ID || FELD FROM PARAMETER ORDER BY ID"),
             (std::vector<std::string>{"1AUFGABENTRAY1", "2AUFGABENTRAY7", "3AUFGABENTRAY14"}));
 }
@@ -68,7 +68,7 @@ TEST_F(DueChecks, FirstRunOnAnEmptyTableStampsAllThree) {
 TEST_F(DueChecks, AFailingQueryReportsDueAndTheUniqueKeyKeepsOneRow) {
   raw->Exec("INSERT INTO PARAMETER (ID, FELD, WERT) VALUES (1, 'AUFGABENTRAY1', '06.12.2026')");
   raw->Exec("ALTER TABLE PARAMETER RENAME COLUMN WERT TO WERT_ALT");
-  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));
+  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));
   EXPECT_EQ(raw->One("SELECT Count(*) FROM PARAMETER"), "1");
 }
 
@@ -81,10 +81,10 @@ TEST_F(DueChecks, OnAFileWithoutUniqueFeldTheLowestKeyWins) {
   raw->Exec(
       "CREATE TRIGGER other AFTER INSERT ON PARAMETER WHEN NEW.ID > 0 BEGIN INSERT INTO "
       "PARAMETER VALUES (0, NEW.FELD, NEW.WERT); END");
-  EXPECT_FALSE(XF_DoAufgabenEintaegig(*db));
+  EXPECT_FALSE(XF_DoAufgabenEintaegig(*db, regional, clock));
   raw->Exec("DROP TRIGGER other");
   raw->Exec("DELETE FROM PARAMETER");
-  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db));
+  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));
 }
 
 TEST_F(DueChecks, AStampChangedSinceItWasReadIsNotClaimedAgain) {
@@ -95,7 +95,7 @@ TEST_F(DueChecks, AStampChangedSinceItWasReadIsNotClaimedAgain) {
   for (const char* stored : {"5", "NULL", "'x''y'"}) {
     raw->Exec("DELETE FROM PARAMETER");
     raw->Exec(std::string("INSERT INTO PARAMETER VALUES (1, 'AUFGABENTRAY1', ") + stored + ")");
-    EXPECT_TRUE(XF_DoAufgabenEintaegig(*db)) << stored;
+    EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock)) << stored;
     EXPECT_EQ(Stored("AUFGABENTRAY1"), "06.12.2026") << stored;
   }
 }
@@ -114,7 +114,7 @@ TEST_F(Maintenance, BoundariesAndGenderRules) {
       "(1, 'Frau', '', 0, 0), (2, 'Frau', 'M', 3, 4), (3, 'Herr', NULL, NULL, NULL),"
       " (4, 'frau', NULL, -2, 1)");
   raw->Exec("INSERT INTO tblFIBUAuswertungsgruppen (ID, awtAnzKonten) VALUES (1, NULL)");
-  DailyMaintenance(*db, *log);
+  DailyMaintenance(*db, regional, clock, *log);
   EXPECT_EQ(raw->Column("SELECT ID FROM HISTORY ORDER BY ID"),
             (std::vector<std::string>{"2", "3"}));
   EXPECT_EQ(raw->Column("SELECT reoID FROM tblALLGReorganisationProtokoll WHERE reoID IS NOT NULL "
@@ -134,7 +134,7 @@ TEST_F(Maintenance, BoundariesAndGenderRules) {
 TEST_F(Maintenance, MissingTableFailsSilently) {
   raw->Exec("DROP TABLE tblFIBUAuswertungsgruppen");
   raw->Exec("INSERT INTO ADRESSEN (ADR_INR, Anrede) VALUES (1, 'Herr')");
-  DailyMaintenance(*db, *log);
+  DailyMaintenance(*db, regional, clock, *log);
   EXPECT_EQ(raw->One("SELECT GESCHLECHT FROM ADRESSEN"), "M");
   ASSERT_EQ(LogLines().size(), 1u);  // only the information entry
 }
