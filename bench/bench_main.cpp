@@ -1,29 +1,39 @@
 // kb6-bench: one reorganisation cycle with all three intervals due, in
 // process and without the progress pause, on a fresh generated club file;
 // then the same statement stream replayed straight through the SQLite C API
-// (the engine's floor).
+// twice: as texts (the text floor) and as prepared shapes with the literals
+// bound (the shape floor). Prints one "name value" line per figure.
 //
-//   kb6-bench            runs 1000, 10000 and 50000 addresses, each in a child process
-//   kb6-bench N [SEED]   runs N addresses in this process
+//   kb6-bench              runs 1000, 10000 and 50000 addresses, each in a child process
+//   kb6-bench N [SEED]     runs N addresses in this process
+//   kb6-bench --host N     a host application's write latency with and without a cycle
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "club_generator.h"
 #include "common/clock.h"
+#include "compare.h"
 #include "db/database.h"
 #include "db/sqlite_provider.h"
+#include "floors.h"
+#include "host_writer.h"
 #include "jobs/aufgaben.h"
 #include "runlog/run_log.h"
 #include "scheduler/live_ports.h"
@@ -52,21 +62,37 @@ void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 // cycle's memory: a length, a newline, the text.
 class StreamWriter {
  public:
-  explicit StreamWriter(const std::string& path) : f_(std::fopen(path.c_str(), "wb")) {}
+  explicit StreamWriter(const std::string& path) : f_(std::fopen(path.c_str(), "wb")) {
+    if (!f_) throw std::runtime_error("cannot write " + path);
+    buffer_.reserve(kFlushAt + 4096);
+  }
   ~StreamWriter() { Close(); }
   void Close() {
-    if (f_) std::fclose(f_);
+    if (!f_) return;
+    Flush();
+    std::fclose(f_);
     f_ = nullptr;
   }
+  // Kept cheap: it runs inside the cycle's time and instructions.
   void Add(const std::string& sql) {
-    std::fprintf(f_, "%zu\n", sql.size());
-    std::fwrite(sql.data(), 1, sql.size(), f_);
+    char len[24];
+    const auto end = std::to_chars(len, len + sizeof len, sql.size()).ptr;
+    buffer_.append(len, end);
+    buffer_ += '\n';
+    buffer_ += sql;
+    if (buffer_.size() >= kFlushAt) Flush();
     ++count_;
   }
   long count() const { return count_; }
 
  private:
+  static constexpr size_t kFlushAt = 1 << 18;
+  void Flush() {
+    std::fwrite(buffer_.data(), 1, buffer_.size(), f_);
+    buffer_.clear();
+  }
   std::FILE* f_;
+  std::string buffer_;
   long count_ = 0;
 };
 
@@ -167,164 +193,302 @@ class SilentWindow final : public CycleWindow {
   void SetTrayText(const std::string&, const std::string&) override {}
 };
 
+// A folder of its own for every run, removed at the end: runs at the same
+// time must never meet. In memory-backed storage unless KB6_BENCH_DIR names a
+// folder, since on a shared machine the disk's noise is larger than the
+// differences measured; the statement stream goes there too, so that writing
+// it does not put write-back into the cycle's time.
+class PrivateDir {
+ public:
+  PrivateDir() {
+    namespace fs = std::filesystem;
+    const char* base_dir = std::getenv("KB6_BENCH_DIR");
+    const fs::path root = base_dir                       ? fs::path(base_dir)
+                          : fs::is_directory("/dev/shm") ? fs::path("/dev/shm")
+                                                         : fs::temp_directory_path();
+    std::string pattern = (root / "kb6bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+      throw std::runtime_error("mkdtemp in " + root.string() + ": " + std::strerror(errno));
+    path_ = pattern;
+  }
+  ~PrivateDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  PrivateDir(const PrivateDir&) = delete;
+  PrivateDir& operator=(const PrivateDir&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void FreshCopy(const std::string& from, const std::string& to) {
+  namespace fs = std::filesystem;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(to + suffix);
+  fs::copy_file(from, to);
+}
+
 std::vector<std::string> LoadStream(const std::string& stream_path) {
   std::ifstream in(stream_path, std::ios::binary);
   std::vector<std::string> stream;
   for (std::string len; std::getline(in, len);) {
-    std::string sql(std::stoul(len), '\0');
-    in.read(sql.data(), static_cast<std::streamsize>(sql.size()));
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(len.c_str(), &end, 10);
+    if (end == len.c_str() || *end != '\0')
+      throw std::runtime_error("damaged statement stream " + stream_path);
+    std::string sql(n, '\0');
+    if (!in.read(sql.data(), static_cast<std::streamsize>(sql.size())))
+      throw std::runtime_error("truncated statement stream " + stream_path);
     stream.push_back(std::move(sql));
   }
   return stream;
 }
 
-// The engine's floor: every statement prepared, stepped to its end with each
-// value read by type, and finalised, in autocommit. Kept apart from loading
-// the stream so that an instruction profiler can count this alone
-// (valgrind --tool=callgrind --toggle-collect='*ReplayStream*').
-[[gnu::noinline]] double ReplayStream(sqlite3* db, const std::vector<std::string>& stream) {
-  const auto a = Clock::now();
-  volatile double sink = 0;
-  for (const std::string& sql : stream) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) !=
-        SQLITE_OK)
-      continue;
-    const int n = sqlite3_column_count(st);
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      for (int i = 0; i < n; ++i) {
-        // Read every value the way a client must: by its type.
-        switch (sqlite3_column_type(st, i)) {
-          case SQLITE_INTEGER:
-            sink = sink + static_cast<double>(sqlite3_column_int64(st, i));
-            break;
-          case SQLITE_FLOAT:
-            sink = sink + sqlite3_column_double(st, i);
-            break;
-          case SQLITE_TEXT:
-            sink = sink + sqlite3_column_bytes(st, i);
-            break;
-          default:
-            break;
-        }
-      }
-    }
-    sqlite3_finalize(st);
-  }
-  return Seconds(a, Clock::now());
-}
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
 
-double Replay(const std::string& db_path, const std::string& stream_path, long& count) {
+// A connection with the settings of the provider's own.
+std::unique_ptr<sqlite3, DbCloser> OpenForReplay(const std::string& path) {
   sqlite3* raw = nullptr;
-  sqlite3_open_v2(db_path.c_str(), &raw, kSqliteOpenFlags, nullptr);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> db(raw, &sqlite3_close_v2);
+  if (sqlite3_open_v2(path.c_str(), &raw, kSqliteOpenFlags, nullptr) != SQLITE_OK) {
+    sqlite3_close_v2(raw);
+    throw std::runtime_error("cannot open " + path);
+  }
+  std::unique_ptr<sqlite3, DbCloser> db(raw);
   ConfigureSqliteConnection(db.get());
   InstallJetStorageRules(db.get());
-  const std::vector<std::string> stream = LoadStream(stream_path);
-  count = static_cast<long>(stream.size());
-  return ReplayStream(db.get(), stream);
+  return db;
+}
+
+struct CycleRun {
+  double seconds = 0;
+  long statements = 0;
+  std::vector<Step> steps;
+};
+
+// One cycle with all three intervals due on `db_file`, every statement that
+// reaches SQLite written to `stream_path`.
+CycleRun RunCycle(const PrivateDir& dir, const std::string& db_file,
+                  const std::string& stream_path) {
+  StreamWriter stream(stream_path);
+  SystemClock clock;
+  const RegionalSettings regional = RegionalSettings::German();
+  Settings settings;
+  settings.SQLServer_Host = "lokal";
+  settings.AccessDatenbank = db_file;
+  settings.Datenpfad = dir.path().string();
+  ProviderRegistry providers;
+  providers.Register(kJetProviderName, [&](const ConnectionAttributes& a) {
+    return OpenSqliteSession(a.Get("Data Source"),
+                             [&](const std::string& sql) { stream.Add(sql); });
+  });
+  CycleRun run;
+  Database db(settings, regional, clock, providers);
+  RunLog log(settings, db, regional, clock, dir.path().string(), "KB6TRAY");
+  LivePorts live(db, regional, clock, log);
+  Meter meter(stream);
+  TimedPorts ports(live, meter);
+  SilentWindow window;
+  TimerCycle cycle(settings, ports, window);
+  const auto a = Clock::now();
+  cycle.Run();
+  run.seconds = Seconds(a, Clock::now());
+  run.statements = stream.count();
+  run.steps = meter.steps;
+  return run;
+}
+
+int Repeats(int addresses) {
+  // Cycle and floors alternate on fresh copies and the best of each counts,
+  // which filters out the pauses a shared machine puts into single runs.
+  // KB6_BENCH_REPEATS=1 for profiling runs.
+  const char* env = std::getenv("KB6_BENCH_REPEATS");
+  return env ? std::max(1, std::atoi(env)) : addresses <= 10000 ? 3 : 1;
+}
+
+void Print(const char* name, double value) {
+  // Counts print in full; figures with six significant digits.
+  if (value == static_cast<double>(static_cast<long>(value)))
+    std::printf("%s %ld\n", name, static_cast<long>(value));
+  else
+    std::printf("%s %.6g\n", name, value);
+}
+
+// Refuses to go on when a check fails: a ratio of two runs that did
+// different work would be meaningless.
+void Require(bool ok, const std::string& what) {
+  if (ok) return;
+  std::fprintf(stderr, "check failed: %s\n", what.c_str());
+  std::fflush(stdout);
+  std::exit(2);
 }
 
 int RunOne(int addresses, uint32_t seed) {
-  namespace fs = std::filesystem;
-  // Files live in memory-backed storage unless KB6_BENCH_DIR names a folder:
-  // on a shared machine the disk's noise is larger than the differences this
-  // benchmark is after.
-  const char* base_dir = std::getenv("KB6_BENCH_DIR");
-  const fs::path root = base_dir                       ? fs::path(base_dir)
-                        : fs::is_directory("/dev/shm") ? fs::path("/dev/shm")
-                                                       : fs::temp_directory_path();
-  const fs::path dir = root / ("kb6bench-" + std::to_string(addresses));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  const std::string base = (dir / "club.db").string();
+  const PrivateDir dir;
+  const std::string base = dir.File("club.db");
   GenerateClubDatabase(base, {addresses, seed});
-  // Cycle and replay alternate on fresh copies; the best of each counts,
-  // which filters out the pauses a shared machine puts into single runs.
-  // KB6_BENCH_REPEATS=1 for profiling runs.
-  const char* repeats_env = std::getenv("KB6_BENCH_REPEATS");
-  const int repeats = repeats_env          ? std::max(1, std::atoi(repeats_env))
-                      : addresses <= 10000 ? 3
-                                           : 1;
-  long cycle_statements = 0, replay_statements = 0, peak = 0;
-  double cycle_seconds = 1e300, replay_seconds = 1e300;
-  std::vector<Step> steps;
-  // The stream goes to memory-backed storage where there is one: written to
-  // disk it would put the benchmark's own write-back into the cycle's time.
-  // A folder named by KB6_BENCH_DIR holds it too, so that two runs at once
-  // (each with its own folder) never share one stream file.
-  const fs::path shm = "/dev/shm";
-  const std::string stream_path = ((base_dir || !fs::is_directory(shm) ? root : shm) /
-                                   ("kb6bench-stream-" + std::to_string(addresses)))
-                                      .string();
+  const int repeats = Repeats(addresses);
+  const std::string stream_path = dir.File("stream");
+  CycleRun best;
+  best.seconds = 1e300;
+  ReplayResult text_best{1e300, 0, 0}, shape_best{1e300, 0, 0};
+  long peak = 0;
+  size_t shapes = 0;
   for (int rep = 0; rep < repeats; ++rep) {
-    for (const char* copy : {"cycle.db", "replay.db"}) {
-      fs::remove(dir / copy);
-      fs::remove(dir / (std::string(copy) + "-wal"));
-      fs::remove(dir / (std::string(copy) + "-shm"));
-      fs::copy_file(base, dir / copy);
-    }
+    for (const char* copy : {"cycle.db", "text.db", "shape.db"}) FreshCopy(base, dir.File(copy));
     ResetPeakRss();
-    StreamWriter stream(stream_path);
-    SystemClock clock;
-    const RegionalSettings regional = RegionalSettings::German();
-    Settings settings;
-    settings.SQLServer_Host = "lokal";
-    settings.AccessDatenbank = (dir / "cycle.db").string();
-    settings.Datenpfad = dir.string();
-    ProviderRegistry providers;
-    providers.Register(kJetProviderName, [&](const ConnectionAttributes& a) {
-      return OpenSqliteSession(a.Get("Data Source"),
-                               [&](const std::string& sql) { stream.Add(sql); });
-    });
-    double seconds = 0;
+    const CycleRun run = RunCycle(dir, dir.File("cycle.db"), stream_path);
+    // Only the first run: later ones start on a heap the floors have grown.
+    if (rep == 0) peak = PeakRssKb();
+    if (run.seconds < best.seconds) best = run;
+
+    const std::vector<std::string> stream = LoadStream(stream_path);
+    Require(static_cast<long>(stream.size()) == run.statements,
+            "the stream holds " + std::to_string(stream.size()) + " statements, the cycle sent " +
+                std::to_string(run.statements));
+    ReplayResult text, shape;
     {
-      Database db(settings, regional, clock, providers);
-      RunLog log(settings, db, regional, clock, dir.string(), "KB6TRAY");
-      LivePorts live(db, regional, clock, log);
-      Meter meter(stream);
-      TimedPorts ports(live, meter);
-      SilentWindow window;
-      TimerCycle cycle(settings, ports, window);
-      const auto a = Clock::now();
-      cycle.Run();
-      seconds = Seconds(a, Clock::now());
-      if (seconds < cycle_seconds) {
-        cycle_seconds = seconds;
-        steps = meter.steps;
-      }
-      cycle_statements = stream.count();
-      // Only the first run: later ones start on a heap the replay has grown.
-      if (rep == 0) peak = PeakRssKb();
+      auto db = OpenForReplay(dir.File("text.db"));
+      text = ReplayTextFloor(db.get(), stream);
     }
-    stream.Close();
-    replay_seconds = std::min(replay_seconds,
-                              Replay((dir / "replay.db").string(), stream_path, replay_statements));
+    {
+      const ShapedStream shaped = ShapeStream(stream);
+      shapes = shaped.shapes.size();
+      auto db = OpenForReplay(dir.File("shape.db"));
+      shape = ReplayShapeFloor(db.get(), stream, shaped);
+    }
+    Require(text.statements == run.statements && shape.statements == run.statements,
+            "statements: cycle " + std::to_string(run.statements) + ", text floor " +
+                std::to_string(text.statements) + ", shape floor " +
+                std::to_string(shape.statements));
+    Require(text.failed == shape.failed, "statements refused: text floor " +
+                                             std::to_string(text.failed) + ", shape floor " +
+                                             std::to_string(shape.failed));
+    for (const char* floor : {"text.db", "shape.db"}) {
+      const std::string diff = CompareDatabases(dir.File("cycle.db"), dir.File(floor));
+      Require(diff.empty(), std::string("cycle.db and ") + floor + " differ: " + diff);
+    }
+    text_best.failed = text.failed;
+    text_best.statements = text.statements;
+    text_best.seconds = std::min(text_best.seconds, text.seconds);
+    shape_best.statements = shape.statements;
+    shape_best.seconds = std::min(shape_best.seconds, shape.seconds);
   }
 
-  std::printf("\n== %d active addresses (seed %u) ==\n", addresses, seed);
-  std::printf("%-6s %-32s %10s %12s %14s\n", "tag", "job", "seconds", "statements", "statements/s");
+  Print("addresses", addresses);
+  Print("seed", seed);
+  Print("runs", repeats);
   std::map<std::string, Step> per_interval;
-  for (const Step& s : steps) {
-    std::printf("%-6s %-32s %10.3f %12ld %14.0f\n", s.interval.c_str(), s.job.c_str(), s.seconds,
-                s.statements, s.statements / s.seconds);
+  for (const Step& s : best.steps) {
+    std::printf("job_%s_%s_s %.6g\n", s.interval.c_str(), s.job.c_str(), s.seconds);
+    std::printf("job_%s_%s_statements %ld\n", s.interval.c_str(), s.job.c_str(), s.statements);
     Step& t = per_interval[s.interval];
     t.seconds += s.seconds;
     t.statements += s.statements;
   }
-  for (const auto& [tag, t] : per_interval)
-    std::printf("%-6s %-32s %10.3f %12ld %14.0f\n", tag.c_str(), "(interval)", t.seconds,
-                t.statements, t.statements / t.seconds);
-  std::printf("cycle   %10.3f s  %ld statements  %.0f statements/s  peak RSS %.1f MiB\n",
-              cycle_seconds, cycle_statements, cycle_statements / cycle_seconds, peak / 1024.0);
-  std::printf("replay  %10.3f s  %ld statements  %.0f statements/s\n", replay_seconds,
-              replay_statements, replay_statements / replay_seconds);
-  std::printf("ratio cycle/replay %.3f   time per address %.1f us\n",
-              cycle_seconds / replay_seconds, 1e6 * cycle_seconds / addresses);
-  std::printf("best of %d runs each\n", repeats);
-  std::printf("SUMMARY %d %.6f %.6f %ld\n", addresses, cycle_seconds, replay_seconds, peak);
-  fs::remove_all(dir);
-  fs::remove(stream_path);
+  for (const auto& [tag, t] : per_interval) {
+    std::printf("interval_%s_s %.6g\n", tag.c_str(), t.seconds);
+    std::printf("interval_%s_statements %ld\n", tag.c_str(), t.statements);
+  }
+  Print("statements", static_cast<double>(best.statements));
+  Print("statements_refused", static_cast<double>(text_best.failed));
+  Print("shapes", static_cast<double>(shapes));
+  Print("databases_equal", 1);
+  Print("cycle_s", best.seconds);
+  Print("text_floor_s", text_best.seconds);
+  Print("shape_floor_s", shape_best.seconds);
+  Print("ratio_text_floor", best.seconds / text_best.seconds);
+  Print("ratio_shape_floor", best.seconds / shape_best.seconds);
+  Print("us_per_address", 1e6 * best.seconds / addresses);
+  Print("peak_rss_mib", static_cast<double>(peak) / 1024.0);
+  return 0;
+}
+
+// Starts the host writer as a process of its own on `db_path`.
+class HostWriterProcess {
+ public:
+  explicit HostWriterProcess(const std::string& db_path) {
+    int to_child[2], from_child[2];
+    if (pipe(to_child) != 0 || pipe(from_child) != 0) throw std::runtime_error("pipe");
+    std::fflush(stdout);
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(to_child[0], 0);
+      dup2(from_child[1], 1);
+      close(to_child[1]);
+      close(from_child[0]);
+      execl("/proc/self/exe", "kb6-bench", "--host-writer", db_path.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(to_child[0]);
+    close(from_child[1]);
+    stop_fd_ = to_child[1];
+    result_fd_ = from_child[0];
+  }
+  ~HostWriterProcess() {
+    if (pid_ > 0) Stop();
+  }
+  HostWriterProcess(const HostWriterProcess&) = delete;
+  HostWriterProcess& operator=(const HostWriterProcess&) = delete;
+
+  HostLatency Stop() {
+    close(stop_fd_);
+    std::string text;
+    char buf[256];
+    for (ssize_t n; (n = read(result_fd_, buf, sizeof buf)) > 0;)
+      text.append(buf, static_cast<size_t>(n));
+    close(result_fd_);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    HostLatency h;
+    if (std::sscanf(text.c_str(), "%ld %ld %lf %lf %lf", &h.transactions, &h.locked, &h.p50_ms,
+                    &h.p99_ms, &h.max_ms) != 5)
+      throw std::runtime_error("the host writer reported nothing");
+    return h;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int stop_fd_ = -1, result_fd_ = -1;
+};
+
+int HostWriterMain(const std::string& db_path) {
+  const HostLatency h = RunHostWriter(db_path, 0);
+  std::printf("%ld %ld %.6f %.6f %.6f\n", h.transactions, h.locked, h.p50_ms, h.p99_ms, h.max_ms);
+  return 0;
+}
+
+// A host application writing every 20 ms: first while a cycle runs, then for
+// as long again with the monitor idle.
+int RunHost(int addresses, uint32_t seed) {
+  const PrivateDir dir;
+  const std::string db_file = dir.File("club.db");
+  GenerateClubDatabase(db_file, {addresses, seed});
+  PrepareHostTable(db_file);
+  HostWriterProcess busy_writer(db_file);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const CycleRun run = RunCycle(dir, db_file, dir.File("stream"));
+  const HostLatency busy = busy_writer.Stop();
+  HostWriterProcess idle_writer(db_file);
+  std::this_thread::sleep_for(std::chrono::duration<double>(std::min(run.seconds, 120.0)));
+  const HostLatency idle = idle_writer.Stop();
+  Print("addresses", addresses);
+  Print("cycle_s", run.seconds);
+  Print("host_transactions", static_cast<double>(busy.transactions));
+  Print("host_p50_ms", busy.p50_ms);
+  Print("host_p99_ms", busy.p99_ms);
+  Print("host_max_ms", busy.max_ms);
+  Print("host_locked", static_cast<double>(busy.locked));
+  Print("host_transactions_idle", static_cast<double>(idle.transactions));
+  Print("host_p50_idle_ms", idle.p50_ms);
+  Print("host_p99_idle_ms", idle.p99_ms);
+  Print("host_max_idle_ms", idle.max_ms);
+  Print("host_locked_idle", static_cast<double>(idle.locked));
   return 0;
 }
 
@@ -333,9 +497,17 @@ int RunOne(int addresses, uint32_t seed) {
 
 int main(int argc, char** argv) {
   kb6::ConfigureSqliteProcess();  // before the generator's first use of SQLite
-  if (argc >= 2) {
-    return kb6::RunOne(std::atoi(argv[1]),
-                       argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 42);
+  try {
+    const std::string first = argc >= 2 ? argv[1] : "";
+    auto seed_at = [&](int i) {
+      return argc > i ? static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)) : 42u;
+    };
+    if (first == "--host-writer" && argc == 3) return kb6::HostWriterMain(argv[2]);
+    if (first == "--host") return kb6::RunHost(argc > 2 ? std::atoi(argv[2]) : 10000, seed_at(3));
+    if (!first.empty()) return kb6::RunOne(std::atoi(argv[1]), seed_at(2));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kb6-bench: %s\n", e.what());
+    return 1;
   }
   for (const char* size : {"1000", "10000", "50000"}) {
     std::fflush(stdout);

@@ -84,6 +84,11 @@ class Database {
   std::string access_connection_string_;
   std::string last_connect_error_;
   std::function<void(const std::string&)> error_log_;
+  // The record counter's last time stamp as text: one draw after another
+  // mostly falls into the same second, and formatting it is most of what a
+  // draw costs outside the database.
+  double counter_stamp_serial_ = -1;
+  std::string counter_stamp_text_;
 };
 
 }  // namespace kb6

@@ -19,7 +19,14 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
   int32_t n = 0;
   int32_t r = 0;
   Recordset rs;
-  auto now = [this] { return regional_.ToText(Value::Date(clock_.Now())); };
+  auto now = [this]() -> const std::string& {
+    const double serial = clock_.Now();
+    if (serial != counter_stamp_serial_) {
+      counter_stamp_text_ = regional_.ToText(Value::Date(serial));
+      counter_stamp_serial_ = serial;
+    }
+    return counter_stamp_text_;
+  };
   try {
     std::string sql;
     for (int pass = 0;; ++pass) {

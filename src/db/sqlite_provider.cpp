@@ -17,6 +17,7 @@
 #include "common/regional.h"
 #include "common/text.h"
 #include "db/access_dialect.h"
+#include "db/prepared_statements.h"
 #include "db/sqlite_functions.h"
 #include "db/sqlite_handles.h"
 
@@ -76,13 +77,11 @@ Value ColumnValue(sqlite3_stmt* st, int i, ColumnKind kind) {
   }
 }
 
-// Returns a cached statement to its initial state when a call is done with
+// Returns a kept statement to its initial state when a call is done with
 // it, so that it holds no read snapshot or lock between calls.
 struct ResetOnExit {
   sqlite3_stmt* st;
-  ~ResetOnExit() {
-    if (st) sqlite3_reset(st);
-  }
+  ~ResetOnExit() { PreparedStatements::Release(st); }
 };
 
 class SqliteSession final : public ProviderSession {
@@ -125,50 +124,22 @@ class SqliteSession final : public ProviderSession {
   }
 
  private:
-  // The jobs send some statements again and again with the very same text
-  // (the record counter's query, the count statements); a few of the most
-  // recent ones stay prepared. Null for a text without a statement.
+  // Null for a text without a statement.
   sqlite3_stmt* Prepare(const std::string& access_sql) {
     std::string sql = TranslateAccessToSqlite(access_sql);
     if (observer_) observer_(sql);
-    for (size_t i = 0; i < cache_.size(); ++i) {
-      if (cache_[i].first != sql) continue;
-      std::rotate(cache_.begin(), cache_.begin() + static_cast<long>(i),
-                  cache_.begin() + static_cast<long>(i) + 1);
-      return cache_.front().second.get();
-    }
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), &raw, &tail) !=
-        SQLITE_OK)
-      Fail();
-    StmtHandle st(raw);
-    // One statement per call, as the providers of the design take them: text
-    // after the first statement must not run unseen.
-    if (tail) {
-      std::string_view rest(tail);
-      while (!rest.empty() &&
-             (std::isspace(static_cast<unsigned char>(rest.front())) || rest.front() == ';'))
-        rest.remove_prefix(1);
-      if (!rest.empty())
-        throw DbError{SQLITE_ERROR, "Zeichen nach dem Ende der SQL-Anweisung gefunden."};
-    }
-    if (!st) return nullptr;
-    if (cache_.size() == kCachedStatements) cache_.pop_back();
-    cache_.emplace(cache_.begin(), std::move(sql), std::move(st));
-    return cache_.front().second.get();
+    return statements_.Get(std::move(sql));
   }
 
   [[noreturn]] void Fail() {
     throw DbError{sqlite3_extended_errcode(db_.get()), sqlite3_errmsg(db_.get())};
   }
 
-  static constexpr size_t kCachedStatements = 16;
-  // cache_ comes after db_, so its statements are finalized before the
+  // statements_ comes after db_, so its statements are finalized before the
   // connection closes.
   DbHandle db_;
   SqliteStatementObserver observer_;
-  std::vector<std::pair<std::string, StmtHandle>> cache_;
+  PreparedStatements statements_{db_.get()};
 };
 
 bool HasSqliteHeader(const std::string& path) {

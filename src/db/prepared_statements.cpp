@@ -1,0 +1,119 @@
+#include "db/prepared_statements.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+#include "db/provider.h"
+
+namespace kb6 {
+
+void PreparedStatements::Finalizer::operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+
+PreparedStatements::~PreparedStatements() = default;
+
+void PreparedStatements::Release(sqlite3_stmt* st) {
+  if (!st) return;
+  sqlite3_reset(st);
+  // Bound texts point into storage the next statement reuses.
+  sqlite3_clear_bindings(st);
+}
+
+PreparedStatements::StmtHandle PreparedStatements::PrepareOne(const std::string& sql,
+                                                              bool throw_errors, bool& trailing) {
+  trailing = false;
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &raw, &tail);
+  StmtHandle st(raw);
+  if (rc != SQLITE_OK) {
+    if (throw_errors) throw DbError{sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)};
+    return nullptr;
+  }
+  // One statement per call, as the providers of the design take them: text
+  // after the first statement must not run unseen.
+  if (tail) {
+    std::string_view rest(tail);
+    while (!rest.empty() &&
+           (std::isspace(static_cast<unsigned char>(rest.front())) || rest.front() == ';'))
+      rest.remove_prefix(1);
+    if (!rest.empty()) {
+      trailing = true;
+      if (throw_errors)
+        throw DbError{SQLITE_ERROR, "Zeichen nach dem Ende der SQL-Anweisung gefunden."};
+      return nullptr;
+    }
+  }
+  return st;
+}
+
+PreparedStatements::Shape& PreparedStatements::FindOrPrepareShape() {
+  if (auto it = shapes_.find(shape_.key); it != shapes_.end()) return it->second;
+  if (shapes_.size() >= kMaxShapes) {
+    auto oldest = std::min_element(
+        shapes_.begin(), shapes_.end(),
+        [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+    shapes_.erase(oldest);
+  }
+  bool trailing = false;
+  StmtHandle st = PrepareOne(shape_.key, false, trailing);
+  // Refused as a shape, the text goes as it is and SQLite says why, if it
+  // fails there too. A literal in a result column without a name of its own
+  // would name the column "?" instead of the literal's text.
+  if (st && sqlite3_bind_parameter_count(st.get()) != static_cast<int>(shape_.literals.size()))
+    st.reset();
+  for (int i = 0; st && i < sqlite3_column_count(st.get()); ++i)
+    if (std::strchr(sqlite3_column_name(st.get(), i), '?')) st.reset();
+  return shapes_.emplace(shape_.key, Shape{std::move(st), 0}).first->second;
+}
+
+void PreparedStatements::Bind(sqlite3_stmt* st) {
+  int p = 1;
+  for (const ShapeLiteral& lit : shape_.literals) {
+    switch (lit.kind) {
+      case ShapeLiteral::Kind::kInteger:
+        sqlite3_bind_int64(st, p, lit.integer);
+        break;
+      case ShapeLiteral::Kind::kReal:
+        sqlite3_bind_double(st, p, lit.real);
+        break;
+      case ShapeLiteral::Kind::kText:
+        sqlite3_bind_text(st, p, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_STATIC);
+        break;
+    }
+    ++p;
+  }
+}
+
+sqlite3_stmt* PreparedStatements::Get(std::string sql) {
+  if (ShapeStatement(sql, shape_)) {
+    Shape& shape = FindOrPrepareShape();
+    if (shape.st) {
+      shape.used = ++clock_;
+      Bind(shape.st.get());
+      return shape.st.get();
+    }
+  }
+  return GetText(std::move(sql));
+}
+
+sqlite3_stmt* PreparedStatements::GetText(std::string sql) {
+  // The jobs send some texts again and again (the count statements).
+  for (size_t i = 0; i < texts_.size(); ++i) {
+    if (texts_[i].first != sql) continue;
+    std::rotate(texts_.begin(), texts_.begin() + static_cast<long>(i),
+                texts_.begin() + static_cast<long>(i) + 1);
+    return texts_.front().second.get();
+  }
+  bool trailing = false;
+  StmtHandle st = PrepareOne(sql, true, trailing);
+  if (!st) return nullptr;
+  if (texts_.size() == kMaxTexts) texts_.pop_back();
+  texts_.emplace(texts_.begin(), std::move(sql), std::move(st));
+  return texts_.front().second.get();
+}
+
+}  // namespace kb6

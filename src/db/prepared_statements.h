@@ -1,0 +1,69 @@
+// The prepared statements of one SQLite connection. A text whose literals can
+// be bound runs as its shape (the text with "?" for the literals), prepared
+// once and kept; other texts are prepared as they are, the sixteen most
+// recent kept. A cycle sends about a hundred shapes in fifty thousand
+// statements, and preparing is most of what SQLite does for each one.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "db/statement_shape.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kb6 {
+
+class PreparedStatements {
+ public:
+  // `db` must outlive this object.
+  explicit PreparedStatements(sqlite3* db) : db_(db) {}
+  ~PreparedStatements();
+  PreparedStatements(const PreparedStatements&) = delete;
+  PreparedStatements& operator=(const PreparedStatements&) = delete;
+
+  // The statement for `sql` with its literals bound, ready to step; null for
+  // a text without a statement. Throws DbError as preparing the text would,
+  // and for text after the first statement. The caller hands it back through
+  // Release before the next call.
+  sqlite3_stmt* Get(std::string sql);
+  // Back to its initial state, holding no lock or snapshot; null is fine.
+  static void Release(sqlite3_stmt* st);
+
+  // Kept statements, for tests: shapes (bound ones and refused ones) and texts.
+  size_t shape_count() const { return shapes_.size(); }
+  size_t text_count() const { return texts_.size(); }
+
+  static constexpr size_t kMaxShapes = 256;
+  static constexpr size_t kMaxTexts = 16;
+
+ private:
+  struct Finalizer {
+    void operator()(sqlite3_stmt* st) const;
+  };
+  using StmtHandle = std::unique_ptr<sqlite3_stmt, Finalizer>;
+  struct Shape {
+    StmtHandle st;  // null: SQLite will not take this shape with parameters
+    uint64_t used = 0;
+  };
+
+  sqlite3_stmt* GetText(std::string sql);
+  // Prepares one statement; text after it is refused. Null when `throw_errors`
+  // is false and SQLite refuses.
+  StmtHandle PrepareOne(const std::string& sql, bool throw_errors, bool& trailing);
+  Shape& FindOrPrepareShape();
+  void Bind(sqlite3_stmt* st);
+
+  sqlite3* db_;
+  StatementShape shape_;  // the last text's shape, its storage reused
+  std::unordered_map<std::string, Shape> shapes_;
+  uint64_t clock_ = 0;
+  std::vector<std::pair<std::string, StmtHandle>> texts_;  // most recent first
+};
+
+}  // namespace kb6

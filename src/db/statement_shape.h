@@ -1,0 +1,36 @@
+// The shape of an SQLite statement: its text with the literals that can be
+// bound as parameters replaced by "?", and those literals as values of the
+// type SQLite would have given them. Binding them to the prepared shape gives
+// the same stored values and the same comparisons as the text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kb6 {
+
+struct ShapeLiteral {
+  enum class Kind { kInteger, kReal, kText };
+  Kind kind;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;  // kText: the value, quotes undoubled
+};
+
+struct StatementShape {
+  std::string key;
+  std::vector<ShapeLiteral> literals;
+};
+
+// Fills `out` (reusing its storage) and returns true when the text can run as
+// its shape; false for texts that must go to SQLite unchanged: statements
+// other than SELECT/INSERT/UPDATE/DELETE/REPLACE/WITH, texts with parameter
+// markers, comments, NUL bytes or unterminated quotes. Literals that SQLite
+// would read differently from a bound value (ORDER BY/GROUP BY positions,
+// exponents, integers beyond 64 bits, decimals that do not round the same
+// way everywhere, blob literals) stay in the key.
+bool ShapeStatement(std::string_view sql, StatementShape& out);
+
+}  // namespace kb6
