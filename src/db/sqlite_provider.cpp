@@ -17,9 +17,9 @@
 #include "common/regional.h"
 #include "common/text.h"
 #include "db/access_dialect.h"
-#include "db/prepared_statements.h"
 #include "db/sqlite_functions.h"
 #include "db/sqlite_handles.h"
+#include "db/sqlite_prepared_statements.h"
 
 namespace kb6 {
 namespace {

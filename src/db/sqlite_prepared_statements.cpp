@@ -1,4 +1,4 @@
-#include "db/prepared_statements.h"
+#include "db/sqlite_prepared_statements.h"
 
 #include <sqlite3.h>
 

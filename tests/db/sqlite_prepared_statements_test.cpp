@@ -3,7 +3,7 @@
 // errors. Each case runs on two real files, once as text through SQLite
 // directly and once through PreparedStatements, and the results and files
 // are compared.
-#include "db/prepared_statements.h"
+#include "db/sqlite_prepared_statements.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
