@@ -91,7 +91,7 @@ void ClubTest::SetUp() {
   db = std::make_unique<Database>(settings, regional, clock, providers);
   log = std::make_unique<RunLog>(settings, *db, regional, clock, dir.path(), "KB6TRAY");
   raw = std::make_unique<RawDb>(db_path);
-  ASSERT_TRUE(db->OpenDatabase());
+  ASSERT_TRUE(db->OpenDatabase()) << db->LastConnectError();
 }
 
 std::vector<std::string> ClubTest::LogLines() {

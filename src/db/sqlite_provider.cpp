@@ -206,14 +206,19 @@ void CheckClubFileWritable(sqlite3* db, const std::string& path) {
   if (!written) throw refused;
 }
 
-std::string QuotedName(const std::string& name) {
-  std::string out = "\"";
+// `name` between `quote`s, inner ones doubled: "name" for an identifier,
+// 'name' for a text (SQLite built without double-quoted texts, as the Windows
+// build is, reads a double-quoted argument as a column name).
+std::string Quoted(const std::string& name, char quote) {
+  std::string out(1, quote);
   for (char c : name) {
-    if (c == '"') out += '"';
+    if (c == quote) out += quote;
     out += c;
   }
-  return out + "\"";
+  return out + quote;
 }
+
+std::string QuotedName(const std::string& name) { return Quoted(name, '"'); }
 
 // Rows of a query on the schema, as texts; throws DbError.
 std::vector<std::vector<std::string>> SchemaRows(sqlite3* db, const std::string& sql) {
@@ -253,7 +258,7 @@ void InstallJetStorageRules(sqlite3* db) {
     const std::string table = QuotedName(table_row[0]);
     std::string when, set;
     for (const auto& column : SchemaRows(
-             db, "SELECT name, type FROM pragma_table_info(" + QuotedName(table_row[0]) + ")")) {
+             db, "SELECT name, type FROM pragma_table_info(" + Quoted(table_row[0], '\'') + ")")) {
       const char* type = column[1].c_str();
       const char* store = ContainsNoCase(type, "DATE") || ContainsNoCase(type, "TIME")
                               ? "acc_store_date"

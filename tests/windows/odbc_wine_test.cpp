@@ -37,13 +37,14 @@ TEST(OdbcUnderWine, StatementsAndUmlautsReachTheHostsDriver) {
     ASSERT_EQ(r.rows.size(), 1u);
     EXPECT_EQ(r.rows[0][1], Value(std::string("Jürgen Größe")));
   } catch (const DbError& e) {
-    FAIL() << e.number << " " << e.description;
+    FAIL() << e.number << " " << e.what();
   }
   try {
     OpenOdbcSession("DRIVER={no such driver};DATABASE={x}");
     ADD_FAILURE() << "connected without a driver";
   } catch (const DbError& e) {
-    EXPECT_NE(e.description.find("[unixODBC][Driver Manager]"), std::string::npos) << e.description;
+    EXPECT_NE(std::string(e.what()).find("[unixODBC][Driver Manager]"), std::string::npos)
+        << e.what();
   }
 }
 

@@ -44,7 +44,7 @@ ProviderRegistry& WithProviders(ProviderRegistry& providers) {
 WindowsMonitor::WindowsMonitor(const std::string& exe_path)
     : db_(settings_, regional_, clock_, WithProviders(providers_)),
       log_(settings_, db_, regional_, clock_, Folder(exe_path), Stem(exe_path)),
-      ports_(db_, log_),
+      ports_(db_, regional_, clock_, log_),
       native_(L"Korbinar Systemüberwachung", IDI_KB6TRAY),
       timer_(native_, TimerInterval()),
       tray_(native_),

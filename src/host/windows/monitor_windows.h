@@ -38,6 +38,8 @@ class WindowsMonitor {
   Win32Window& native_window() { return native_; }
   Database& database() { return db_; }
   RunLog& run_log() { return log_; }
+  const RegionalSettings& regional() const { return regional_; }
+  const Clock& clock() const { return clock_; }
   Win32Timer& timer() { return timer_; }
 
   // Class_Terminate of a host's clsApplication object. While a cycle runs

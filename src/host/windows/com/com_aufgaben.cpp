@@ -112,7 +112,7 @@ ComAufgaben::ComAufgaben(WindowsMonitor& monitor, ServerLife& life)
     : DualDispatch(EmbeddedTypeInfo(IID__clsAufgaben)),
       monitor_(monitor),
       life_(life),
-      jobs_(monitor.database(), monitor.run_log(), *this) {
+      jobs_(monitor.database(), monitor.regional(), monitor.clock(), monitor.run_log(), *this) {
   life_.ObjectCreated();
 }
 
