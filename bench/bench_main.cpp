@@ -31,6 +31,7 @@
 #include "common/clock.h"
 #include "compare.h"
 #include "db/database.h"
+#include "db/sqlite_handles.h"
 #include "db/sqlite_provider.h"
 #include "floors.h"
 #include "host_writer.h"
@@ -246,18 +247,14 @@ std::vector<std::string> LoadStream(const std::string& stream_path) {
   return stream;
 }
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
 // A connection with the settings of the provider's own.
-std::unique_ptr<sqlite3, DbCloser> OpenForReplay(const std::string& path) {
+SqliteHandle OpenForReplay(const std::string& path) {
   sqlite3* raw = nullptr;
   if (sqlite3_open_v2(path.c_str(), &raw, kSqliteOpenFlags, nullptr) != SQLITE_OK) {
     sqlite3_close_v2(raw);
     throw std::runtime_error("cannot open " + path);
   }
-  std::unique_ptr<sqlite3, DbCloser> db(raw);
+  SqliteHandle db(raw);
   ConfigureSqliteConnection(db.get());
   InstallJetStorageRules(db.get());
   return db;

@@ -6,17 +6,13 @@
 #include <memory>
 #include <vector>
 
+#include "db/sqlite_handles.h"
+
 namespace kb6 {
 namespace {
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StmtFinalizer {
-  void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
-using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+using DbHandle = SqliteHandle;
+using StmtHandle = SqliteStatement;
 
 DbHandle OpenReadOnly(const std::string& path) {
   sqlite3* raw = nullptr;

@@ -8,15 +8,15 @@
 #include <unordered_map>
 #include <utility>
 
+#include "db/sqlite_handles.h"
+#include "db/sqlite_prepared_statements.h"
+
 namespace kb6 {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct StmtFinalizer {
-  void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+using StmtHandle = SqliteStatement;
 
 double Seconds(Clock::time_point a) {
   return std::chrono::duration<double>(Clock::now() - a).count();
@@ -132,22 +132,7 @@ ShapedStream ShapeStream(const std::vector<std::string>& stream) {
       continue;
     }
     sqlite3_stmt* st = prepared[s].get();
-    int p = 1;
-    for (const ShapeLiteral& lit : shaped.literals[k]) {
-      switch (lit.kind) {
-        case ShapeLiteral::Kind::kInteger:
-          sqlite3_bind_int64(st, p, lit.integer);
-          break;
-        case ShapeLiteral::Kind::kReal:
-          sqlite3_bind_double(st, p, lit.real);
-          break;
-        case ShapeLiteral::Kind::kText:
-          sqlite3_bind_text(st, p, lit.text.data(), static_cast<int>(lit.text.size()),
-                            SQLITE_STATIC);
-          break;
-      }
-      ++p;
-    }
+    BindShapeLiterals(st, shaped.literals[k]);
     if (!StepAll(st)) ++r.failed;
   }
   r.seconds = Seconds(a);

@@ -11,15 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "db/sqlite_handles.h"
+
 namespace kb6 {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using DbHandle = SqliteHandle;
 
 DbHandle Open(const std::string& path) {
   sqlite3* raw = nullptr;

@@ -70,9 +70,11 @@ PreparedStatements::Shape& PreparedStatements::FindOrPrepareShape() {
   return shapes_.emplace(shape_.key, Shape{std::move(st), 0}).first->second;
 }
 
-void PreparedStatements::Bind(sqlite3_stmt* st) {
+void PreparedStatements::Bind(sqlite3_stmt* st) { BindShapeLiterals(st, shape_.literals); }
+
+void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals) {
   int p = 1;
-  for (const ShapeLiteral& lit : shape_.literals) {
+  for (const ShapeLiteral& lit : literals) {
     switch (lit.kind) {
       case ShapeLiteral::Kind::kInteger:
         sqlite3_bind_int64(st, p, lit.integer);

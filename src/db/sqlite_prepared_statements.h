@@ -19,6 +19,10 @@ struct sqlite3_stmt;
 
 namespace kb6 {
 
+// Binds the literals of a shape, in order, as parameters 1..n of `st`. Texts are
+// bound without a copy: the literals must outlive the statement's next step.
+void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals);
+
 class PreparedStatements {
  public:
   // `db` must outlive this object.
