@@ -30,6 +30,7 @@
 #include "club_generator.h"
 #include "common/clock.h"
 #include "compare.h"
+#include "db/access_dialect.h"
 #include "db/database.h"
 #include "db/sqlite_handles.h"
 #include "db/sqlite_provider.h"
@@ -231,6 +232,9 @@ void FreshCopy(const std::string& from, const std::string& to) {
   fs::copy_file(from, to);
 }
 
+// The statements of a stream as the SQLite provider runs them: translated
+// from the Access dialect. Shapes that are bound the provider checked against
+// this translation when it made them.
 std::vector<std::string> LoadStream(const std::string& stream_path) {
   std::ifstream in(stream_path, std::ios::binary);
   std::vector<std::string> stream;
@@ -242,7 +246,7 @@ std::vector<std::string> LoadStream(const std::string& stream_path) {
     std::string sql(n, '\0');
     if (!in.read(sql.data(), static_cast<std::streamsize>(sql.size())))
       throw std::runtime_error("truncated statement stream " + stream_path);
-    stream.push_back(std::move(sql));
+    stream.push_back(TranslateAccessToSqlite(sql));
   }
   return stream;
 }
@@ -266,8 +270,8 @@ struct CycleRun {
   std::vector<Step> steps;
 };
 
-// One cycle with all three intervals due on `db_file`, every statement that
-// reaches SQLite written to `stream_path`.
+// One cycle with all three intervals due on `db_file`, every statement the
+// SQLite provider receives written to `stream_path`.
 CycleRun RunCycle(const PrivateDir& dir, const std::string& db_file,
                   const std::string& stream_path) {
   StreamWriter stream(stream_path);

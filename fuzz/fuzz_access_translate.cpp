@@ -1,10 +1,48 @@
 // The Access-dialect translation for SQLite: never crashes, gives what the
-// translation without kept shapes gives, and every quoted text (in either
-// kind of quotes) arrives with the same content.
+// translation without kept shapes gives, every quoted text (in either kind
+// of quotes) arrives with the same content, and a statement that runs by the
+// Access shape of another one with the same key runs as its own translation.
 #include "db/access_dialect.h"
+#include "db/access_shape.h"
 #include "db/access_translation.h"
 #include "db/provider.h"
 #include "fuzz_support.h"
+
+namespace {
+
+// `key` with other literals of each placeholder's kind: a quoted text with a
+// quote inside, a double-quoted one, and numbers and dates in turn.
+std::string Sibling(const std::string& key) {
+  static const char* const kNumbers[] = {"7", "2.5", "#1-2-2003 4:05#", "0.1", "#12-31-2026#"};
+  std::string out;
+  size_t n = 0;
+  for (char c : key) {
+    if (c == '\x01')
+      out += "'s''ib'";
+    else if (c == '\x02')
+      out += "\"d\"\"q'\"";
+    else if (c == '\x03')
+      out += kNumbers[n++ % 5];
+    else
+      out += c;
+  }
+  return out;
+}
+
+void CheckSibling(std::string_view in) {
+  kb6::AccessShape shape;
+  if (!kb6::ShapeAccessStatement(in, shape)) return;
+  const auto translated = kb6::TranslateAccessShape(in, shape);
+  if (!translated) return;
+  const std::string sibling = Sibling(shape.key);
+  kb6::AccessShape sibling_shape;
+  if (!kb6::ShapeAccessStatement(sibling, sibling_shape) || sibling_shape.key != shape.key) return;
+  const std::string text = kb6::TranslatedText(sibling, sibling_shape, *translated);
+  if (text != kb6::TranslateAccessToSqliteDirectly(sibling))
+    kb6::fuzz::Fail("a statement of the same shape translates otherwise", sibling, text);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view in = kb6::fuzz::AsText(data, size);
@@ -16,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The kept statement shapes change nothing.
   if (out != kb6::TranslateAccessToSqliteDirectly(in)) kb6::fuzz::Fail("shape differs", in, out);
+  CheckSibling(in);
   if (kb6::fuzz::EndsInOpenLiteral(in)) return 0;
   // "#" delimits dates in Access only; texts near one are read differently
   // by the two dialects, so such inputs are checked for crashes alone.

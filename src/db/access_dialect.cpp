@@ -16,13 +16,13 @@ namespace {
 
 using K = SqlToken::Kind;
 
+}  // namespace
+
 std::string FormatSerial(double serial) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.15g", serial);
   return buf;
 }
-
-}  // namespace
 
 // True for a quoted literal without its closing quote (doubled quotes
 // inside are text).

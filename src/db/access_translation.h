@@ -14,6 +14,9 @@ namespace kb6 {
 // are text).
 bool EndsOpen(const SqlToken& t);
 
+// A day serial as the number the translation writes for a date literal.
+std::string FormatSerial(double serial);
+
 // The token rewrites that need no structure: "..." texts become '...' texts,
 // #dates# day serials, TRUE and FALSE -1 and 0. Any other token is returned
 // as it is.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "db/access_dialect.h"
 #include "db/provider.h"
 
 namespace kb6 {
@@ -50,44 +51,77 @@ PreparedStatements::StmtHandle PreparedStatements::PrepareOne(const std::string&
   return st;
 }
 
-PreparedStatements::Shape& PreparedStatements::FindOrPrepareShape() {
-  if (auto it = shapes_.find(shape_.key); it != shapes_.end()) return it->second;
-  if (shapes_.size() >= kMaxShapes) {
-    auto oldest = std::min_element(
-        shapes_.begin(), shapes_.end(),
-        [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
-    shapes_.erase(oldest);
-  }
+template <typename Map>
+void PreparedStatements::Evict(Map& map) {
+  if (map.size() < kMaxShapes) return;
+  auto oldest = std::min_element(map.begin(), map.end(), [](const auto& a, const auto& b) {
+    return a.second.used < b.second.used;
+  });
+  map.erase(oldest);
+}
+
+PreparedStatements::StmtHandle PreparedStatements::PrepareShape(const std::string& sql,
+                                                                size_t literals) {
   bool trailing = false;
-  StmtHandle st = PrepareOne(shape_.key, false, trailing);
+  StmtHandle st = PrepareOne(sql, false, trailing);
   // Refused as a shape, the text goes as it is and SQLite says why, if it
   // fails there too. A literal in a result column without a name of its own
   // would name the column "?" instead of the literal's text.
-  if (st && sqlite3_bind_parameter_count(st.get()) != static_cast<int>(shape_.literals.size()))
-    st.reset();
+  if (st && sqlite3_bind_parameter_count(st.get()) != static_cast<int>(literals)) st.reset();
   for (int i = 0; st && i < sqlite3_column_count(st.get()); ++i)
     if (std::strchr(sqlite3_column_name(st.get(), i), '?')) st.reset();
+  return st;
+}
+
+PreparedStatements::Shape& PreparedStatements::FindOrPrepareShape() {
+  if (auto it = shapes_.find(shape_.key); it != shapes_.end()) return it->second;
+  Evict(shapes_);
+  StmtHandle st = PrepareShape(shape_.key, shape_.literals.size());
   return shapes_.emplace(shape_.key, Shape{std::move(st), 0}).first->second;
+}
+
+PreparedStatements::AccessEntry& PreparedStatements::FindOrPrepareAccessShape(
+    std::string_view access_sql) {
+  if (auto it = access_shapes_.find(access_shape_.key); it != access_shapes_.end())
+    return it->second;
+  Evict(access_shapes_);
+  AccessEntry entry;
+  if (std::optional<TranslatedShape> shape = TranslateAccessShape(access_sql, access_shape_)) {
+    entry.st = PrepareShape(shape->sql, access_shape_.literals.size());
+    entry.order = std::move(shape->order);
+  }
+  return access_shapes_.emplace(access_shape_.key, std::move(entry)).first->second;
 }
 
 void PreparedStatements::Bind(sqlite3_stmt* st) { BindShapeLiterals(st, shape_.literals); }
 
+namespace {
+
+void BindLiteral(sqlite3_stmt* st, int p, const ShapeLiteral& lit) {
+  switch (lit.kind) {
+    case ShapeLiteral::Kind::kInteger:
+      sqlite3_bind_int64(st, p, lit.integer);
+      break;
+    case ShapeLiteral::Kind::kReal:
+      sqlite3_bind_double(st, p, lit.real);
+      break;
+    case ShapeLiteral::Kind::kText:
+      sqlite3_bind_text(st, p, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_STATIC);
+      break;
+  }
+}
+
+}  // namespace
+
 void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals) {
   int p = 1;
-  for (const ShapeLiteral& lit : literals) {
-    switch (lit.kind) {
-      case ShapeLiteral::Kind::kInteger:
-        sqlite3_bind_int64(st, p, lit.integer);
-        break;
-      case ShapeLiteral::Kind::kReal:
-        sqlite3_bind_double(st, p, lit.real);
-        break;
-      case ShapeLiteral::Kind::kText:
-        sqlite3_bind_text(st, p, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_STATIC);
-        break;
-    }
-    ++p;
-  }
+  for (const ShapeLiteral& lit : literals) BindLiteral(st, p++, lit);
+}
+
+void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals,
+                       const std::vector<uint16_t>& order) {
+  int p = 1;
+  for (uint16_t k : order) BindLiteral(st, p++, literals[k]);
 }
 
 sqlite3_stmt* PreparedStatements::Get(std::string sql) {
@@ -100,6 +134,18 @@ sqlite3_stmt* PreparedStatements::Get(std::string sql) {
     }
   }
   return GetText(std::move(sql));
+}
+
+sqlite3_stmt* PreparedStatements::GetAccess(std::string_view access_sql) {
+  if (ShapeAccessStatement(access_sql, access_shape_)) {
+    AccessEntry& entry = FindOrPrepareAccessShape(access_sql);
+    if (entry.st) {
+      entry.used = ++clock_;
+      BindShapeLiterals(entry.st.get(), access_shape_.literals, entry.order);
+      return entry.st.get();
+    }
+  }
+  return Get(TranslateAccessToSqlite(access_sql));
 }
 
 sqlite3_stmt* PreparedStatements::GetText(std::string sql) {

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "db/access_shape.h"
 #include "db/statement_shape.h"
 
 struct sqlite3;
@@ -22,6 +24,9 @@ namespace kb6 {
 // Binds the literals of a shape, in order, as parameters 1..n of `st`. Texts are
 // bound without a copy: the literals must outlive the statement's next step.
 void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals);
+// The same with parameter p + 1 taking literals[order[p]].
+void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals,
+                       const std::vector<uint16_t>& order);
 
 class PreparedStatements {
  public:
@@ -36,10 +41,15 @@ class PreparedStatements {
   // and for text after the first statement. The caller hands it back through
   // Release before the next call.
   sqlite3_stmt* Get(std::string sql);
+  // The same for a statement in the Access dialect, translated for SQLite:
+  // by its Access shape when it has one, else as the text of its
+  // translation.
+  sqlite3_stmt* GetAccess(std::string_view access_sql);
   // Back to its initial state, holding no lock or snapshot; null is fine.
   static void Release(sqlite3_stmt* st);
 
   // Kept statements, for tests: shapes (bound ones and refused ones) and texts.
+  size_t access_shape_count() const { return access_shapes_.size(); }
   size_t shape_count() const { return shapes_.size(); }
   size_t text_count() const { return texts_.size(); }
 
@@ -60,12 +70,25 @@ class PreparedStatements {
   // Prepares one statement; text after it is refused. Null when `throw_errors`
   // is false and SQLite refuses.
   StmtHandle PrepareOne(const std::string& sql, bool throw_errors, bool& trailing);
+  // A shape's statement; null when SQLite will not take it with parameters.
+  StmtHandle PrepareShape(const std::string& sql, size_t literals);
   Shape& FindOrPrepareShape();
+  struct AccessEntry {
+    StmtHandle st;  // null: the statements of this shape go as their translation
+    std::vector<uint16_t> order;
+    uint64_t used = 0;
+  };
+  AccessEntry& FindOrPrepareAccessShape(std::string_view access_sql);
+  // Makes room for one more kept shape in `map`: the least recently used goes.
+  template <typename Map>
+  static void Evict(Map& map);
   void Bind(sqlite3_stmt* st);
 
   sqlite3* db_;
   StatementShape shape_;  // the last text's shape, its storage reused
   std::unordered_map<std::string, Shape> shapes_;
+  AccessShape access_shape_;  // the last Access text's shape, its storage reused
+  std::unordered_map<std::string, AccessEntry> access_shapes_;
   uint64_t clock_ = 0;
   std::vector<std::pair<std::string, StmtHandle>> texts_;  // most recent first
 };

@@ -16,7 +16,6 @@
 #include "common/dates.h"
 #include "common/regional.h"
 #include "common/text.h"
-#include "db/access_dialect.h"
 #include "db/sqlite_functions.h"
 #include "db/sqlite_handles.h"
 #include "db/sqlite_prepared_statements.h"
@@ -86,7 +85,7 @@ struct ResetOnExit {
 
 class SqliteSession final : public ProviderSession {
  public:
-  SqliteSession(DbHandle db, SqliteStatementObserver observer)
+  SqliteSession(DbHandle db, AccessStatementObserver observer)
       : db_(std::move(db)), observer_(std::move(observer)) {}
 
   int64_t Execute(const std::string& sql) override {
@@ -126,9 +125,8 @@ class SqliteSession final : public ProviderSession {
  private:
   // Null for a text without a statement.
   sqlite3_stmt* Prepare(const std::string& access_sql) {
-    std::string sql = TranslateAccessToSqlite(access_sql);
-    if (observer_) observer_(sql);
-    return statements_.Get(std::move(sql));
+    if (observer_) observer_(access_sql);
+    return statements_.GetAccess(access_sql);
   }
 
   [[noreturn]] void Fail() {
@@ -138,7 +136,7 @@ class SqliteSession final : public ProviderSession {
   // statements_ comes after db_, so its statements are finalized before the
   // connection closes.
   DbHandle db_;
-  SqliteStatementObserver observer_;
+  AccessStatementObserver observer_;
   PreparedStatements statements_{db_.get()};
 };
 
@@ -313,7 +311,7 @@ void ConfigureSqliteProcess() {
 }
 
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
-                                                   SqliteStatementObserver observer) {
+                                                   AccessStatementObserver observer) {
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec))
     throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};

@@ -23,8 +23,8 @@ inline constexpr const char* kJetProviderName = "Microsoft Jet 4.0 OLE DB Provid
 inline constexpr int kSqliteOpenFlags =
     0x00000002 /* SQLITE_OPEN_READWRITE */ | 0x00008000 /* SQLITE_OPEN_NOMUTEX */;
 
-// Sees every statement as it goes to SQLite, after the dialect translation.
-using SqliteStatementObserver = std::function<void(const std::string& sqlite_sql)>;
+// Sees every statement as the provider receives it, in the Access dialect.
+using AccessStatementObserver = std::function<void(const std::string& access_sql)>;
 
 // Process-wide SQLite settings; effective only before SQLite's first use, so
 // tools that use SQLite themselves call it first. Opening a session calls it.
@@ -36,7 +36,7 @@ void ConfigureSqliteProcess();
 // that cannot be opened is left as it was, with no -wal, -shm or -journal
 // file beside it.
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
-                                                   SqliteStatementObserver observer = nullptr);
+                                                   AccessStatementObserver observer = nullptr);
 
 // The connection settings every session uses: busy timeout, synchronous, the
 // Access functions; the file's journal mode stays as it is. Shared with tools that open the file

@@ -44,12 +44,6 @@ bool EqualsNoCase(std::string_view word, std::string_view upper) {
   return true;
 }
 
-bool BindableStatement(std::string_view first_word) {
-  for (std::string_view w : {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE", "WITH"})
-    if (EqualsNoCase(first_word, w)) return true;
-  return false;
-}
-
 // SQLite reads a decimal literal by dividing its digits by a power of ten in
 // long double where the platform has one; a bound double is rounded once.
 // The literal is bound only when both ways give the very same double.
@@ -104,6 +98,32 @@ size_t SqlQuotedEnd(std::string_view s, size_t i, char q) {
 }
 
 }  // namespace
+
+bool BindableStatement(std::string_view first_word) {
+  for (std::string_view w : {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE", "WITH"})
+    if (EqualsNoCase(first_word, w)) return true;
+  return false;
+}
+
+bool BindableNumber(std::string_view digits, ShapeLiteral& out) {
+  const size_t dot = digits.find('.');
+  if (dot == std::string_view::npos) {
+    uint64_t v = 0;
+    for (char d : digits) {
+      // Past 64 bits SQLite reads a real.
+      if (v > (static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) - 9) / 10) return false;
+      v = v * 10 + static_cast<uint64_t>(d - '0');
+    }
+    out.kind = ShapeLiteral::Kind::kInteger;
+    out.integer = static_cast<int64_t>(v);
+    return true;
+  }
+  double v = 0;
+  if (!DecimalAsDouble(digits, dot, v)) return false;
+  out.kind = ShapeLiteral::Kind::kReal;
+  out.real = v;
+  return true;
+}
 
 bool ShapeStatement(std::string_view s, StatementShape& out) {
   out.key.clear();
@@ -191,27 +211,11 @@ bool ShapeStatement(std::string_view s, StatementShape& out) {
       }
       if (j < s.size() && (IsWordChar(s[j]) || s[j] == '.')) return false;  // "1abc"
       if (bind_numbers && !exponent) {
-        const std::string_view digits = s.substr(i, j - i);
-        if (dot == std::string_view::npos) {
-          uint64_t v = 0;
-          bool fits = true;
-          for (char d : digits) {
-            if (v > (static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) - 9) / 10) {
-              fits = false;  // past 64 bits SQLite reads a real
-              break;
-            }
-            v = v * 10 + static_cast<uint64_t>(d - '0');
-          }
-          if (fits) {
-            ShapeLiteral& lit = next_literal();
-            lit.kind = ShapeLiteral::Kind::kInteger;
-            lit.integer = static_cast<int64_t>(v);
-            bind_here(i, j);
-          }
-        } else if (double v = 0; DecimalAsDouble(digits, dot, v)) {
+        if (ShapeLiteral number; BindableNumber(s.substr(i, j - i), number)) {
           ShapeLiteral& lit = next_literal();
-          lit.kind = ShapeLiteral::Kind::kReal;
-          lit.real = v;
+          lit.kind = number.kind;
+          lit.integer = number.integer;
+          lit.real = number.real;
           bind_here(i, j);
         }
       }

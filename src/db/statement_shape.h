@@ -33,4 +33,12 @@ struct StatementShape {
 // way everywhere, blob literals) stay in the key.
 bool ShapeStatement(std::string_view sql, StatementShape& out);
 
+// True for the first words of the statements that can run as their shape.
+bool BindableStatement(std::string_view first_word);
+
+// Sets `out` to the bound value that stands for the number literal `digits`
+// (digits with at most one point, no sign, no exponent); false when SQLite
+// would read the text differently from any bound value.
+bool BindableNumber(std::string_view digits, ShapeLiteral& out);
+
 }  // namespace kb6

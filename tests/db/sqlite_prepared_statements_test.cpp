@@ -15,66 +15,16 @@
 
 #include "db/provider.h"
 #include "db/statement_shape.h"
+#include "statement_runs.h"
 #include "test_support.h"
 
 namespace kb6::test {
 namespace {
 
-struct Closer {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
-std::unique_ptr<sqlite3, Closer> OpenFile(const std::string& path) {
-  sqlite3* raw = nullptr;
-  sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  return std::unique_ptr<sqlite3, Closer>(raw);
-}
-
-// Rows as "name:type:quoted value" cells, or the error.
-std::string Step(sqlite3* db, sqlite3_stmt* st) {
-  std::string out;
-  int rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    for (int i = 0; i < sqlite3_column_count(st); ++i) {
-      out += sqlite3_column_name(st, i);
-      out += ':' + std::to_string(sqlite3_column_type(st, i)) + ':';
-      if (sqlite3_column_type(st, i) == SQLITE_FLOAT) {
-        const double d = sqlite3_column_double(st, i);
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        out += std::to_string(bits);
-      } else if (const unsigned char* t = sqlite3_column_text(st, i)) {
-        out.append(reinterpret_cast<const char*>(t),
-                   static_cast<size_t>(sqlite3_column_bytes(st, i)));
-      }
-      out += '|';
-    }
-    out += '\n';
-  }
-  if (rc != SQLITE_DONE) out += std::string("error ") + sqlite3_errmsg(db);
-  return out + "changes " + std::to_string(sqlite3_changes(db));
-}
-
-// The text as the provider ran it before shapes: prepared as it is, text
-// after the first statement refused.
-std::string RunAsText(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* st = nullptr;
-  const char* tail = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, &tail) != SQLITE_OK)
-    return std::string("error ") + sqlite3_errmsg(db);
-  if (tail && std::string(tail).find_first_not_of(" ;") != std::string::npos) {
-    sqlite3_finalize(st);
-    return "error Zeichen nach dem Ende der SQL-Anweisung gefunden.";
-  }
-  std::string out = Step(db, st);
-  sqlite3_finalize(st);
-  return out;
-}
-
 std::string RunPrepared(sqlite3* db, PreparedStatements& statements, const std::string& sql) {
   try {
     sqlite3_stmt* st = statements.Get(sql);
-    std::string out = Step(db, st);
+    std::string out = StepAndDescribe(db, st);
     PreparedStatements::Release(st);
     return out;
   } catch (const DbError& e) {
@@ -96,8 +46,8 @@ class PreparedStatementsTest : public ::testing::Test {
     EXPECT_EQ(RunPrepared(shape_db.get(), statements, sql), RunAsText(text_db.get(), sql)) << sql;
   }
   TempDir dir;
-  std::unique_ptr<sqlite3, Closer> text_db = OpenFile(dir.File("text.db"));
-  std::unique_ptr<sqlite3, Closer> shape_db = OpenFile(dir.File("shape.db"));
+  SqliteFile text_db = OpenTestFile(dir.File("text.db"));
+  SqliteFile shape_db = OpenTestFile(dir.File("shape.db"));
   PreparedStatements statements{shape_db.get()};
 };
 

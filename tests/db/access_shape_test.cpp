@@ -1,0 +1,203 @@
+// Statements in the Access dialect run by their Access shape must do what
+// their translated texts do, and above all the later statements of a shape,
+// which run without being translated: the same stored bytes, comparisons,
+// column names and errors, on two real files.
+#include "db/access_shape.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "db/access_dialect.h"
+#include "db/access_translation.h"
+#include "db/provider.h"
+#include "db/sqlite_prepared_statements.h"
+#include "db/sqlite_provider.h"
+#include "statement_runs.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+// The key with its placeholder bytes spelled T (text), Q ("text") and N.
+std::string Readable(const std::string& key) {
+  std::string out;
+  for (char c : key) out += c == '\x01' ? 'T' : c == '\x02' ? 'Q' : c == '\x03' ? 'N' : c;
+  return out;
+}
+
+TEST(AccessShapeTest, WhatIsBoundAndWhatStays) {
+  struct Case {
+    const char* sql;
+    const char* key;  // nullptr: no shape, the statement goes as its translation
+  };
+  const Case cases[] = {
+      {"UPDATE A SET X = 'it''s', Y=2 WHERE ID = 3", "UPDATE A SET X = T, Y=N WHERE ID = N"},
+      {"SELECT X FROM A WHERE K = FALSE AND D > #12-4-2026 12:30#",
+       "SELECT X FROM A WHERE K = FALSE AND D > N"},
+      {"SELECT \"O'Neil\" & NAME1 AS V FROM A", "SELECT Q & NAME1 AS V FROM A"},
+      {"SELECT a FROM t WHERE b = 'x' ORDER BY 2, 'y'",
+       "SELECT a FROM t WHERE b = T ORDER BY 2, T"},
+      {"SELECT 1e5, 9223372036854775808, 0.30000000000000004, 235.00, -7",
+       "SELECT 1e5, 9223372036854775808, 0.30000000000000004, N, -N"},
+      {"  (SELECT 1)", "  (SELECT N)"},
+      {"SELECT [a#b'c] FROM t WHERE x = 1", "SELECT [a#b'c] FROM t WHERE x = N"},
+      // "#" that is no date, or a date where a bound number would differ.
+      {"SELECT a FROM t WHERE b = #abc#", nullptr},
+      {"SELECT a FROM t WHERE b = '#' AND c = # 'x' #", nullptr},
+      {"SELECT a FROM t ORDER BY #1-1-2020#", nullptr},
+      {"SELECT a FROM t WHERE b = 5#1-1-2020#", nullptr},
+      // Literals joined to their neighbours, blobs, markers, comments.
+      {"SELECT x'41' FROM t", nullptr},
+      {"SELECT a FROM t WHERE b = 'x'5", nullptr},
+      {"SELECT t.5 FROM t", nullptr},
+      {"SELECT 1.2.3 FROM t", nullptr},
+      {"SELECT 1abc FROM t", nullptr},
+      {"SELECT a FROM t WHERE b = :b", nullptr},
+      {"SELECT a FROM t WHERE b = ?", nullptr},
+      {"SELECT Mid$(a, 1) FROM t", nullptr},
+      {"SELECT `a` FROM t", nullptr},
+      {"SELECT a FROM t -- 'x'", nullptr},
+      {"SELECT a FROM t WHERE b = 'open", nullptr},
+      {"SELECT a FROM t WHERE b = 0.0000000000012", nullptr},
+      {"SELECT a FROM t WHERE b = 'a\x01'", nullptr},
+      {"CREATE TABLE t (a DEFAULT 5)", nullptr},
+      {"", nullptr},
+  };
+  AccessShape shape;
+  for (const Case& c : cases) {
+    EXPECT_EQ(ShapeAccessStatement(c.sql, shape), c.key != nullptr) << c.sql;
+    if (c.key) {
+      EXPECT_EQ(Readable(shape.key), c.key) << c.sql;
+    }
+  }
+  ASSERT_TRUE(ShapeAccessStatement("SELECT \"a\"\"b\", 'c''d', #2-29-2024 6:00#, 7.5, 12", shape));
+  ASSERT_EQ(shape.literals.size(), 5u);
+  EXPECT_EQ(shape.literals[0].text, "a\"b");
+  EXPECT_EQ(shape.literals[1].text, "c'd");
+  EXPECT_EQ(shape.literals[2].real, 45351.25);
+  EXPECT_EQ(shape.literals[3].real, 7.5);
+  EXPECT_EQ(shape.literals[4].integer, 12);
+}
+
+class AccessShapeRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (sqlite3* db : {text_db.get(), shape_db.get()}) {
+      ConfigureSqliteConnection(db);
+      ASSERT_EQ(sqlite3_exec(db,
+                             "CREATE TABLE t (id INTEGER PRIMARY KEY, i INTEGER, r REAL, "
+                             "n NUMERIC, s TEXT, d DATETIME, b BOOLEAN, u);"
+                             "CREATE TABLE w (id INTEGER PRIMARY KEY, s TEXT)",
+                             nullptr, nullptr, nullptr),
+                SQLITE_OK);
+    }
+  }
+  void ExpectSame(const std::string& access_sql) {
+    std::string shaped;
+    try {
+      sqlite3_stmt* st = statements.GetAccess(access_sql);
+      shaped = StepAndDescribe(shape_db.get(), st);
+      PreparedStatements::Release(st);
+    } catch (const DbError& e) {
+      shaped = "error " + std::string(e.what());
+    }
+    EXPECT_EQ(shaped, RunAsText(text_db.get(), TranslateAccessToSqliteDirectly(access_sql)))
+        << access_sql;
+  }
+  TempDir dir;
+  SqliteFile text_db = OpenTestFile(dir.File("text.db"));
+  SqliteFile shape_db = OpenTestFile(dir.File("shape.db"));
+  PreparedStatements statements{shape_db.get()};
+};
+
+// Fills "{}" in `pattern` with `values` in turn.
+std::string Fill(std::string pattern, const std::vector<std::string>& values) {
+  for (const std::string& v : values) pattern.replace(pattern.find("{}"), 2, v);
+  return pattern;
+}
+
+TEST_F(AccessShapeRunTest, LaterStatementsOfAShapeRunAsTheirTranslations) {
+  // The first fill of each pattern makes the shape; every later one only
+  // binds its literals.
+  const std::vector<std::string> numbers = {
+      "1", "2.5", "0.1", "-7", "235.00", "46363.1083333333", "9223372036854775807", "007"};
+  const std::vector<std::string> texts = {"'x'",    "''",    "'it''s'",     "'Müller, Renée'",
+                                          "' 12 '", "'1.5'", "'06.12.2026'"};
+  const std::vector<std::string> quoted = {"\"a\"", "\"O'Neil\"", "\"\"\"q\"\"\"", "\"\""};
+  const std::vector<std::string> dates = {"#12-4-2026#", "#12-4-2026 12:30#",
+                                          "#2-29-2024 23:59:59#", "#1-1-1900#", "#00:00#"};
+  int id = 0;
+  for (size_t k = 0; k < 8; ++k) {
+    const std::string& num = numbers[k % numbers.size()];
+    const std::string& text = texts[k % texts.size()];
+    const std::string& dq = quoted[k % quoted.size()];
+    const std::string& date = dates[k % dates.size()];
+    const std::string key = std::to_string(++id);
+    ExpectSame(
+        Fill("INSERT INTO t (id, i, r, n, s, d, b, u) VALUES ({}, {}, {}, {}, {}, {}, {}, {})",
+             {key, num, num, text, dq, date, num, text}));
+    ExpectSame(Fill("INSERT INTO w (id, s) VALUES ({}, {})", {key, dq}));
+    ExpectSame(
+        Fill("SELECT id, s & {} & {} AS V, i + {} AS P FROM t WHERE s = {} OR i > {} "
+             "ORDER BY id",
+             {text, dq, num, text, num}));
+    ExpectSame(Fill("UPDATE t SET s = s & {} & {}, i = i + {}, d = {} WHERE id = {} AND b = TRUE",
+                    {dq, text, num, date, key}));
+    ExpectSame(Fill("UPDATE t, w SET t.u = w.s & {} WHERE t.id = w.id AND w.id = {}", {text, key}));
+    ExpectSame(
+        Fill("SELECT Count(*) AS V FROM t WHERE d > {} AND n <> {} AND r < {}", {date, text, num}));
+    ExpectSame(Fill("SELECT {} AS V, {} AS W FROM t WHERE id IN ({}, {})",
+                    {text, num, key, std::to_string(id + 1)}));
+  }
+  ExpectSame("DELETE FROM t WHERE id = 3");
+  ExpectSame("SELECT * FROM t ORDER BY id");
+  ExpectSame("SELECT * FROM w ORDER BY id");
+  // Every statement ran by its Access shape: nothing reached the split of a
+  // translated text, and no text was prepared.
+  EXPECT_EQ(statements.shape_count(), 0u);
+  EXPECT_EQ(statements.text_count(), 0u);
+}
+
+TEST_F(AccessShapeRunTest, StatementsWithoutAShapeAndErrorsAsTheirTranslations) {
+  ExpectSame("INSERT INTO t (id, s) VALUES (1, 'a')");
+  const char* cases[] = {
+      "INSERT INTO t (id, s) VALUES (1, 'b')",  // a constraint error, through the shape
+      "SELECT s FROM t WHERE id = 1; SELECT 1",
+      "SELECT s FROM t WHERE s = 'a' -- comment",
+      "SELECT x'41' AS V FROM t",
+      "SELECT s FROM nosuchtable WHERE id = 1",
+      "SELECT 'abc', 5 FROM t WHERE id = 1",  // column names from the literal texts
+      "SELECT id FROM t ORDER BY 1",
+      "SELECT s FROM t WHERE s = 'open",
+      "SELECT s FROM t WHERE s = #not a date#",
+  };
+  for (const char* sql : cases) ExpectSame(sql);
+}
+
+TEST(AccessShapeTest, ParametersFollowTheTranslation) {
+  // A text in front of a double-quoted one: the translation puts a blank
+  // between them, which the shape keeps.
+  AccessShape shape;
+  ASSERT_TRUE(ShapeAccessStatement("SELECT 'a'\"b\" FROM t", shape));
+  const auto translated = TranslateAccessShape("SELECT 'a'\"b\" FROM t", shape);
+  ASSERT_TRUE(translated);
+  EXPECT_EQ(TranslatedText("SELECT 'a'\"b\" FROM t", shape, *translated),
+            TranslateAccessToSqliteDirectly("SELECT 'a'\"b\" FROM t"));
+  // A joined UPDATE moves its tables behind SET: the parameters follow the
+  // translated order.
+  const char* joined =
+      "UPDATE t, (SELECT id FROM w WHERE id > 2) AS v SET t.u = 'x' WHERE t.id = v.id";
+  ASSERT_TRUE(ShapeAccessStatement(joined, shape));
+  const auto moved = TranslateAccessShape(joined, shape);
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(moved->sql,
+            "UPDATE t SET u = ?  FROM  (SELECT id FROM w WHERE id > ?) AS v WHERE t.id = v.id");
+  EXPECT_EQ(moved->order, (std::vector<uint16_t>{1, 0}));
+  EXPECT_EQ(TranslatedText(joined, shape, *moved), TranslateAccessToSqliteDirectly(joined));
+}
+
+}  // namespace
+}  // namespace kb6::test
