@@ -35,6 +35,8 @@ std::string ReplaceAll(std::string s, std::string_view from, std::string_view to
 }
 
 std::string Pad2(int n) {
+  // Dates format every field through here; two digits need no printf.
+  if (n >= 0 && n <= 99) return {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
   char buf[16];
   std::snprintf(buf, sizeof buf, "%02d", n);
   return buf;
@@ -44,8 +46,15 @@ size_t FindNoCase(std::string_view haystack, std::string_view needle) {
   if (needle.empty()) return 0;
   if (needle.size() > haystack.size()) return std::string_view::npos;
   const char first = Fold(needle[0]);
+  // A first character without case is found by the library's fast search.
+  const bool caseless = first < 'a' || first > 'z';
   for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
-    if (Fold(haystack[i]) != first) continue;
+    if (caseless) {
+      i = haystack.find(first, i);
+      if (i == std::string_view::npos || i + needle.size() > haystack.size()) break;
+    } else if (Fold(haystack[i]) != first) {
+      continue;
+    }
     size_t k = 1;
     while (k < needle.size() && Fold(haystack[i + k]) == Fold(needle[k])) ++k;
     if (k == needle.size()) return i;

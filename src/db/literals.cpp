@@ -11,9 +11,8 @@
 namespace kb6 {
 namespace {
 
-bool EndsWith(const std::string& s, const char* tail) {
-  const std::string t(tail);
-  return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+bool EndsWith(const std::string& s, std::string_view tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // One decimal number as SQL reads it: sign, digits with at most one point,
@@ -28,46 +27,79 @@ bool IsPlainNumber(const std::string& s) {
   return end == t.c_str() + t.size();
 }
 
+// Blanks off both ends, without a copy when there are none.
+void TrimInPlace(std::string& s) {
+  const size_t last = s.find_last_not_of(' ');
+  if (last == std::string::npos) {
+    s.clear();
+    return;
+  }
+  s.erase(last + 1);
+  s.erase(0, s.find_first_not_of(' '));
+}
+
+// One to nine digits: numeric in every regional setting, and written as it is.
+bool IsShortDigitRun(const std::string& s) {
+  if (s.empty() || s.size() > 9) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
 }  // namespace
 
 std::string AddInsertField(Dialect dialect, const RegionalSettings& regional,
                            std::string& statement, std::string value, const std::string& column,
                            const std::string& type_code, bool keep_blanks) {
+  // The jobs call this for every field of every row they write: the value and
+  // the statement are edited in place, and only where they change.
   try {
-    if (!keep_blanks) value = TrimBlanks(value);
-    value = ReplaceAll(value, "'", "\xC2\xB4");  // the acute accent "´"
+    if (!keep_blanks) TrimInPlace(value);
+    if (value.find('\'') != std::string::npos)
+      value = ReplaceAll(std::move(value), "'", "\xC2\xB4");  // the acute accent "´"
     if (value.empty()) return "";
-    statement = TrimBlanks(statement);
+    TrimInPlace(statement);
     const size_t k = FindNoCase(statement, ") VALUES (");
     if (k == std::string::npos) return "";
-    const std::string code = ToUpperAscii(type_code);
     std::string literal;
-    if (code == "A" || code == "U" || code == "M") {
-      literal = "'" + value + "'";
-    } else if (code == "N") {
-      if (!regional.IsNumeric(Value(value))) return "";
-      if (value.find('.') != std::string::npos) {
-        // Mid$(value, Len - 2, 1) fails for texts shorter than three characters.
-        if (value.size() < 3) return "";
-        if (value[value.size() - 3] == '.') value[value.size() - 3] = ',';
+    if (EqualsNoCase(type_code, "A") || EqualsNoCase(type_code, "U") ||
+        EqualsNoCase(type_code, "M")) {
+      literal.reserve(value.size() + 2);
+      literal += '\'';
+      literal += value;
+      literal += '\'';
+    } else if (EqualsNoCase(type_code, "N")) {
+      if (IsShortDigitRun(value)) {
+        // Numeric, without a point, and its own SQL text.
+        literal = std::move(value);
+      } else {
+        if (!regional.IsNumeric(Value(value))) return "";
+        if (value.find('.') != std::string::npos) {
+          // Mid$(value, Len - 2, 1) fails for texts shorter than three characters.
+          if (value.size() < 3) return "";
+          if (value[value.size() - 3] == '.') value[value.size() - 3] = ',';
+        }
+        literal = SQLNumberLiteral(regional, Value(value));
+        // A text such as "12.,3" passes the numeric test but would come out as
+        // two values; such a field is left out like any non-numeric one.
+        if (!IsPlainNumber(literal)) return "";
       }
-      literal = SQLNumberLiteral(regional, Value(value));
-      // A text such as "12.,3" passes the numeric test but would come out as
-      // two values; such a field is left out like any non-numeric one.
-      if (!IsPlainNumber(literal)) return "";
-    } else if (code == "D" || code == "DT" || code == "T") {
+    } else if (EqualsNoCase(type_code, "D") || EqualsNoCase(type_code, "DT") ||
+               EqualsNoCase(type_code, "T")) {
       if (!CheckDateValue(regional, value).empty()) return "";
       literal = SQLDateLiteral(dialect, regional, Value(value));
     } else {
       return "";
     }
-    if (EndsWith(statement, "()"))
-      statement = statement.substr(0, k) + column + statement.substr(k);
-    else
-      statement = statement.substr(0, k) + ", " + column + statement.substr(k);
+    // The column goes before ") VALUES (", the literal before the last ")";
+    // both lists are empty together.
     const bool no_values_yet = EndsWith(statement, "()");
+    statement.insert(k, column);
+    if (!no_values_yet) statement.insert(k, ", ");
     statement.pop_back();
-    statement += no_values_yet ? literal + ")" : ", " + literal + ")";
+    if (!no_values_yet) statement += ", ";
+    statement += literal;
+    statement += ')';
   } catch (...) {
   }
   return "";
