@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "db/access_dialect.h"
 #include "db/access_translation.h"
@@ -31,12 +32,12 @@ constexpr auto kWordChars = [] {
 
 // The bytes the scan stops at; all others go into the key as they are. Most
 // of a statement is names and blanks, which the scan passes four at a time.
-enum Stop : unsigned char { kGo, kDigitStop, kLetterB, kOther };
+enum Stop : unsigned char { kGo, kDigitStop, kLetterY, kOther };
 
 constexpr auto kStops = [] {
   std::array<Stop, 256> t{};
   for (int c = '0'; c <= '9'; ++c) t[c] = kDigitStop;
-  t['B'] = t['b'] = kLetterB;  // the start of BY
+  t['Y'] = t['y'] = kLetterY;  // the end of BY, rarer in names than its start
   for (unsigned char c :
        {'\'', '"', '#', '[', '`', '?', ':', '@', '$', '-', '/', '.', '\0', '\x01', '\x02', '\x03'})
     t[c] = kOther;
@@ -110,13 +111,17 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
     if (count == out.literals.size()) out.literals.emplace_back();
     return out.literals[count++];
   };
-  // Literal contents are not scanned byte by byte; the placeholder bytes must
-  // not hide in them either.
+  // Names in brackets go into the key unscanned; a placeholder byte in one
+  // would read as a literal.
   auto placeholder_byte_in = [&](size_t begin, size_t end) {
     for (size_t k = begin; k < end; ++k)
       if (static_cast<unsigned char>(p[k]) <= 3) return true;
     return false;
   };
+  // SQLite ends a statement's text at a NUL byte, while a bound text would
+  // carry it on.
+  if (std::memchr(p, '\0', n) != nullptr) return false;
+  out.spans.reserve(16);
   out.key.reserve(n);
   i = w;
   while (i < n) {
@@ -127,15 +132,16 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
     if (i >= n) break;
     const char c = p[i];
     const Stop stop = StopOf(c);
-    // A digit or a "b" inside a name is part of it.
-    if (stop != kOther && i > 0 && IsWordChar(p[i - 1])) {
+    if (stop == kLetterY) {
+      // ORDER BY 2 and GROUP BY 2 name a column; a bound 2 would not.
+      if (i >= 1 && (p[i - 1] == 'B' || p[i - 1] == 'b') && !(i >= 2 && IsWordChar(p[i - 2])) &&
+          !(i + 1 < n && IsWordChar(p[i + 1])))
+        bind_numbers = false;
       ++i;
       continue;
     }
-    if (stop == kLetterB) {
-      // ORDER BY 2 and GROUP BY 2 name a column; a bound 2 would not.
-      if (i + 1 < n && (p[i + 1] == 'Y' || p[i + 1] == 'y') && !(i + 2 < n && IsWordChar(p[i + 2])))
-        bind_numbers = false;
+    // A digit inside a name is part of it.
+    if (stop == kDigitStop && i > 0 && IsWordChar(p[i - 1])) {
       ++i;
       continue;
     }
@@ -173,9 +179,7 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
         // x'41' is a blob, N'a' a name before a text: neither is bound.
         if (i > 0 && IsWordChar(p[i - 1])) return false;
         const size_t end = QuotedEnd(s, i, c);
-        if (end == std::string_view::npos || (end < n && IsWordChar(p[end])) ||
-            placeholder_byte_in(i, end))
-          return false;
+        if (end == std::string_view::npos || (end < n && IsWordChar(p[end]))) return false;
         ShapeLiteral& lit = bind(i, end, c == '\'' ? kTextPlaceholder : kQuotedPlaceholder);
         // The inside, doubled quotes undoubled.
         lit.kind = ShapeLiteral::Kind::kText;

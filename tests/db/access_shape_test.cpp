@@ -62,7 +62,9 @@ TEST(AccessShapeTest, WhatIsBoundAndWhatStays) {
       {"SELECT a FROM t -- 'x'", nullptr},
       {"SELECT a FROM t WHERE b = 'open", nullptr},
       {"SELECT a FROM t WHERE b = 0.0000000000012", nullptr},
-      {"SELECT a FROM t WHERE b = 'a\x01'", nullptr},
+      // A placeholder byte in a bound text is only data; in a name it is not.
+      {"SELECT a FROM t WHERE b = 'a\x01'", "SELECT a FROM t WHERE b = T"},
+      {"SELECT [a\x02] FROM t", nullptr},
       {"CREATE TABLE t (a DEFAULT 5)", nullptr},
       {"", nullptr},
   };
@@ -73,6 +75,8 @@ TEST(AccessShapeTest, WhatIsBoundAndWhatStays) {
       EXPECT_EQ(Readable(shape.key), c.key) << c.sql;
     }
   }
+  // SQLite ends a text at NUL, a bound text would go on.
+  EXPECT_FALSE(ShapeAccessStatement(std::string("SELECT 'a\0b' FROM t", 20), shape));
   ASSERT_TRUE(ShapeAccessStatement("SELECT \"a\"\"b\", 'c''d', #2-29-2024 6:00#, 7.5, 12", shape));
   ASSERT_EQ(shape.literals.size(), 5u);
   EXPECT_EQ(shape.literals[0].text, "a\"b");
@@ -98,7 +102,7 @@ class AccessShapeRunTest : public ::testing::Test {
   void ExpectSame(const std::string& access_sql) {
     std::string shaped;
     try {
-      sqlite3_stmt* st = statements.GetAccess(access_sql);
+      sqlite3_stmt* st = statements.GetAccess(access_sql).st;
       shaped = StepAndDescribe(shape_db.get(), st);
       PreparedStatements::Release(st);
     } catch (const DbError& e) {
@@ -124,8 +128,8 @@ TEST_F(AccessShapeRunTest, LaterStatementsOfAShapeRunAsTheirTranslations) {
   // binds its literals.
   const std::vector<std::string> numbers = {
       "1", "2.5", "0.1", "-7", "235.00", "46363.1083333333", "9223372036854775807", "007"};
-  const std::vector<std::string> texts = {"'x'",    "''",    "'it''s'",     "'Müller, Renée'",
-                                          "' 12 '", "'1.5'", "'06.12.2026'"};
+  const std::vector<std::string> texts = {"'x'",    "''",    "'it''s'",      "'Müller, Renée'",
+                                          "' 12 '", "'1.5'", "'06.12.2026'", "'\x01 0 \x01'"};
   const std::vector<std::string> quoted = {"\"a\"", "\"O'Neil\"", "\"\"\"q\"\"\"", "\"\""};
   const std::vector<std::string> dates = {"#12-4-2026#", "#12-4-2026 12:30#",
                                           "#2-29-2024 23:59:59#", "#1-1-1900#", "#00:00#"};
