@@ -1,6 +1,7 @@
 #include "common/regional.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +80,9 @@ std::string FormatDouble(double d, char decimal) {
   if (!std::isfinite(d)) throw RuntimeError::Overflow();
   if (d == 0) return "0";
   char buf[64];
+  // A whole number below 10^15 is all its digits under %.15G as well.
+  if (std::fabs(d) < 1e15 && d == std::floor(d))
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(d)).ptr);
   std::snprintf(buf, sizeof buf, "%.15G", d);
   std::string s = buf;
   // %G writes "1E+20"; the text form writes "1E+20" as well, but drops the
@@ -101,6 +105,13 @@ std::string FormatDouble(double d, char decimal) {
 std::pair<std::string, std::string> RoundDecimal(double d, int places) {
   if (!std::isfinite(d)) throw RuntimeError::Overflow();
   char buf[64];
+  // A whole number below 10^15 has at most fifteen digits, all exact: there
+  // is nothing to round.
+  if (const double whole = std::fabs(d); whole < 1e15 && whole == std::floor(whole)) {
+    const char* end = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(whole)).ptr;
+    return {std::string(buf, static_cast<size_t>(end - buf)),
+            std::string(static_cast<size_t>(places), '0')};
+  }
   std::snprintf(buf, sizeof buf, "%.14e", std::fabs(d));
   // buf: "D.DDDDDDDDDDDDDDe+XX"
   std::string digits;
