@@ -76,8 +76,9 @@ PreparedStatements::StmtHandle PreparedStatements::PrepareShape(const std::strin
 PreparedStatements::Shape& PreparedStatements::FindOrPrepareShape() {
   if (auto it = shapes_.find(shape_.key); it != shapes_.end()) return it->second;
   Evict(shapes_);
-  StmtHandle st = PrepareShape(shape_.key, shape_.literals.size());
-  return shapes_.emplace(shape_.key, Shape{std::move(st), 0}).first->second;
+  Shape shape;
+  shape.kept.st = PrepareShape(shape_.key, shape_.literals.size());
+  return shapes_.emplace(shape_.key, std::move(shape)).first->second;
 }
 
 PreparedStatements::AccessEntry& PreparedStatements::FindOrPrepareAccessShape(
@@ -87,7 +88,7 @@ PreparedStatements::AccessEntry& PreparedStatements::FindOrPrepareAccessShape(
   Evict(access_shapes_);
   AccessEntry entry;
   if (std::optional<TranslatedShape> shape = TranslateAccessShape(access_sql, access_shape_)) {
-    entry.st = PrepareShape(shape->sql, access_shape_.literals.size());
+    entry.kept.st = PrepareShape(shape->sql, access_shape_.literals.size());
     entry.order = std::move(shape->order);
   }
   return access_shapes_.emplace(access_shape_.key, std::move(entry)).first->second;
@@ -124,44 +125,44 @@ void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& litera
   for (uint16_t k : order) BindLiteral(st, p++, literals[k]);
 }
 
-sqlite3_stmt* PreparedStatements::Get(std::string sql) {
+PreparedStatement PreparedStatements::Get(std::string sql) {
   if (ShapeStatement(sql, shape_)) {
     Shape& shape = FindOrPrepareShape();
-    if (shape.st) {
+    if (shape.kept.st) {
       shape.used = ++clock_;
-      Bind(shape.st.get());
-      return shape.st.get();
+      Bind(shape.kept.st.get());
+      return shape.kept.Handle();
     }
   }
   return GetText(std::move(sql));
 }
 
-sqlite3_stmt* PreparedStatements::GetAccess(std::string_view access_sql) {
+PreparedStatement PreparedStatements::GetAccess(std::string_view access_sql) {
   if (ShapeAccessStatement(access_sql, access_shape_)) {
     AccessEntry& entry = FindOrPrepareAccessShape(access_sql);
-    if (entry.st) {
+    if (entry.kept.st) {
       entry.used = ++clock_;
-      BindShapeLiterals(entry.st.get(), access_shape_.literals, entry.order);
-      return entry.st.get();
+      BindShapeLiterals(entry.kept.st.get(), access_shape_.literals, entry.order);
+      return entry.kept.Handle();
     }
   }
   return Get(TranslateAccessToSqlite(access_sql));
 }
 
-sqlite3_stmt* PreparedStatements::GetText(std::string sql) {
+PreparedStatement PreparedStatements::GetText(std::string sql) {
   // The jobs send some texts again and again (the count statements).
   for (size_t i = 0; i < texts_.size(); ++i) {
     if (texts_[i].first != sql) continue;
     std::rotate(texts_.begin(), texts_.begin() + static_cast<long>(i),
                 texts_.begin() + static_cast<long>(i) + 1);
-    return texts_.front().second.get();
+    return texts_.front().second.Handle();
   }
   bool trailing = false;
   StmtHandle st = PrepareOne(sql, true, trailing);
-  if (!st) return nullptr;
+  if (!st) return {};
   if (texts_.size() == kMaxTexts) texts_.pop_back();
-  texts_.emplace(texts_.begin(), std::move(sql), std::move(st));
-  return texts_.front().second.get();
+  texts_.emplace(texts_.begin(), std::move(sql), Kept{std::move(st), {}});
+  return texts_.front().second.Handle();
 }
 
 }  // namespace kb6

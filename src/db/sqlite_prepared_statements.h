@@ -28,6 +28,21 @@ void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& litera
 void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals,
                        const std::vector<uint16_t>& order);
 
+// What a query reads of its statement's result columns before the rows:
+// the same for every run until SQLite prepares the statement anew, so it is
+// kept with the statement.
+struct ResultColumns {
+  int reprepared = -1;  // SQLite's re-preparation count when described; -1: not yet
+  std::vector<std::string> names;
+  std::vector<unsigned char> kinds;  // the provider's reading of the declared types
+};
+
+// A kept statement and its result columns, valid until the next call.
+struct PreparedStatement {
+  sqlite3_stmt* st = nullptr;
+  ResultColumns* columns = nullptr;
+};
+
 class PreparedStatements {
  public:
   // `db` must outlive this object.
@@ -40,11 +55,11 @@ class PreparedStatements {
   // a text without a statement. Throws DbError as preparing the text would,
   // and for text after the first statement. The caller hands it back through
   // Release before the next call.
-  sqlite3_stmt* Get(std::string sql);
+  PreparedStatement Get(std::string sql);
   // The same for a statement in the Access dialect, translated for SQLite:
   // by its Access shape when it has one, else as the text of its
   // translation.
-  sqlite3_stmt* GetAccess(std::string_view access_sql);
+  PreparedStatement GetAccess(std::string_view access_sql);
   // Back to its initial state, holding no lock or snapshot; null is fine.
   static void Release(sqlite3_stmt* st);
 
@@ -61,12 +76,17 @@ class PreparedStatements {
     void operator()(sqlite3_stmt* st) const;
   };
   using StmtHandle = std::unique_ptr<sqlite3_stmt, Finalizer>;
+  struct Kept {
+    StmtHandle st;
+    ResultColumns columns;
+    PreparedStatement Handle() { return {st.get(), &columns}; }
+  };
   struct Shape {
-    StmtHandle st;  // null: SQLite will not take this shape with parameters
+    Kept kept;  // null: SQLite will not take this shape with parameters
     uint64_t used = 0;
   };
 
-  sqlite3_stmt* GetText(std::string sql);
+  PreparedStatement GetText(std::string sql);
   // Prepares one statement; text after it is refused. Null when `throw_errors`
   // is false and SQLite refuses.
   StmtHandle PrepareOne(const std::string& sql, bool throw_errors, bool& trailing);
@@ -74,7 +94,7 @@ class PreparedStatements {
   StmtHandle PrepareShape(const std::string& sql, size_t literals);
   Shape& FindOrPrepareShape();
   struct AccessEntry {
-    StmtHandle st;  // null: the statements of this shape go as their translation
+    Kept kept;  // null: the statements of this shape go as their translation
     std::vector<uint16_t> order;
     uint64_t used = 0;
   };
@@ -90,7 +110,7 @@ class PreparedStatements {
   AccessShape access_shape_;  // the last Access text's shape, its storage reused
   std::unordered_map<std::string, AccessEntry> access_shapes_;
   uint64_t clock_ = 0;
-  std::vector<std::pair<std::string, StmtHandle>> texts_;  // most recent first
+  std::vector<std::pair<std::string, Kept>> texts_;  // most recent first
 };
 
 }  // namespace kb6

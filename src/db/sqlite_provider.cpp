@@ -33,20 +33,38 @@ bool ContainsNoCase(const char* haystack, const char* needle) {
 }
 
 // How a column's values come back, from its declared type; the same for
-// every row of a statement, so it is worked out once per query.
-enum class ColumnKind { kPlain, kDate, kBool };
+// every row of a statement, and kept with it.
+enum ColumnKind : unsigned char { kPlain, kDate, kBool };
 
 ColumnKind KindOf(sqlite3_stmt* st, int i) {
   const char* decl = sqlite3_column_decltype(st, i);
-  if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) return ColumnKind::kDate;
-  if (ContainsNoCase(decl, "BOOL")) return ColumnKind::kBool;
-  return ColumnKind::kPlain;
+  if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) return kDate;
+  if (ContainsNoCase(decl, "BOOL")) return kBool;
+  return kPlain;
 }
 
-Value ColumnValue(sqlite3_stmt* st, int i, ColumnKind kind) {
+// Names and kinds of the result columns as the statement stands now; SQLite
+// counts each time it prepares a statement anew (another program changed the
+// schema), and a description from before that is read again.
+const ResultColumns& Describe(const PreparedStatement& kept) {
+  ResultColumns& c = *kept.columns;
+  const int reprepared = sqlite3_stmt_status(kept.st, SQLITE_STMTSTATUS_REPREPARE, 0);
+  if (c.reprepared == reprepared) return c;
+  const int n = sqlite3_column_count(kept.st);
+  c.names.clear();
+  c.kinds.clear();
+  for (int i = 0; i < n; ++i) {
+    c.names.emplace_back(sqlite3_column_name(kept.st, i));
+    c.kinds.push_back(KindOf(kept.st, i));
+  }
+  c.reprepared = reprepared;
+  return c;
+}
+
+Value ColumnValue(sqlite3_stmt* st, int i, unsigned char kind) {
   const int type = sqlite3_column_type(st, i);
   if (type == SQLITE_NULL) return Value::Null();
-  if (kind == ColumnKind::kDate) {
+  if (kind == kDate) {
     if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
       // A number no date can have stays a number.
       const double serial = sqlite3_column_double(st, i);
@@ -58,7 +76,7 @@ Value ColumnValue(sqlite3_stmt* st, int i, ColumnKind kind) {
     if (auto d = RegionalSettings::German().ParseDate(s)) return Value::Date(*d);
     return Value(std::move(s));
   }
-  if (kind == ColumnKind::kBool && (type == SQLITE_INTEGER || type == SQLITE_FLOAT))
+  if (kind == kBool && (type == SQLITE_INTEGER || type == SQLITE_FLOAT))
     return Value(sqlite3_column_double(st, i) != 0);
   switch (type) {
     case SQLITE_INTEGER: {
@@ -89,7 +107,7 @@ class SqliteSession final : public ProviderSession {
       : db_(std::move(db)), observer_(std::move(observer)) {}
 
   int64_t Execute(const std::string& sql) override {
-    sqlite3_stmt* st = Prepare(sql);
+    sqlite3_stmt* st = Prepare(sql).st;
     ResetOnExit reset{st};
     if (!st) return 0;
     int rc;
@@ -100,31 +118,29 @@ class SqliteSession final : public ProviderSession {
   }
 
   RowSet Query(const std::string& sql) override {
-    sqlite3_stmt* st = Prepare(sql);
-    ResetOnExit reset{st};
+    const PreparedStatement kept = Prepare(sql);
+    ResetOnExit reset{kept.st};
     RowSet out;
-    if (!st) return out;
-    const int n = sqlite3_column_count(st);
-    std::vector<ColumnKind> kinds;
-    kinds.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-      out.columns.emplace_back(sqlite3_column_name(st, i));
-      kinds.push_back(KindOf(st, i));
-    }
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-      std::vector<Value> row;
-      row.reserve(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) row.push_back(ColumnValue(st, i, kinds[static_cast<size_t>(i)]));
-      out.rows.push_back(std::move(row));
+    if (!kept.st) return out;
+    int rc = sqlite3_step(kept.st);
+    // Described after the first step, which prepares the statement anew if
+    // the schema changed since its last run.
+    const ResultColumns& columns = Describe(kept);
+    out.columns = columns.names;
+    const size_t n = columns.kinds.size();
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(kept.st)) {
+      std::vector<Value>& row = out.rows.emplace_back();
+      row.reserve(n);
+      for (size_t i = 0; i < n; ++i)
+        row.push_back(ColumnValue(kept.st, static_cast<int>(i), columns.kinds[i]));
     }
     if (rc != SQLITE_DONE) Fail();
     return out;
   }
 
  private:
-  // Null for a text without a statement.
-  sqlite3_stmt* Prepare(const std::string& access_sql) {
+  // A null statement for a text without one.
+  PreparedStatement Prepare(const std::string& access_sql) {
     if (observer_) observer_(access_sql);
     return statements_.GetAccess(access_sql);
   }

@@ -101,6 +101,21 @@ TEST_F(DatabaseTest, RepeatedStatementSeesOtherWriters) {
   EXPECT_EQ(db->OpenRecordset(sql, rs), "");
 }
 
+TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
+  raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', 'alt')");
+  std::string sql = "SELECT * FROM PARAMETER WHERE FELD='A'";
+  Recordset rs;
+  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_THROW(rs.Field("SEIT"), RuntimeError);
+  // The kept statement is prepared anew by SQLite; its columns must follow,
+  // names and values alike, and a date column must read as a date.
+  raw->Exec("ALTER TABLE PARAMETER ADD COLUMN SEIT DATETIME DEFAULT 46362");
+  sql = "SELECT * FROM PARAMETER WHERE FELD='A'";
+  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(rs.Field("SEIT"), Value::Date(46362));
+  EXPECT_EQ(rs.Field("WERT"), Value("alt"));
+}
+
 TEST_F(DatabaseTest, LargeUpdateCountIsNotAFailure) {
   raw->Exec(
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 40000) "

@@ -23,7 +23,7 @@ namespace {
 
 std::string RunPrepared(sqlite3* db, PreparedStatements& statements, const std::string& sql) {
   try {
-    sqlite3_stmt* st = statements.Get(sql);
+    sqlite3_stmt* st = statements.Get(sql).st;
     std::string out = StepAndDescribe(db, st);
     PreparedStatements::Release(st);
     return out;
