@@ -98,6 +98,7 @@ void Recordset::Close() {
   open_ = false;
   rows_ = RowSet{};
   pos_ = 0;
+  found_ = {};
 }
 
 void Recordset::Open(const std::string& source, Connection& connection) {
@@ -115,18 +116,34 @@ void Recordset::MoveNext() {
 }
 
 const Value& Recordset::Field(std::string_view name) const {
-  for (size_t i = 0; i < rows_.columns.size(); ++i) {
-    if (!EqualsNoCase(rows_.columns[i], name)) continue;
-    if (EndOfData())
-      throw RuntimeError(3021,
-                         "BOF oder EOF ist gleich True, oder der aktuelle Datensatz wurde "
-                         "gelöscht. Die angeforderte Operation benötigt einen aktuellen "
-                         "Datensatz.");
-    return rows_.rows[pos_][i];
+  const std::vector<std::string>& columns = rows_.columns;
+  size_t column = columns.size();
+  // A name found before is the same column again as long as it still reads
+  // the same: the first column of that name in this result.
+  for (const Found& f : found_) {
+    if (f.name != name.data() || f.size != name.size() || f.column >= columns.size()) continue;
+    const std::string& candidate = columns[f.column];
+    if (candidate == name || EqualsNoCase(candidate, name)) column = f.column;
+    break;
   }
-  throw RuntimeError(3265, "Das Objekt '" + std::string(name) +
-                               "' wurde in der Auflistung, die dem angeforderten Namen bzw. der "
-                               "angeforderten Ordinalzahl entspricht, nicht gefunden.");
+  if (column == columns.size()) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (!EqualsNoCase(columns[i], name)) continue;
+      column = i;
+      found_[next_found_++ % found_.size()] = {name.data(), name.size(), i};
+      break;
+    }
+  }
+  if (column == columns.size())
+    throw RuntimeError(3265, "Das Objekt '" + std::string(name) +
+                                 "' wurde in der Auflistung, die dem angeforderten Namen bzw. der "
+                                 "angeforderten Ordinalzahl entspricht, nicht gefunden.");
+  if (EndOfData())
+    throw RuntimeError(3021,
+                       "BOF oder EOF ist gleich True, oder der aktuelle Datensatz wurde "
+                       "gelöscht. Die angeforderte Operation benötigt einen aktuellen "
+                       "Datensatz.");
+  return rows_.rows[pos_][column];
 }
 
 }  // namespace kb6

@@ -4,6 +4,7 @@
 // after open. Providers report failures by throwing DbError.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -99,6 +100,15 @@ class Recordset {
   bool open_ = false;
   RowSet rows_;
   size_t pos_ = 0;
+  // Columns found for earlier look-ups in this result, by where the name lies
+  // in memory: the jobs ask for the same literal names row after row.
+  struct Found {
+    const char* name = nullptr;
+    size_t size = 0;
+    size_t column = 0;
+  };
+  mutable std::array<Found, 8> found_{};
+  mutable size_t next_found_ = 0;
 };
 
 }  // namespace kb6

@@ -68,6 +68,24 @@ TEST_F(DatabaseTest, OpenRecordsetResults) {
   EXPECT_EQ(db->OpenRecordset(sql, rs), "Die Datenbankverbindung konnten nicht aufgebaut werden.");
 }
 
+TEST_F(DatabaseTest, FieldFindsTheFirstColumnOfItsNameEveryTime) {
+  Recordset rs;
+  std::string sql = "SELECT 1 AS A, 2 AS a, 3 AS B";
+  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  // The same buffer with other names in turn, as a caller's variable would be.
+  std::string name = "a";
+  for (const char* next : {"A", "B", "a", "B", "C"}) {
+    EXPECT_EQ(rs.Field(name), name == "B" ? Value(3) : Value(1)) << name;
+    name = next;
+  }
+  EXPECT_THROW(rs.Field(name), RuntimeError);
+  // Another result with the same names in another order.
+  sql = "SELECT 3 AS B, 1 AS A";
+  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(rs.Field("A"), Value(1));
+  EXPECT_EQ(rs.Field("B"), Value(3));
+}
+
 TEST_F(DatabaseTest, ExecuteSqlResultsAndLogging) {
   std::vector<std::string> logged;
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
