@@ -49,20 +49,6 @@ bool IsWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-// One past the closing quote of the literal that starts at s[i], doubled
-// quotes inside; npos when it is not closed.
-size_t QuotedEnd(std::string_view s, size_t i, char q) {
-  for (size_t j = i + 1;;) {
-    const size_t k = s.find(q, j);
-    if (k == std::string_view::npos) return k;
-    if (k + 1 < s.size() && s[k + 1] == q) {
-      j = k + 2;
-      continue;
-    }
-    return k + 1;
-  }
-}
-
 // A number or date may not touch what could join it into another token, on
 // the Access side or, once translated, on the SQLite side.
 bool JoinsBefore(std::string_view s, size_t i) {
@@ -102,14 +88,29 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
 
   bool bind_numbers = true;
   size_t count = 0;
+  // The key is written in place: each literal (two bytes at least, or one
+  // digit) becomes one byte, so it is never longer than the text.
+  out.key.resize(n);
+  char* key = out.key.data();
+  size_t key_size = 0;
   size_t run = 0;  // s[run, i) still to be copied into the key
+  auto copy_run = [&](size_t to) {
+    std::memcpy(key + key_size, p + run, to - run);
+    key_size += to - run;
+  };
+  // The next literal's slot, its storage kept from earlier statements.
+  auto slot = [&]() -> ShapeLiteral& {
+    if (count == out.literals.size()) out.literals.emplace_back();
+    return out.literals[count];
+  };
   auto bind = [&](size_t begin, size_t end, char placeholder) -> ShapeLiteral& {
-    out.key.append(p + run, begin - run);
-    out.key += placeholder;
+    copy_run(begin);
+    key[key_size++] = placeholder;
     run = end;
     out.spans.emplace_back(static_cast<uint32_t>(begin), static_cast<uint32_t>(end));
-    if (count == out.literals.size()) out.literals.emplace_back();
-    return out.literals[count++];
+    ShapeLiteral& lit = slot();
+    ++count;
+    return lit;
   };
   // Names in brackets go into the key unscanned; a placeholder byte in one
   // would read as a literal.
@@ -122,7 +123,6 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
   // carry it on.
   if (std::memchr(p, '\0', n) != nullptr) return false;
   out.spans.reserve(16);
-  out.key.reserve(n);
   i = w;
   while (i < n) {
     while (i + 4 <= n &&
@@ -178,18 +178,21 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
       case '"': {
         // x'41' is a blob, N'a' a name before a text: neither is bound.
         if (i > 0 && IsWordChar(p[i - 1])) return false;
-        const size_t end = QuotedEnd(s, i, c);
-        if (end == std::string_view::npos || (end < n && IsWordChar(p[end]))) return false;
-        ShapeLiteral& lit = bind(i, end, c == '\'' ? kTextPlaceholder : kQuotedPlaceholder);
-        // The inside, doubled quotes undoubled.
-        lit.kind = ShapeLiteral::Kind::kText;
-        lit.text.clear();
-        size_t from = i + 1;
-        for (size_t k = s.find(c, from); k < end - 1; k = s.find(c, k + 2)) {
-          lit.text.append(p + from, k + 1 - from);
-          from = k + 2;
+        // The inside, doubled quotes undoubled, read up to the closing quote.
+        std::string& text = slot().text;
+        text.clear();
+        size_t end = i + 1;
+        for (;;) {
+          const size_t k = s.find(c, end);
+          if (k == std::string_view::npos) return false;
+          const bool doubled = k + 1 < n && p[k + 1] == c;
+          text.append(p + end, k + doubled - end);
+          end = k + 1 + doubled;
+          if (!doubled) break;
         }
-        lit.text.append(p + from, end - 1 - from);
+        if (end < n && IsWordChar(p[end])) return false;
+        bind(i, end, c == '\'' ? kTextPlaceholder : kQuotedPlaceholder).kind =
+            ShapeLiteral::Kind::kText;
         i = end;
         break;
       }
@@ -237,7 +240,8 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
         return false;
     }
   }
-  out.key.append(p + run, n - run);
+  copy_run(n);
+  out.key.resize(key_size);
   out.literals.resize(count);
   return true;
 }

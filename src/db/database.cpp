@@ -14,7 +14,8 @@ Database::Database(Settings& settings, const RegionalSettings& regional, const C
 
 Database::~Database() = default;
 
-bool Database::IsAccess() const { return EqualsNoCase(db_kind_, "ACCESS"); }
+// db_kind_ holds only the two names this file writes.
+bool Database::IsAccess() const { return db_kind_ == "ACCESS"; }
 
 bool Database::OpenDatabase() {
   last_connect_error_ = settings_.SQLServer_Host == "lokal" ? ConnectAccess() : ConnectSQLServer();

@@ -100,9 +100,16 @@ size_t SqlQuotedEnd(std::string_view s, size_t i, char q) {
 }  // namespace
 
 bool BindableStatement(std::string_view first_word) {
-  for (std::string_view w : {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE", "WITH"})
-    if (EqualsNoCase(first_word, w)) return true;
-  return false;
+  // Every statement asks this; one upper-case copy answers it.
+  char upper[8];
+  if (first_word.size() < 4 || first_word.size() > sizeof upper) return false;
+  for (size_t i = 0; i < first_word.size(); ++i) {
+    const char c = first_word[i];
+    upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  const std::string_view w(upper, first_word.size());
+  return w == "SELECT" || w == "INSERT" || w == "UPDATE" || w == "DELETE" || w == "REPLACE" ||
+         w == "WITH";
 }
 
 bool BindableNumber(std::string_view digits, ShapeLiteral& out) {
