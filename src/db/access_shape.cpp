@@ -39,7 +39,7 @@ constexpr auto kStops = [] {
   for (int c = '0'; c <= '9'; ++c) t[c] = kDigitStop;
   t['Y'] = t['y'] = kLetterY;  // the end of BY, rarer in names than its start
   for (unsigned char c :
-       {'\'', '"', '#', '[', '`', '?', ':', '@', '$', '-', '/', '.', '\0', '\x01', '\x02', '\x03'})
+       {'\'', '"', '#', '[', '`', '?', ':', '@', '$', '-', '/', '\0', '\x01', '\x02', '\x03'})
     t[c] = kOther;
   return t;
 }();
@@ -145,7 +145,9 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
       ++i;
       continue;
     }
-    if (stop == kDigitStop || (c == '.' && i + 1 < n && IsDigit(p[i + 1]))) {
+    if (stop == kDigitStop) {
+      // ".5" is a number too; points are not worth a stop of their own.
+      if (i > 0 && p[i - 1] == '.') --i;
       if (JoinsBefore(s, i)) return false;
       size_t j = i;
       int points = 0;
@@ -231,9 +233,6 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
       case '-':
       case '/':
         if (i + 1 < n && p[i + 1] == (c == '-' ? '-' : '*')) return false;  // a comment
-        ++i;
-        break;
-      case '.':
         ++i;
         break;
       default:  // parameter markers, backticks, placeholder bytes

@@ -83,15 +83,26 @@ PreparedStatements::Shape& PreparedStatements::FindOrPrepareShape() {
 
 PreparedStatements::AccessEntry& PreparedStatements::FindOrPrepareAccessShape(
     std::string_view access_sql) {
-  if (auto it = access_shapes_.find(access_shape_.key); it != access_shapes_.end())
-    return it->second;
-  Evict(access_shapes_);
-  AccessEntry entry;
-  if (std::optional<TranslatedShape> shape = TranslateAccessShape(access_sql, access_shape_)) {
-    entry.kept.st = PrepareShape(shape->sql, access_shape_.literals.size());
-    entry.order = std::move(shape->order);
+  const std::string& key = access_shape_.key;
+  for (const Recent& r : recent_)
+    if (r.key && r.key->size() == key.size() &&
+        std::memcmp(r.key->data(), key.data(), key.size()) == 0)
+      return *r.entry;
+  auto it = access_shapes_.find(key);
+  if (it == access_shapes_.end()) {
+    if (access_shapes_.size() >= kMaxShapes) {
+      Evict(access_shapes_);
+      recent_ = {};  // it may have held the one that went
+    }
+    AccessEntry entry;
+    if (std::optional<TranslatedShape> shape = TranslateAccessShape(access_sql, access_shape_)) {
+      entry.kept.st = PrepareShape(shape->sql, access_shape_.literals.size());
+      entry.order = std::move(shape->order);
+    }
+    it = access_shapes_.emplace(key, std::move(entry)).first;
   }
-  return access_shapes_.emplace(access_shape_.key, std::move(entry)).first->second;
+  recent_[next_recent_++ % recent_.size()] = {&it->first, &it->second};
+  return it->second;
 }
 
 void PreparedStatements::Bind(sqlite3_stmt* st) { BindShapeLiterals(st, shape_.literals); }

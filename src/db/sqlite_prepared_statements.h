@@ -5,6 +5,7 @@
 // statements, and preparing is most of what SQLite does for each one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -109,6 +110,15 @@ class PreparedStatements {
   std::unordered_map<std::string, Shape> shapes_;
   AccessShape access_shape_;  // the last Access text's shape, its storage reused
   std::unordered_map<std::string, AccessEntry> access_shapes_;
+  // The Access shapes used last, tried before the map: a job's statements go
+  // round a small circle of shapes, and comparing a key costs less than
+  // hashing it.
+  struct Recent {
+    const std::string* key = nullptr;
+    AccessEntry* entry = nullptr;
+  };
+  std::array<Recent, 8> recent_{};
+  size_t next_recent_ = 0;
   uint64_t clock_ = 0;
   std::vector<std::pair<std::string, Kept>> texts_;  // most recent first
 };

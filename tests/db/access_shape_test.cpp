@@ -165,6 +165,16 @@ TEST_F(AccessShapeRunTest, LaterStatementsOfAShapeRunAsTheirTranslations) {
   EXPECT_EQ(statements.text_count(), 0u);
 }
 
+TEST_F(AccessShapeRunTest, ABoundedNumberOfShapesEvenWhenTheyComeRoundAgain) {
+  ExpectSame("INSERT INTO t (id, i, s) VALUES (1, 7, 'a')");
+  // More shapes than are kept, each used again while others come and go.
+  for (size_t round = 0; round < 2; ++round)
+    for (size_t k = 0; k < PreparedStatements::kMaxShapes + 20; ++k)
+      ExpectSame("SELECT id AS a" + std::to_string(k) + ", i + " + std::to_string(round) +
+                 " AS p FROM t WHERE s = 'a' AND id = " + std::to_string(1 + k % 2));
+  EXPECT_LE(statements.access_shape_count(), PreparedStatements::kMaxShapes);
+}
+
 TEST_F(AccessShapeRunTest, StatementsWithoutAShapeAndErrorsAsTheirTranslations) {
   ExpectSame("INSERT INTO t (id, s) VALUES (1, 'a')");
   const char* cases[] = {
