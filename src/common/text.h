@@ -2,6 +2,7 @@
 // folding is ASCII only, as the statement words and keys are.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,16 @@ size_t FindNoCase(std::string_view haystack, std::string_view needle);
 std::string ReplaceAll(std::string s, std::string_view from, std::string_view to);
 // Two digits, zero-padded: 7 gives "07".
 std::string Pad2(int n);
+
+// The pieces one after another, in one allocation: statements built in loops
+// would otherwise allocate once per "+".
+inline std::string Concat(std::initializer_list<std::string_view> pieces) {
+  size_t size = 0;
+  for (std::string_view p : pieces) size += p.size();
+  std::string out;
+  out.reserve(size);
+  for (std::string_view p : pieces) out.append(p);
+  return out;
+}
 
 }  // namespace kb6

@@ -53,6 +53,10 @@ class Database {
     std::string s = statement;
     return ExecuteSQL(s, no_error_log);
   }
+  // A statement built for the call is used as it is, without a copy.
+  int32_t ExecuteSQL(std::string&& statement, bool no_error_log) {
+    return ExecuteSQL(statement, no_error_log);
+  }
 
   // The next key of table/field from SATZZAEHLER; 0 when it cannot be had.
   int32_t GetNextID(const std::string& table, const std::string& field);

@@ -128,7 +128,7 @@ const Value& Recordset::Field(std::string_view name) const {
   }
   if (column == columns.size()) {
     for (size_t i = 0; i < columns.size(); ++i) {
-      if (!EqualsNoCase(columns[i], name)) continue;
+      if (columns[i].size() != name.size() || !EqualsNoCase(columns[i], name)) continue;
       column = i;
       found_[next_found_++ % found_.size()] = {name.data(), name.size(), i};
       break;

@@ -2,6 +2,7 @@
 // optimistic update so that other programs on the same file can draw too.
 #include <limits>
 
+#include "common/text.h"
 #include "db/database.h"
 
 namespace kb6 {
@@ -32,7 +33,8 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
     for (int pass = 0;; ++pass) {
       if (r > 0 || r == -1) return n;
       if (pass >= kMaxPasses) return 0;
-      sql = "Select WERT from SATZZAEHLER WHERE TABELLE = '" + table + "' AND FELD='" + field + "'";
+      sql = Concat(
+          {"Select WERT from SATZZAEHLER WHERE TABELLE = '", table, "' AND FELD='", field, "'"});
       if (!TryOpenRecordset(std::move(sql), rs)) {
         CloseRecordset(rs);
         return n;
@@ -48,9 +50,9 @@ int32_t Database::GetNextID(const std::string& table, const std::string& field) 
       // handing out its value again would give one key to two records.
       if (n == kMaxKey) return 0;
       n = n + 1;
-      r = ExecuteSQL("UPDATE SATZZAEHLER SET WERT=" + std::to_string(n) + ", LAENDERUNG='" + now() +
-                         "', LUSER='KBTRAY' WHERE TABELLE = '" + table + "' AND FELD='" + field +
-                         "' AND WERT=" + std::to_string(old),
+      r = ExecuteSQL(Concat({"UPDATE SATZZAEHLER SET WERT=", std::to_string(n), ", LAENDERUNG='",
+                             now(), "', LUSER='KBTRAY' WHERE TABELLE = '", table, "' AND FELD='",
+                             field, "' AND WERT=", std::to_string(old)}),
                      false);
       if (r == 0 || r == kExecuteFailed) n = 0;
     }
