@@ -92,18 +92,25 @@ ProviderSession& Connection::Session() {
 
 int64_t Connection::Execute(const std::string& sql) { return Session().Execute(sql); }
 
-RowSet Connection::Query(const std::string& sql) { return Session().Query(sql); }
+void Connection::Query(const std::string& sql, RowSet& out) { Session().Query(sql, out); }
 
 void Recordset::Close() {
   open_ = false;
-  rows_ = RowSet{};
+  // The storage stays for the next Open of this recordset.
+  rows_.columns.clear();
+  rows_.rows.clear();
   pos_ = 0;
   found_ = {};
 }
 
 void Recordset::Open(const std::string& source, Connection& connection) {
   Close();
-  rows_ = connection.Query(source);
+  try {
+    connection.Query(source, rows_);
+  } catch (...) {
+    Close();  // nothing of a result that failed half way
+    throw;
+  }
   open_ = true;
 }
 

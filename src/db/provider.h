@@ -36,7 +36,14 @@ class ProviderSession {
   virtual ~ProviderSession() = default;
   // Runs a statement; a result set it yields is discarded. Returns rows affected.
   virtual int64_t Execute(const std::string& sql) = 0;
-  virtual RowSet Query(const std::string& sql) = 0;
+  // Fetches every row into `out`, replacing what it held; its storage is
+  // reused, so that a recordset opened row after row does not allocate anew.
+  virtual void Query(const std::string& sql, RowSet& out) = 0;
+  RowSet Query(const std::string& sql) {
+    RowSet out;
+    Query(sql, out);
+    return out;
+  }
 };
 
 // Connection-string attributes, keys compared without case.
@@ -77,7 +84,7 @@ class Connection {
   void Close();
   // Rows affected; throws DbError, also when the connection is closed.
   int64_t Execute(const std::string& sql);
-  RowSet Query(const std::string& sql);
+  void Query(const std::string& sql, RowSet& out);
 
  private:
   ProviderSession& Session();
@@ -107,7 +114,7 @@ class Recordset {
     size_t size = 0;
     size_t column = 0;
   };
-  mutable std::array<Found, 8> found_{};
+  mutable std::array<Found, 16> found_{};
   mutable size_t next_found_ = 0;
 };
 

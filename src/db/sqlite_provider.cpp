@@ -117,11 +117,12 @@ class SqliteSession final : public ProviderSession {
     return sqlite3_changes64(db_.get());
   }
 
-  RowSet Query(const std::string& sql) override {
+  void Query(const std::string& sql, RowSet& out) override {
+    out.columns.clear();
+    out.rows.clear();
     const PreparedStatement kept = Prepare(sql);
     ResetOnExit reset{kept.st};
-    RowSet out;
-    if (!kept.st) return out;
+    if (!kept.st) return;
     int rc = sqlite3_step(kept.st);
     // Described after the first step, which prepares the statement anew if
     // the schema changed since its last run.
@@ -135,7 +136,6 @@ class SqliteSession final : public ProviderSession {
         row.push_back(ColumnValue(kept.st, static_cast<int>(i), columns.kinds[i]));
     }
     if (rc != SQLITE_DONE) Fail();
-    return out;
   }
 
  private:

@@ -128,6 +128,7 @@ class AddressOverview {
   // A new overview row with its key, department and address.
   std::string StartRow(const std::string& abt) {
     std::string ins = "INSERT INTO tblMVAbteilungsuebersicht () VALUES ()";
+    ins.reserve(512);  // a full row's statement, without growing field by field
     Add(ins, std::to_string(db_.GetNextID("tblMVAbteilungsuebersicht", "uebID")), "uebID", "N");
     Add(ins, abt, "ueb_abtNR", "N");
     Add(ins, adr_inr_, "uebInterneNummer", "N");

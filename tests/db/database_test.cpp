@@ -200,7 +200,7 @@ class InterposingSession final : public ProviderSession {
     if (hook_ && sql.rfind(prefix_, 0) == 0) std::exchange(hook_, nullptr)();
     return inner_->Execute(sql);
   }
-  RowSet Query(const std::string& sql) override { return inner_->Query(sql); }
+  void Query(const std::string& sql, RowSet& out) override { inner_->Query(sql, out); }
 
  private:
   std::unique_ptr<ProviderSession> inner_;

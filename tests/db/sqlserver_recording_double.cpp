@@ -22,10 +22,10 @@ class RecordingSession final : public ProviderSession {
     auto* s = SqlServerRecordingDouble::Find(owner_.affects_, sql);
     return s ? s->count : 1;
   }
-  RowSet Query(const std::string& sql) override {
+  void Query(const std::string& sql, RowSet& out) override {
     owner_.statements.push_back("Q: " + sql);
     auto* s = SqlServerRecordingDouble::Find(owner_.answers_, sql);
-    return s ? s->rows : RowSet{};
+    out = s ? s->rows : RowSet{};
   }
 
  private:

@@ -207,10 +207,11 @@ class OdbcSession final : public ProviderSession {
     return count;
   }
 
-  RowSet Query(const std::string& sql) override {
+  void Query(const std::string& sql, RowSet& out) override {
+    out.columns.clear();
+    out.rows.clear();
     Handle stmt(SQL_HANDLE_STMT, dbc_.get());
-    RowSet out;
-    if (Run(stmt, sql) == SQL_NO_DATA) return out;
+    if (Run(stmt, sql) == SQL_NO_DATA) return;
     SQLSMALLINT ncols = 0;
     stmt.Check(SQLNumResultCols(stmt.get(), &ncols));
     std::vector<SQLSMALLINT> types(ncols);
@@ -231,7 +232,6 @@ class OdbcSession final : public ProviderSession {
       row.reserve(ncols);
       for (SQLUSMALLINT c = 1; c <= ncols; ++c) row.push_back(ReadColumn(stmt, c, types[c - 1]));
     }
-    return out;
   }
 
  private:
