@@ -19,7 +19,8 @@
 //    bind them: never after BY, never a number with an exponent or one that
 //    binding would round differently, never next to a name, a point or a
 //    quote, and nothing in a text with parameter markers, comments, "$",
-//    backticks, control bytes 0-3 or a "#" that is not a date.
+//    backticks, a NUL byte, a placeholder byte outside a quoted text, or a
+//    "#" that is not a date.
 //  - TranslateAccessShape translates the key with a mark for each literal
 //    and refuses unless every mark comes back once as an operand of its own,
 //    and unless putting the literals' translated texts back in gives exactly
