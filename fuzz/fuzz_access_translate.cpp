@@ -37,6 +37,11 @@ void CheckSibling(std::string_view in) {
   const std::string sibling = Sibling(shape.key);
   kb6::AccessShape sibling_shape;
   if (!kb6::ShapeAccessStatement(sibling, sibling_shape) || sibling_shape.key != shape.key) return;
+  // Resumed after the start the two share, the scan must end as the whole one.
+  kb6::AccessShape resumed;
+  if (!kb6::ShapeAccessStatement(sibling, resumed, &shape.prefix) || resumed.key != shape.key ||
+      resumed.spans != sibling_shape.spans)
+    kb6::fuzz::Fail("a resumed scan differs", sibling, resumed.key);
   const std::string text = kb6::TranslatedText(sibling, sibling_shape, *translated);
   if (text != kb6::TranslateAccessToSqliteDirectly(sibling))
     kb6::fuzz::Fail("a statement of the same shape translates otherwise", sibling, text);

@@ -75,7 +75,7 @@ std::string TranslatedLiteral(std::string_view access_sql, std::pair<uint32_t, u
 
 }  // namespace
 
-bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
+bool ShapeAccessStatement(std::string_view s, AccessShape& out, const ShapePrefix* known) {
   out.key.clear();
   out.spans.clear();
   const char* p = s.data();
@@ -88,6 +88,7 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
 
   bool bind_numbers = true;
   size_t count = 0;
+  out.prefix = {};  // none until the first literal
   // The key is written in place: each literal (two bytes at least, or one
   // digit) becomes one byte, so it is never longer than the text.
   out.key.resize(n);
@@ -104,6 +105,7 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
     return out.literals[count];
   };
   auto bind = [&](size_t begin, size_t end, char placeholder) -> ShapeLiteral& {
+    if (count == 0) out.prefix = {begin, bind_numbers};
     copy_run(begin);
     key[key_size++] = placeholder;
     run = end;
@@ -124,6 +126,13 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out) {
   if (std::memchr(p, '\0', n) != nullptr) return false;
   out.spans.reserve(16);
   i = w;
+  // A key's first literal stands after no name (a name would join it), so
+  // the scan of the start before it never read past it: resuming there
+  // leaves the scan as it would have been.
+  if (known && known->length > w && known->length < n) {
+    i = known->length;
+    bind_numbers = known->numbers_bound;
+  }
   while (i < n) {
     while (i + 4 <= n &&
            (StopOf(p[i]) | StopOf(p[i + 1]) | StopOf(p[i + 2]) | StopOf(p[i + 3])) == 0)

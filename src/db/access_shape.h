@@ -38,15 +38,27 @@
 
 namespace kb6 {
 
+// The start of a statement up to its first bound literal (0 without one),
+// and whether numbers after it may still be bound (no BY in it). Every
+// statement of a key has the same.
+struct ShapePrefix {
+  size_t length = 0;
+  bool numbers_bound = true;
+};
+
 struct AccessShape {
   std::string key;                     // the text, one placeholder byte per bound literal
   std::vector<ShapeLiteral> literals;  // in the order of the text
   std::vector<std::pair<uint32_t, uint32_t>> spans;  // where each literal stands, [begin, end)
+  ShapePrefix prefix;
 };
 
 // Fills `out` (reusing its storage) and returns true when the statement can
-// run as its shape.
-bool ShapeAccessStatement(std::string_view access_sql, AccessShape& out);
+// run as its shape. `known`, when given, is the prefix of a key whose text
+// [0, known->length) the statement starts with: the scan resumes after it,
+// which spares most of a statement whose literals all stand at its end.
+bool ShapeAccessStatement(std::string_view access_sql, AccessShape& out,
+                          const ShapePrefix* known = nullptr);
 
 struct TranslatedShape {
   std::string sql;              // SQLite text with "?" for each bound literal

@@ -101,7 +101,7 @@ PreparedStatements::AccessEntry& PreparedStatements::FindOrPrepareAccessShape(
     }
     it = access_shapes_.emplace(key, std::move(entry)).first;
   }
-  recent_[next_recent_++ % recent_.size()] = {&it->first, &it->second};
+  recent_[next_recent_++ % recent_.size()] = {&it->first, &it->second, access_shape_.prefix};
   return it->second;
 }
 
@@ -149,7 +149,15 @@ PreparedStatement PreparedStatements::Get(std::string sql) {
 }
 
 PreparedStatement PreparedStatements::GetAccess(std::string_view access_sql) {
-  if (ShapeAccessStatement(access_sql, access_shape_)) {
+  // A recent key whose literal-free start this statement repeats: most of a
+  // long statement needs no scan then.
+  const ShapePrefix* known = nullptr;
+  for (const Recent& r : recent_)
+    if (r.key && r.prefix.length > (known ? known->length : 0) &&
+        r.prefix.length < access_sql.size() &&
+        std::memcmp(r.key->data(), access_sql.data(), r.prefix.length) == 0)
+      known = &r.prefix;
+  if (ShapeAccessStatement(access_sql, access_shape_, known)) {
     AccessEntry& entry = FindOrPrepareAccessShape(access_sql);
     if (entry.kept.st) {
       entry.used = ++clock_;

@@ -116,6 +116,7 @@ class PreparedStatements {
   struct Recent {
     const std::string* key = nullptr;
     AccessEntry* entry = nullptr;
+    ShapePrefix prefix;  // the key's literal-free start
   };
   std::array<Recent, 8> recent_{};
   size_t next_recent_ = 0;

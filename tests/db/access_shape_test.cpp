@@ -86,6 +86,46 @@ TEST(AccessShapeTest, WhatIsBoundAndWhatStays) {
   EXPECT_EQ(shape.literals[4].integer, 12);
 }
 
+TEST(AccessShapeTest, AScanResumedAfterAKnownStartEndsAsAWholeScan) {
+  const char* statements[] = {
+      "SELECT a FROM t WHERE b = 'x' AND c = 5",
+      "SELECT a FROM t WHERE b = 'y''z' AND c = 6.5",
+      "SELECT a FROM t WHERE b = 'y' AND c = 1e5",
+      "SELECT a FROM t WHERE b = x5",
+      "SELECT a FROM t WHERE b = 'open",
+      "SELECT a FROM t ORDER BY 'x', 2",
+      "SELECT a FROM t ORDER BY 'y', 3 -- c",
+      "SELECT a FROM t ORDER BY c, 'x', 2",
+      "INSERT INTO t (a, b) VALUES (#1-2-2003#, 'q')",
+      "INSERT INTO t (a, b) VALUES (#1-2-2003 4:05#, 7)",
+      "INSERT INTO t (a, b) VALUES (#bad#, 7)",
+      "INSERT INTO t (a, b) VALUES (12, [c#])",
+  };
+  for (const char* first : statements) {
+    AccessShape known;
+    if (!ShapeAccessStatement(first, known) || known.prefix.length == 0) continue;
+    for (const char* second : statements) {
+      const std::string_view s(second);
+      if (s.size() <= known.prefix.length ||
+          s.substr(0, known.prefix.length) !=
+              std::string_view(first).substr(0, known.prefix.length))
+        continue;
+      AccessShape whole, resumed;
+      const bool whole_ok = ShapeAccessStatement(s, whole);
+      ASSERT_EQ(ShapeAccessStatement(s, resumed, &known.prefix), whole_ok) << first << " | " << s;
+      if (!whole_ok) continue;
+      EXPECT_EQ(resumed.key, whole.key) << s;
+      EXPECT_EQ(resumed.spans, whole.spans) << s;
+      EXPECT_EQ(resumed.prefix.length, whole.prefix.length) << s;
+      ASSERT_EQ(resumed.literals.size(), whole.literals.size()) << s;
+      for (size_t k = 0; k < whole.literals.size(); ++k) {
+        EXPECT_EQ(resumed.literals[k].text, whole.literals[k].text) << s;
+        EXPECT_EQ(resumed.literals[k].integer, whole.literals[k].integer) << s;
+      }
+    }
+  }
+}
+
 class AccessShapeRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
