@@ -132,6 +132,17 @@ TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
   ASSERT_EQ(db->OpenRecordset(sql, rs), "");
   EXPECT_EQ(rs.Field("SEIT"), Value::Date(46362));
   EXPECT_EQ(rs.Field("WERT"), Value("alt"));
+  // A dropped column in the middle: described before the kept statement ran,
+  // the names would be the old ones, and B's value would come under A.
+  raw->Exec("CREATE TABLE KX (ID INTEGER, A TEXT, B TEXT); INSERT INTO KX VALUES (1, 'a', 'b')");
+  sql = "SELECT * FROM KX WHERE ID = 1";
+  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(rs.Field("A"), Value("a"));
+  raw->Exec("ALTER TABLE KX DROP COLUMN A");
+  sql = "SELECT * FROM KX WHERE ID = 1";
+  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(rs.Field("B"), Value("b"));
+  EXPECT_THROW(rs.Field("A"), RuntimeError);
 }
 
 TEST_F(DatabaseTest, LargeUpdateCountIsNotAFailure) {
