@@ -1,8 +1,10 @@
-// The prepared statements of one SQLite connection. A text whose literals can
-// be bound runs as its shape (the text with "?" for the literals), prepared
-// once and kept; other texts are prepared as they are, the sixteen most
-// recent kept. A cycle sends about a hundred shapes in fifty thousand
-// statements, and preparing is most of what SQLite does for each one.
+// The prepared statements of one SQLite connection. A statement in the Access
+// dialect runs as its Access shape when it has one (db/access_shape.h):
+// translated once, prepared once and kept, its literals bound. Otherwise its
+// translation runs as its shape (the text with "?" for the literals), also
+// prepared once and kept, or as the text itself, the sixteen most recent
+// texts kept. A cycle sends about a hundred shapes in fifty thousand
+// statements, and preparing and translating were most of the work for each.
 #pragma once
 
 #include <array>
