@@ -9,7 +9,6 @@
 #include "common/text.h"
 #include "db/access_translation.h"
 #include "db/sql_tokens.h"
-#include "db/statement_templates.h"
 
 namespace kb6 {
 namespace {
@@ -212,26 +211,9 @@ std::string TokenPass(std::string_view s, bool& needs_structure) {
   return out;
 }
 
-// A statement shape for the kept templates, always through the tree: only
-// statements that need the tree reach the templates, and so do their shapes.
-std::string TranslateShape(std::string_view shape) {
-  bool needs_structure = false;
-  std::string simple = TokenPass(shape, needs_structure);
-  return TranslateStructured(shape, std::move(simple));
-}
-
 }  // namespace
 
 std::string TranslateAccessToSqlite(std::string_view access_sql) {
-  bool needs_structure = false;
-  std::string simple = TokenPass(access_sql, needs_structure);
-  if (!needs_structure) return simple;
-  if (std::optional<std::string> kept = TranslateByTemplate(access_sql, &TranslateShape))
-    return *std::move(kept);
-  return TranslateStructured(access_sql, std::move(simple));
-}
-
-std::string TranslateAccessToSqliteDirectly(std::string_view access_sql) {
   bool needs_structure = false;
   std::string simple = TokenPass(access_sql, needs_structure);
   if (!needs_structure) return simple;

@@ -279,7 +279,7 @@ std::optional<TranslatedShape> TranslateAccessShape(std::string_view access_sql,
         marked += c;
     }
   }
-  const std::string translated = TranslateAccessToSqliteDirectly(marked);
+  const std::string translated = TranslateAccessToSqlite(marked);
   // Each mark becomes "?" ...
   TranslatedShape out;
   std::vector<bool> seen(n);
@@ -320,7 +320,7 @@ std::optional<TranslatedShape> TranslateAccessShape(std::string_view access_sql,
   // ... and the literals' own translations, put in instead, must give the
   // statement's translation.
   if (out.order.size() != n ||
-      TranslatedText(access_sql, shape, out) != TranslateAccessToSqliteDirectly(access_sql))
+      TranslatedText(access_sql, shape, out) != TranslateAccessToSqlite(access_sql))
     return std::nullopt;
   return out;
 }

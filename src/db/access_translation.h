@@ -27,9 +27,4 @@ SqlToken MapToken(const SqlToken& t);
 // ends inside a literal, which SQLite then refuses as written.
 std::string TranslateStructured(std::string_view access_sql, std::string simple);
 
-// The whole translation of every statement from scratch, without the kept
-// statement shapes. TranslateAccessToSqlite must give exactly this text for
-// every input; the tests and the fuzzer hold the two against each other.
-std::string TranslateAccessToSqliteDirectly(std::string_view access_sql);
-
 }  // namespace kb6

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "db/access_translation.h"
-#include "db/statement_templates.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -100,8 +99,8 @@ TEST_F(AccessDialect, TranslationKeepsLiteralsAndNames) {
   EXPECT_EQ(ParseAccessDateLiteral("2-5-2003 14:07"), Day(2003, 2, 5, 14, 7));
 }
 
-// Statements of one shape share a kept translation; every number must still
-// land where it stood, also where the joined UPDATE moves the parts.
+// Every number must land where it stood, also where the joined UPDATE moves
+// the parts.
 TEST_F(AccessDialect, RepeatedShapesKeepTheirOwnNumbers) {
   for (int round = 0; round < 2; ++round) {
     for (const char* n : {"1", "27", "3.5", "1e3"}) {
@@ -111,29 +110,8 @@ TEST_F(AccessDialect, RepeatedShapesKeepTheirOwnNumbers) {
       const std::string joined = "UPDATE A, B SET A.x = " + k + " + 2 WHERE A.id = " + k;
       EXPECT_EQ(TranslateAccessToSqlite(joined),
                 "UPDATE A SET x = acc_plus(" + k + ", 2)  FROM  B WHERE A.id = " + k);
-      EXPECT_EQ(TranslateAccessToSqlite(joined), TranslateAccessToSqliteDirectly(joined));
     }
   }
-}
-
-// The kept shapes translate each shape once, and refuse the statements whose
-// numbers could not be told from a placeholder or could join a neighbour.
-TEST(StatementTemplates, OneTranslationPerShapeAndNoShapeWhereUnsafe) {
-  static int calls = 0;
-  const TranslateFunction counting = [](std::string_view s) {
-    ++calls;
-    return TranslateAccessToSqliteDirectly(s);
-  };
-  for (const char* unsafe :
-       {"UPDATE Q1 SET X = B & 1 WHERE D = #2-5-2003#", "SELECT A & 0.0000000000013 FROM Q1",
-        "SELECT A & 1..B FROM Q1"})
-    EXPECT_FALSE(TranslateByTemplate(unsafe, counting)) << unsafe;
-  EXPECT_EQ(calls, 0);
-  for (const char* key : {"17", "4242", "3.25", "17"}) {
-    const std::string sql = std::string("UPDATE Q2 SET X = (B & ' ' & ") + key + ") WHERE K = 1";
-    EXPECT_EQ(TranslateByTemplate(sql, counting), TranslateAccessToSqliteDirectly(sql)) << key;
-  }
-  EXPECT_EQ(calls, 1);
 }
 
 TEST_F(AccessDialect, IsoTextInADateColumnReadsAsDate) {
