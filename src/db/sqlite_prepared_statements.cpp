@@ -43,7 +43,7 @@ PreparedStatements::StmtHandle PreparedStatements::PrepareOne(const std::string&
     if (throw_errors) throw DbError{sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)};
     return nullptr;
   }
-  // One statement per call, as the providers of the design take them: text
+  // One statement per call, as every provider takes them: text
   // after the first statement must not run unseen.
   if (tail) {
     std::string_view rest(tail);
