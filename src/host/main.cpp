@@ -92,29 +92,8 @@ int main(int argc, char** argv) {
                  "(desktop when the session bus has a notification area, else console)")
       ->check(CLI::IsMember({"auto", "desktop", "console"}));
   cli.set_version_flag("--version", std::string("KB6TRAY ") + KB6TRAY_VERSION);
-  try {
-    cli.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return cli.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return cli.exit(e);
-  } catch (const CLI::ParseError& e) {
-    cli.exit(e);
-    return 2;
-  }
-  if (const std::string missing = kb6::MissingDatabaseMessage(options); !missing.empty()) {
-    std::cerr << missing << "\n";
-    return 2;
-  }
-  std::string& access_db = options.access_db;
-  if (options.UsesAccessFile()) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(access_db, ec)) {
-      std::cerr << "KB6TRAY: Die Datenbankdatei '" << access_db << "' wurde nicht gefunden.\n";
-      return 2;
-    }
-    access_db = std::filesystem::absolute(access_db, ec).string();
-  }
+  if (const auto code = kb6::ParseMonitorCommandLine(cli, argc, argv, options)) return *code;
+  const std::string& access_db = options.access_db;
 
   // Tests run the process on a chosen date (KB6TRAY_TEST_NOW, see README).
   const std::unique_ptr<kb6::Clock> clock_owner =

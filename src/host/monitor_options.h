@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kb6 {
@@ -41,6 +42,13 @@ void AddMonitorOptions(CLI::App& cli, MonitorOptions& options, const std::string
 
 // The message for options that name no database, or "" when they name one.
 std::string MissingDatabaseMessage(const MonitorOptions& options);
+
+// Parses the command line into `options` and checks the database it names,
+// the Access file's path made absolute (UTF-8). Returns the exit code when
+// the program ends here: 0 after --help or --version, 2 for a wrong option,
+// no database or a file that is not there (with a line on standard error).
+std::optional<int> ParseMonitorCommandLine(CLI::App& cli, int argc, char** argv,
+                                           MonitorOptions& options);
 
 // Writes the options into the application object's properties, as the host
 // application would; the password comes from KB6TRAY_SQLSERVER_PASSWORD.

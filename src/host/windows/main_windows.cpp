@@ -61,28 +61,9 @@ int wmain(int argc, wchar_t** wargv) {
   CLI::App cli{kb6::kMonitorDescription};
   kb6::MonitorOptions options;
   kb6::AddMonitorOptions(cli, options, "for scheduled tasks");
-  try {
-    cli.parse(static_cast<int>(argv.size()), argv.data());
-  } catch (const CLI::CallForHelp& e) {
-    return cli.exit(e);
-  } catch (const CLI::ParseError& e) {
-    cli.exit(e);
-    return 2;
-  }
-  if (const std::string missing = kb6::MissingDatabaseMessage(options); !missing.empty()) {
-    std::cerr << missing << "\n";
-    return 2;
-  }
-  std::string& access_db = options.access_db;
-  if (options.UsesAccessFile()) {
-    const std::filesystem::path file(kb6::WideFromUtf8(access_db));
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-      std::cerr << "KB6TRAY: Die Datenbankdatei '" << access_db << "' wurde nicht gefunden.\n";
-      return 2;
-    }
-    access_db = kb6::Utf8FromWide(std::filesystem::absolute(file, ec).wstring());
-  }
+  if (const auto code =
+          kb6::ParseMonitorCommandLine(cli, static_cast<int>(argv.size()), argv.data(), options))
+    return *code;
 
   try {
     kb6::WindowsMonitor monitor(ExecutablePath());
