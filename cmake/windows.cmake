@@ -79,7 +79,7 @@ add_dependencies(kb6comids kb6typelib)
 
 file(GLOB COM_SOURCES CONFIGURE_DEPENDS src/host/windows/com/*.cpp)
 add_executable(KB6TRAY src/host/windows/main_windows.cpp src/host/windows/monitor_windows.cpp
-  src/host/monitor_options.cpp
+  src/host/monitor_options.cpp src/host/connect_report.cpp
   ${COM_SOURCES} src/host/windows/kb6tray.rc ${KB6_COM_DIR}/kb6tray_tlb.rc ${KB6_COM_DIR}/kb6tray.tlb)
 target_link_libraries(KB6TRAY PRIVATE kb6comids advapi32)
 add_dependencies(KB6TRAY kb6typelib)
@@ -89,7 +89,7 @@ target_link_options(KB6TRAY PRIVATE -municode)
 target_link_libraries(KB6TRAY PRIVATE kb6platform)
 
 add_executable(kb6-demo-db tools/demo_db_main.cpp tools/club_generator.cpp)
-target_link_libraries(kb6-demo-db PRIVATE kb6core)
+target_link_libraries(kb6-demo-db PRIVATE kb6core shell32)
 
 # GoogleTest from the sources libgtest-dev ships.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -119,3 +119,11 @@ add_executable(kb6comtests tests/windows/com/com_client_test.cpp
   tests/windows/com/com_client_support.cpp tools/club_generator.cpp)
 target_include_directories(kb6comtests PRIVATE tests tools)
 target_link_libraries(kb6comtests PRIVATE kb6core kb6comids advapi32 gtest gtest_main)
+
+# The registry values of the COM server, printed for the installer's
+# registry table (scripts/windows makes the MSI package from them).
+add_executable(kb6-com-entries tools/windows/com_entries_main.cpp
+  src/host/windows/com/registration.cpp)
+target_link_libraries(kb6-com-entries PRIVATE kb6core kb6comids advapi32)
+target_link_options(kb6-com-entries PRIVATE -municode)
+file(WRITE ${CMAKE_BINARY_DIR}/kb6tray-version.txt "${PROJECT_VERSION}\n")
