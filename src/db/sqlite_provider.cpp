@@ -48,15 +48,16 @@ ColumnKind KindOf(sqlite3_stmt* st, int i) {
 // counts each time it prepares a statement anew (another program changed the
 // schema), and a description from before that is read again.
 const ResultColumns& Describe(const PreparedStatement& kept) {
-  ResultColumns& c = *kept.columns;
-  const int reprepared = sqlite3_stmt_status(kept.st, SQLITE_STMTSTATUS_REPREPARE, 0);
+  ResultColumns& c = kept.columns();
+  sqlite3_stmt* st = kept.get();
+  const int reprepared = sqlite3_stmt_status(st, SQLITE_STMTSTATUS_REPREPARE, 0);
   if (c.reprepared == reprepared) return c;
-  const int n = sqlite3_column_count(kept.st);
+  const int n = sqlite3_column_count(st);
   c.names.clear();
   c.kinds.clear();
   for (int i = 0; i < n; ++i) {
-    c.names.emplace_back(sqlite3_column_name(kept.st, i));
-    c.kinds.push_back(KindOf(kept.st, i));
+    c.names.emplace_back(sqlite3_column_name(st, i));
+    c.kinds.push_back(KindOf(st, i));
   }
   c.reprepared = reprepared;
   return c;
@@ -95,21 +96,15 @@ Value ColumnValue(sqlite3_stmt* st, int i, unsigned char kind) {
   }
 }
 
-// Returns a kept statement to its initial state when a call is done with
-// it, so that it holds no read snapshot or lock between calls.
-struct ResetOnExit {
-  sqlite3_stmt* st;
-  ~ResetOnExit() { PreparedStatements::Release(st); }
-};
-
 class SqliteSession final : public ProviderSession {
  public:
   SqliteSession(DbHandle db, AccessStatementObserver observer)
       : db_(std::move(db)), observer_(std::move(observer)) {}
 
   int64_t Execute(const std::string& sql) override {
-    sqlite3_stmt* st = Prepare(sql).st;
-    ResetOnExit reset{st};
+    // Reset when it goes, so that it holds no snapshot or lock between calls.
+    const PreparedStatement kept = Prepare(sql);
+    sqlite3_stmt* st = kept.get();
     if (!st) return 0;
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -122,19 +117,19 @@ class SqliteSession final : public ProviderSession {
     out.columns.clear();
     out.rows.clear();
     const PreparedStatement kept = Prepare(sql);
-    ResetOnExit reset{kept.st};
-    if (!kept.st) return;
-    int rc = sqlite3_step(kept.st);
+    sqlite3_stmt* st = kept.get();
+    if (!st) return;
+    int rc = sqlite3_step(st);
     // Described after the first step, which prepares the statement anew if
     // the schema changed since its last run.
     const ResultColumns& columns = Describe(kept);
     out.columns = columns.names;
     const size_t n = columns.kinds.size();
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(kept.st)) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(st)) {
       std::vector<Value>& row = out.rows.emplace_back();
       row.reserve(n);
       for (size_t i = 0; i < n; ++i)
-        row.push_back(ColumnValue(kept.st, static_cast<int>(i), columns.kinds[i]));
+        row.push_back(ColumnValue(st, static_cast<int>(i), columns.kinds[i]));
     }
     if (rc != SQLITE_DONE) Fail();
   }

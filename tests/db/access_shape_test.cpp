@@ -148,9 +148,8 @@ class AccessShapeRunTest : public ::testing::Test {
   void ExpectSame(const std::string& access_sql) {
     std::string shaped;
     try {
-      sqlite3_stmt* st = statements.GetAccess(access_sql).st;
-      shaped = StepAndDescribe(shape_db.get(), st);
-      PreparedStatements::Release(st);
+      const PreparedStatement lent = statements.GetAccess(access_sql);
+      shaped = StepAndDescribe(shape_db.get(), lent.get());
     } catch (const DbError& e) {
       shaped = "error " + std::string(e.what());
     }

@@ -23,10 +23,8 @@ namespace {
 
 std::string RunPrepared(sqlite3* db, PreparedStatements& statements, const std::string& sql) {
   try {
-    sqlite3_stmt* st = statements.Get(sql).st;
-    std::string out = StepAndDescribe(db, st);
-    PreparedStatements::Release(st);
-    return out;
+    const PreparedStatement lent = statements.Get(sql);
+    return StepAndDescribe(db, lent.get());
   } catch (const DbError& e) {
     return "error " + std::string(e.what());
   }

@@ -155,7 +155,7 @@ TEST(Host, ACloseSignalEndsAnIdleMonitorAtOnce) {
   }
 }
 
-// A cycle with the designed one-second pause after each progress text, long
+// A cycle with the one-second pause after each progress text, long
 // enough to signal it while it runs.
 pid_t StartSlowCycle(const TempDir& dir) {
   GenerateClubDatabase(dir.File("club.db"), {5, 1});

@@ -94,7 +94,7 @@ TEST_F(RunLogTest, FailingCounterDuringAnEntryDoesNotRecurse) {
       "SELECT RAISE(ABORT, 'gesperrt'); END");
   log->WriteLog("ein Eintrag", LogTypeInfo);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"10:30:00 ein Eintrag"});
-  // Outside the log's own draw the same failure is logged as designed.
+  // Outside the log's own draw the same failure is logged.
   db->GetNextID("tblALLGReorganisationProtokoll", "reoID");
   EXPECT_EQ(LogLines().at(1), "10:30:00 basDatenbank - ExecuteSQL - gesperrt");
 }
