@@ -77,7 +77,7 @@ add_dependencies(kb6comids kb6typelib)
 
 file(GLOB COM_SOURCES CONFIGURE_DEPENDS src/host/windows/com/*.cpp)
 add_executable(KB6TRAY src/host/windows/main_windows.cpp src/host/windows/monitor_windows.cpp
-  src/host/monitor_options.cpp
+  src/host/monitor_options.cpp src/host/connect_report.cpp
   ${COM_SOURCES} src/host/windows/kb6tray.rc ${KB6_COM_DIR}/kb6tray_tlb.rc ${KB6_COM_DIR}/kb6tray.tlb)
 target_link_libraries(KB6TRAY PRIVATE kb6comids advapi32)
 add_dependencies(KB6TRAY kb6typelib)
@@ -88,7 +88,7 @@ target_link_libraries(KB6TRAY PRIVATE kb6platform)
 
 add_executable(kb6-demo-db tools/demo_db_main.cpp tools/club_generator.cpp)
 target_include_directories(kb6-demo-db PRIVATE src)
-target_link_libraries(kb6-demo-db PRIVATE kb6_db kb6_db_sqlite SQLite::SQLite3)
+target_link_libraries(kb6-demo-db PRIVATE kb6_db kb6_db_sqlite SQLite::SQLite3 shell32)
 
 # GoogleTest from the sources libgtest-dev ships.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -120,3 +120,12 @@ target_include_directories(kb6comtests PRIVATE tests tools)
 target_include_directories(kb6comtests PRIVATE src)
 target_link_libraries(kb6comtests PRIVATE kb6_db_sqlite kb6_db kb6_common SQLite::SQLite3
   kb6comids advapi32 gtest gtest_main)
+
+# The registry values of the COM server, printed for the installer's
+# registry table (scripts/windows makes the MSI package from them).
+add_executable(kb6-com-entries tools/windows/com_entries_main.cpp
+  src/host/windows/com/registration.cpp)
+target_include_directories(kb6-com-entries PRIVATE src)
+target_link_libraries(kb6-com-entries PRIVATE kb6_os kb6_common kb6comids advapi32)
+target_link_options(kb6-com-entries PRIVATE -municode)
+file(WRITE ${CMAKE_BINARY_DIR}/kb6tray-version.txt "${PROJECT_VERSION}\n")

@@ -28,8 +28,9 @@ function(kb6_configure_units out_dir bindir)
   foreach(unit kb6tray.service kb6tray-once.service user/kb6tray.service)
     configure_file(${CMAKE_SOURCE_DIR}/packaging/systemd/${unit}.in ${out_dir}/${unit} @ONLY)
   endforeach()
-  configure_file(${CMAKE_SOURCE_DIR}/packaging/systemd/kb6tray-once.timer
-    ${out_dir}/kb6tray-once.timer COPYONLY)
+  foreach(unit kb6tray-once.timer kb6tray-alert@.service)
+    configure_file(${CMAKE_SOURCE_DIR}/packaging/systemd/${unit} ${out_dir}/${unit} COPYONLY)
+  endforeach()
 endfunction()
 kb6_configure_units(${CMAKE_BINARY_DIR}/systemd ${CMAKE_INSTALL_FULL_BINDIR})
 kb6_configure_units(${CMAKE_BINARY_DIR}/systemd-test ${CMAKE_BINARY_DIR})
@@ -41,7 +42,8 @@ foreach(size 16 22 24 32 48)
 endforeach()
 install(FILES ${CMAKE_BINARY_DIR}/KB6TRAY.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/systemd/kb6tray.service ${CMAKE_BINARY_DIR}/systemd/kb6tray-once.service
-  ${CMAKE_BINARY_DIR}/systemd/kb6tray-once.timer DESTINATION lib/systemd/system)
+  ${CMAKE_BINARY_DIR}/systemd/kb6tray-once.timer ${CMAKE_BINARY_DIR}/systemd/kb6tray-alert@.service
+  DESTINATION lib/systemd/system)
 install(FILES ${CMAKE_BINARY_DIR}/systemd/user/kb6tray.service DESTINATION lib/systemd/user)
 install(FILES packaging/sysusers-kb6tray.conf DESTINATION lib/sysusers.d RENAME kb6tray.conf)
 install(FILES packaging/kb6tray.env.example

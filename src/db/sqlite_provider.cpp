@@ -16,6 +16,7 @@
 #include "common/dates.h"
 #include "common/regional.h"
 #include "common/text.h"
+#include "common/utf8_path.h"
 #include "db/sqlite_functions.h"
 #include "db/sqlite_handles.h"
 #include "db/sqlite_prepared_statements.h"
@@ -154,7 +155,7 @@ class SqliteSession final : public ProviderSession {
 bool HasSqliteHeader(const std::string& path) {
   static constexpr char kHeader[] = "SQLite format 3";  // with its NUL: 16 bytes
   char head[sizeof kHeader] = {};
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   return in.read(head, sizeof head) && std::memcmp(head, kHeader, sizeof head) == 0;
 }
 
@@ -324,7 +325,7 @@ void ConfigureSqliteProcess() {
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
                                                    AccessStatementObserver observer) {
   std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+  if (path.empty() || !std::filesystem::is_regular_file(PathFromUtf8(path), ec))
     throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
   // SQLite would take an empty or foreign file for a new database and write
   // a header into it at the first change.

@@ -21,6 +21,8 @@
 #include "host/application.h"
 #include "host/connect_report.h"
 #include "host/monitor_options.h"
+#include "host/ops_host.h"
+#include "host/ops_options.h"
 #include "host/test_clock.h"
 #include "host/tool_commands.h"
 #include "host/tray_choice.h"
@@ -86,13 +88,25 @@ int main(int argc, char** argv) {
   kb6::AddMonitorOptions(cli, options, "for cron and systemd timers");
   kb6::ToolOptions tools;
   kb6::AddToolOptions(cli, tools);
+  kb6::OpsOptions ops;
+  kb6::AddOpsOptions(cli, ops, tools);
   cli.add_option("--tray", tray_kind,
                  "Where the icon goes: desktop (the notification area on the session bus, "
                  "balloons as desktop notifications), console (lines on standard error) or auto "
                  "(desktop when the session bus has a notification area, else console)")
       ->check(CLI::IsMember({"auto", "desktop", "console"}));
   cli.set_version_flag("--version", std::string("KB6TRAY ") + KB6TRAY_VERSION);
-  if (const auto code = kb6::ParseMonitorCommandLine(cli, argc, argv, options)) return *code;
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return cli.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return cli.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return kb6::ExitForParseError(cli, e, argc, argv);
+  }
+  if (auto code = kb6::RunStatusCommand(ops, options)) return *code;
+  if (const auto code = kb6::CheckMonitorDatabase(options)) return *code;
   const std::string& access_db = options.access_db;
 
   // Tests run the process on a chosen date (KB6TRAY_TEST_NOW, see README).
@@ -118,8 +132,9 @@ int main(int argc, char** argv) {
   kb6::LivePorts ports(db, regional, clock, log);
   kb6::GlibEventLoop loop;
   kb6::GlibTimer timer(60000);
-  const std::unique_ptr<kb6::TrayIcon> tray =
-      kb6::MakeTray(kb6::ParseTrayChoice(tray_kind).value_or(kb6::TrayChoice::kAuto), std::cerr);
+  kb6::OpsHost ops_host(ops, options, kb6::SdNotifier::FromEnvironment());
+  const std::unique_ptr<kb6::TrayIcon> tray = ops_host.WrapTray(
+      kb6::MakeTray(kb6::ParseTrayChoice(tray_kind).value_or(kb6::TrayChoice::kAuto), std::cerr));
   if (!tray) return 2;
   kb6::MainWindow window(*tray, timer, loop, clock);
   // Tests and measurements shorten the one-second wait after each progress
@@ -132,7 +147,7 @@ int main(int argc, char** argv) {
   kb6::TimerCycle cycle(settings, ports, window);
   CloseTarget close_target;
   close_target.window = &window;
-  kb6::ConnectReport connect_report(std::cerr);
+  kb6::ConnectReport connect_report;
   auto run_cycle = [&] {
     close_target.in_cycle = true;
     cycle.Run();
@@ -164,6 +179,7 @@ int main(int argc, char** argv) {
     close_target.app = &app;
     kb6::WriteProperties(options, app);
     app.ShowTrayicon();
+    ops_host.Started();
     if (options.once) {
       run_cycle();
       window.Unload();
@@ -172,6 +188,7 @@ int main(int argc, char** argv) {
     }
     close_target.app = nullptr;
   }
+  ops_host.Stopping();
   g_main_loop_unref(main_loop);
   return 0;
 }

@@ -29,14 +29,7 @@ std::string MissingDatabaseMessage(const MonitorOptions& o) {
   return "KB6TRAY: --access-db FILE oder --sqlserver-host HOST angeben (siehe --help).";
 }
 
-std::optional<int> ParseMonitorCommandLine(CLI::App& cli, int argc, char** argv,
-                                           MonitorOptions& o) {
-  try {
-    cli.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    // --help and --version end the program with 0, anything else with 2.
-    return cli.exit(e) == 0 ? 0 : 2;
-  }
+std::optional<int> CheckMonitorDatabase(MonitorOptions& o) {
   if (const std::string missing = MissingDatabaseMessage(o); !missing.empty()) {
     std::cerr << missing << "\n";
     return 2;

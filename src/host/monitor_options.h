@@ -43,12 +43,10 @@ void AddMonitorOptions(CLI::App& cli, MonitorOptions& options, const std::string
 // The message for options that name no database, or "" when they name one.
 std::string MissingDatabaseMessage(const MonitorOptions& options);
 
-// Parses the command line into `options` and checks the database it names,
-// the Access file's path made absolute (UTF-8). Returns the exit code when
-// the program ends here: 0 after --help or --version, 2 for a wrong option,
-// no database or a file that is not there (with a line on standard error).
-std::optional<int> ParseMonitorCommandLine(CLI::App& cli, int argc, char** argv,
-                                           MonitorOptions& options);
+// Checks the database the parsed options name and makes the Access file's
+// path absolute (UTF-8 on every platform). Returns the exit code 2 (with a
+// line on standard error) when there is none or the file is not there.
+std::optional<int> CheckMonitorDatabase(MonitorOptions& options);
 
 // Writes the options into the application object's properties, as the host
 // application would; the password comes from KB6TRAY_SQLSERVER_PASSWORD.

@@ -1,0 +1,141 @@
+#include "host/ops_host.h"
+
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "common/dates.h"
+#include "common/operator_notice.h"
+#include "host/status_check.h"
+#include "host/status_read.h"
+
+namespace kb6 {
+namespace {
+
+class NotifyingTray final : public TrayIcon {
+ public:
+  NotifyingTray(std::unique_ptr<TrayIcon> inner, const SdNotifier& notifier)
+      : inner_(std::move(inner)), notifier_(notifier) {}
+  void SetIcon() override { inner_->SetIcon(); }
+  void SetIntegerSetting(int32_t v) override { inner_->SetIntegerSetting(v); }
+  void SetToolTip(const std::string& text) override {
+    notifier_.Send("STATUS=" + StatusText(text));
+    inner_->SetToolTip(text);
+  }
+  void Add() override { inner_->Add(); }
+  void SetBooleanSetting(bool v) override { inner_->SetBooleanSetting(v); }
+  void ShowBalloon(const std::string& title, const std::string& text, int32_t kind) override {
+    inner_->ShowBalloon(title, text, kind);
+  }
+  void Remove() override { inner_->Remove(); }
+
+ private:
+  std::unique_ptr<TrayIcon> inner_;
+  const SdNotifier& notifier_;
+};
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+double UnixTimeOfLocal(double serial) {
+  const CivilDateTime c = CivilFromSerial(serial);
+  std::tm tm{};
+  tm.tm_year = c.year - 1900;
+  tm.tm_mon = c.month - 1;
+  tm.tm_mday = c.day;
+  tm.tm_hour = c.hour;
+  tm.tm_min = c.minute;
+  tm.tm_sec = c.second;
+  tm.tm_isdst = -1;
+  return static_cast<double>(std::mktime(&tm));
+}
+
+OpsHost::OpsHost(const OpsOptions& ops, const MonitorOptions& monitor, SdNotifier notifier)
+    : metrics_file_(ops.metrics_file), notifier_(std::move(notifier)) {
+  if (monitor.UsesSqlServer()) {
+    choice_.sqlserver_host = monitor.sqlserver_host;
+    choice_.sqlserver_db = monitor.sqlserver_db;
+    choice_.sqlserver_user = monitor.sqlserver_user;
+    const char* password = std::getenv("KB6TRAY_SQLSERVER_PASSWORD");
+    choice_.sqlserver_password = password ? password : "";
+  } else {
+    choice_.access_db = monitor.access_db;
+  }
+  if (!metrics_file_.empty()) ResumeFromMetrics(ReadWhole(metrics_file_), metrics_);
+}
+
+OpsHost::~OpsHost() {
+  if (watchdog_source_ != 0) g_source_remove(watchdog_source_);
+}
+
+std::unique_ptr<TrayIcon> OpsHost::WrapTray(std::unique_ptr<TrayIcon> tray) {
+  if (!tray || !notifier_.Active()) return tray;
+  return std::make_unique<NotifyingTray>(std::move(tray), notifier_);
+}
+
+void OpsHost::Started() {
+  notifier_.Send("READY=1");
+  const int64_t usec = notifier_.WatchdogUsec();
+  if (usec > 0 && watchdog_source_ == 0) {
+    const guint ms = static_cast<guint>(std::max<int64_t>(1, usec / 2000));
+    watchdog_source_ = g_timeout_add(ms, &OpsHost::OnWatchdog, this);
+  }
+}
+
+gboolean OpsHost::OnWatchdog(gpointer self) {
+  static_cast<OpsHost*>(self)->notifier_.Send("WATCHDOG=1");
+  return G_SOURCE_CONTINUE;
+}
+
+void OpsHost::Stopping() {
+  if (watchdog_source_ != 0) g_source_remove(watchdog_source_);
+  watchdog_source_ = 0;
+  notifier_.Send("STOPPING=1");
+}
+
+void OpsHost::AfterCycle(const CycleReport& report) {
+  if (metrics_file_.empty()) return;
+  MetricsState& m = metrics_;
+  ++m.cycles_total;
+  if (report.HasFailures()) ++m.cycles_with_errors_total;
+  m.open_failed = !report.opened;
+  m.open_cause = report.open_error;
+  if (report.ended > 0) {
+    m.last_cycle_unix = UnixTimeOfLocal(report.ended);
+    m.last_cycle_seconds = std::max(0.0, std::round((report.ended - report.started) * 86400.0));
+  }
+  for (const JobReport& job : report.jobs)
+    m.jobs[job.name] = JobMetrics{job.rows, job.failed_writes};
+  // The intervals' last runs come from the run log, so that a process that
+  // has not run an interval itself (a restart, --once) still shows it.
+  if (report.opened) {
+    const LogRead read = ReadRunLog(choice_);
+    if (read.open_error.empty() && read.read_error.empty()) {
+      const report::History history = WholeHistory(read.rows, report.ended);
+      const auto runs = LastCompletedRuns(history);
+      for (size_t i = 0; i < runs.size(); ++i)
+        if (runs[i])
+          m.intervals[i] = IntervalMetrics{
+              UnixTimeOfLocal(runs[i]->ended),
+              std::max(0.0, std::round((runs[i]->ended - runs[i]->started) * 86400.0))};
+    }
+  }
+  WriteMetrics();
+}
+
+void OpsHost::WriteMetrics() {
+  const std::string error = WriteFileAtomically(metrics_file_, RenderMetrics(metrics_));
+  if (error != metrics_error_ && !error.empty())
+    TellOperator(NoticeLevel::kWarning, "Die Kennzahlendatei '" + metrics_file_ +
+                                            "' kann nicht geschrieben werden: " + error);
+  metrics_error_ = error;
+}
+
+}  // namespace kb6

@@ -1,0 +1,87 @@
+// The monitor speaks sd_notify to the test's own datagram socket: READY=1,
+// STATUS= with each tool tip, WATCHDOG=1 from the main loop (also during a
+// cycle's progress waits, never while the process is stopped), STOPPING=1.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <vector>
+
+#include "notify_socket.h"
+#include "process_support.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TEST(SdNotify, OneCycleSendsReadyStatusPingsDuringProgressWaitsAndStopping) {
+  TempDir dir;
+  GenerateClubDatabase(dir.File("club.db"), {5, 1});
+  NotifySocket sock(dir.File("notify"));
+  // Pings every 0.2 s; the designed one-second progress pause is kept, so
+  // the cycle spends its time in progress waits.
+  const pid_t pid = Spawn(OnceCommand(dir.File("club.db"), dir.path()), dir.File("err"),
+                          "/dev/null", {sock.Env(), "WATCHDOG_USEC=400000"});
+  std::vector<std::string> messages;
+  int pings_in_cycle = 0;
+  bool in_cycle = false;
+  while (auto m = sock.Receive(120)) {
+    if (m->rfind("STATUS=In Arbeit", 0) == 0) in_cycle = true;
+    if (*m == "STATUS=Korbinar V6 Systemüberwachung im Leerlauf") in_cycle = false;
+    if (*m == "WATCHDOG=1") {
+      pings_in_cycle += in_cycle;
+      continue;
+    }
+    messages.push_back(*m);
+    if (*m == "STOPPING=1") break;
+  }
+  int status = 0;
+  ASSERT_TRUE(WaitWithDeadline(pid, status, 60));
+  ASSERT_GE(messages.size(), 4u);
+  EXPECT_EQ(messages[0], "STATUS=Korbinar V6 Systemüberwachung im Leerlauf");
+  EXPECT_EQ(messages[1], "READY=1");
+  EXPECT_EQ(messages[2].rfind("STATUS=In Arbeit (01TG): ", 0), 0u) << messages[2];
+  EXPECT_EQ(messages[messages.size() - 2], "STATUS=Korbinar V6 Systemüberwachung im Leerlauf");
+  EXPECT_EQ(messages.back(), "STOPPING=1");
+  // Nine jobs wait at least a second each: pings came from those waits.
+  EXPECT_GE(pings_in_cycle, 9);
+  std::string recorded;
+  for (const auto& m : messages) recorded += m + "\n";
+  RecordProperty("messages", recorded);
+  RecordProperty("pings_in_cycle", pings_in_cycle);
+}
+
+TEST(SdNotify, AStoppedLoopSendsNoPingsAndSigtermSendsStopping) {
+  TempDir dir;
+  CreateEmptyClubDatabase(dir.File("club.db"));
+  NotifySocket sock(dir.File("notify"));
+  const pid_t pid =
+      Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
+            dir.File("err"), "/dev/null", {sock.Env(), "WATCHDOG_USEC=200000"});
+  auto next_ping = [&](double seconds) {
+    while (auto m = sock.Receive(seconds))
+      if (*m == "WATCHDOG=1") return true;
+    return false;
+  };
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(next_ping(10)) << i;
+  kill(pid, SIGSTOP);
+  sock.Receive(0.3);  // one already on its way
+  sock.Drain();
+  EXPECT_FALSE(sock.Receive(1.5)) << "a stopped process pinged";
+  kill(pid, SIGCONT);
+  EXPECT_TRUE(next_ping(10));
+  kill(pid, SIGTERM);
+  bool stopping = false;
+  while (auto m = sock.Receive(10))
+    if ((stopping = *m == "STOPPING=1")) break;
+  EXPECT_TRUE(stopping);
+  int status = 0;
+  ASSERT_TRUE(WaitWithDeadline(pid, status, 10));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+}  // namespace
+}  // namespace kb6::test

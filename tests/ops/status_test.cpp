@@ -1,0 +1,246 @@
+// KB6TRAY --status on club files whose run log was written by real --once
+// runs under a faked clock: every state, the perfdata against the log
+// table, and the file left exactly as it was.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "process_support.h"
+#include "report/tool_run.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Now(const std::string& when) { return "KB6TRAY_TEST_NOW=" + when; }
+
+struct Perf {
+  std::string value, warn, crit;
+};
+std::map<std::string, Perf> ParsePerfdata(const std::string& line) {
+  std::map<std::string, Perf> out;
+  const size_t bar = line.find(" | ");
+  if (bar == std::string::npos) return out;
+  static const std::regex item("'([^']+)'=([0-9]+|U)s?;([^;]*);([^;]*);0");
+  const std::string perf = line.substr(bar + 3);
+  for (std::sregex_iterator it(perf.begin(), perf.end(), item), end; it != end; ++it)
+    out[(*it)[1]] = {(*it)[2], (*it)[3], (*it)[4]};
+  return out;
+}
+
+class StatusCommand : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = new TempDir;
+    fresh = dir->File("fresh.db");
+    GenerateClubDatabase(fresh, {40, 5});
+    Once(fresh, "2026-12-01 10:00:00+1");  // all three intervals
+    Once(fresh, "2026-12-02 10:00:00+1");  // the one-day interval
+    // A copy whose newest cycle has the donation job trapped by a kind-4
+    // booking without its fee-key master, and one without a log table.
+    trapped = dir->File("trapped.db");
+    fs::copy_file(fresh, trapped);
+    RawDb(trapped).Exec(
+        "INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
+    Once(trapped, "2026-12-03 10:00:00+1");
+    no_log = dir->File("nolog.db");
+    fs::copy_file(fresh, no_log);
+    RawDb(no_log).Exec("DROP TABLE tblALLGReorganisationProtokoll");
+  }
+  static void TearDownTestSuite() { delete dir; }
+
+  static void Once(const std::string& db, const std::string& when) {
+    const std::vector<std::string> command = OnceCommand(db, dir->File("data"));
+    ASSERT_EQ(
+        RunTool(dir->path(), {command.begin() + 1, command.end()}, {kNoProgressPause, Now(when)})
+            .code,
+        0);
+  }
+  static ToolRun Status(const std::vector<std::string>& args, const std::string& when) {
+    std::vector<std::string> all = {"--status"};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunTool(dir->path(), all, {Now(when)});
+  }
+  // Seconds from the newest log entry with `text` to `now`.
+  static long AgeOf(const std::string& db, const std::string& text, double now) {
+    RawDb raw(db);
+    const std::string where = " FROM tblALLGReorganisationProtokoll WHERE reoEintrag = '" + text +
+                              "' ORDER BY reoID DESC LIMIT 1";
+    int d = 0, m = 0, y = 0, hh = 0, mm = 0, ss = 0;
+    std::sscanf(raw.One("SELECT reoDatum" + where).c_str(), "%d.%d.%d", &d, &m, &y);
+    std::sscanf(raw.One("SELECT reoUhrzeit" + where).c_str(), "%d:%d:%d", &hh, &mm, &ss);
+    return std::lround((now - Day(y, m, d, hh, mm, ss)) * 86400);
+  }
+
+  static TempDir* dir;
+  static std::string fresh, trapped, no_log;
+};
+TempDir* StatusCommand::dir = nullptr;
+std::string StatusCommand::fresh, StatusCommand::trapped, StatusCommand::no_log;
+
+TEST_F(StatusCommand, EachStateWithItsExitCodeAndSummary) {
+  const std::string missing = dir->File("missing.db");
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    std::string when;
+    int code;
+    std::string head;  // the line starts with it
+    std::string part;  // and holds it
+  } cases[] = {
+      {"fresh", {"--access-db", fresh}, "2026-12-02 18:00:00", 0, "KB6TRAY OK - ", "2-wöchig"},
+      {"one-day overdue",
+       {"--access-db", fresh},
+       "2026-12-04 12:00:00",
+       2,
+       "KB6TRAY CRITICAL - 1-tägig überfällig: zuletzt abgeschlossen 02.12.2026",
+       "(Grenze 2 Tage)"},
+      {"a longer limit",
+       {"--access-db", fresh, "--max-age-1", "3"},
+       "2026-12-04 12:00:00",
+       0,
+       "KB6TRAY OK - ",
+       "letzter Zyklus 02.12.2026 10:00"},
+      {"seven-day overdue, one-day fine",
+       {"--access-db", fresh, "--max-age-1", "30"},
+       "2026-12-10 12:00:00",
+       2,
+       "KB6TRAY CRITICAL - 1-wöchig überfällig",
+       "Grenze 9 Tage"},
+      {"trapped job in the newest cycle",
+       {"--access-db", trapped},
+       "2026-12-03 18:00:00",
+       1,
+       "KB6TRAY WARNING - letzter Zyklus 03.12.2026 10:00",
+       "mit 1 Fehler(n): BOF oder EOF"},
+      {"missing file",
+       {"--access-db", missing},
+       "2026-12-02 18:00:00",
+       2,
+       "KB6TRAY CRITICAL - Die Datenbank kann nicht geöffnet werden: Die Datenbankdatei '" +
+           missing + "' wurde nicht gefunden.",
+       ""},
+      {"no log table",
+       {"--access-db", no_log},
+       "2026-12-02 18:00:00",
+       3,
+       "KB6TRAY UNKNOWN - Das Protokoll tblALLGReorganisationProtokoll kann nicht gelesen werden: ",
+       "no such table"},
+      {"limit out of range",
+       {"--access-db", fresh, "--max-age-7", "0"},
+       "2026-12-02 18:00:00",
+       3,
+       "KB6TRAY UNKNOWN - Ungültige Argumente: ",
+       "--max-age-7"},
+      {"no database",
+       {},
+       "2026-12-02 18:00:00",
+       3,
+       "KB6TRAY UNKNOWN - Ungültige Argumente: --access-db FILE oder --sqlserver-host HOST",
+       ""},
+      {"with --history",
+       {"--access-db", fresh, "--history"},
+       "2026-12-02 18:00:00",
+       3,
+       "KB6TRAY UNKNOWN - Ungültige Argumente: ",
+       "excludes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ToolRun r = Status(c.args, c.when);
+    EXPECT_EQ(r.code, c.code) << r.out << r.err;
+    EXPECT_EQ(r.out.rfind(c.head, 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(c.part), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  }
+}
+
+TEST_F(StatusCommand, PerfdataAgreesWithTheLogTable) {
+  const double now = Day(2026, 12, 3, 18, 0, 0);
+  const ToolRun r = Status({"--access-db", trapped}, "2026-12-03 18:00:00");
+  const auto perf = ParsePerfdata(r.out);
+  ASSERT_EQ(perf.size(), 5u) << r.out;
+  const struct {
+    const char* label;
+    const char* end_text;
+    const char* crit;
+  } intervals[] = {
+      {"age_1d", "Die Datenreorganisation 1-tägig ist abgeschlossen.", "172800"},
+      {"age_7d", "Die Datenreorganisation 1-wöchig ist abgeschlossen.", "777600"},
+      {"age_14d", "Die Datenreorganisation 2-wöchig ist abgeschlossen.", "1382400"},
+  };
+  for (const auto& i : intervals) {
+    SCOPED_TRACE(i.label);
+    EXPECT_EQ(perf.at(i.label).value, std::to_string(AgeOf(trapped, i.end_text, now)));
+    EXPECT_EQ(perf.at(i.label).crit, i.crit);
+  }
+  RawDb raw(trapped);
+  const std::string newest =
+      raw.One("SELECT reoGUID FROM tblALLGReorganisationProtokoll ORDER BY reoID DESC LIMIT 1");
+  const std::vector<std::string> times =
+      raw.Column("SELECT reoUhrzeit FROM tblALLGReorganisationProtokoll WHERE reoGUID = '" +
+                 newest + "' ORDER BY reoID");
+  ASSERT_GE(times.size(), 2u);
+  int h0 = 0, m0 = 0, s0 = 0, h1 = 0, m1 = 0, s1 = 0;
+  std::sscanf(times.front().c_str(), "%d:%d:%d", &h0, &m0, &s0);
+  std::sscanf(times.back().c_str(), "%d:%d:%d", &h1, &m1, &s1);
+  EXPECT_EQ(perf.at("cycle_duration").value,
+            std::to_string((h1 - h0) * 3600 + (m1 - m0) * 60 + (s1 - s0)));
+  EXPECT_EQ(perf.at("cycle_errors").value,
+            raw.One("SELECT COUNT(*) FROM tblALLGReorganisationProtokoll WHERE reoTyp = 1 AND "
+                    "reoGUID = '" +
+                    newest + "'"));
+  EXPECT_EQ(perf.at("cycle_errors").warn, "0");
+
+  // --json carries the same facts for scripts.
+  const ToolRun j = Status({"--access-db", trapped, "--json"}, "2026-12-03 18:00:00");
+  EXPECT_EQ(j.code, 1);
+  const auto doc = nlohmann::json::parse(j.out);
+  EXPECT_EQ(doc["state"], "WARNING");
+  EXPECT_EQ(doc["intervals"][0]["key"], "AUFGABENTRAY1");
+  EXPECT_EQ(std::to_string(doc["intervals"][0]["age_seconds"].get<long>()),
+            perf.at("age_1d").value);
+  EXPECT_EQ(doc["last_cycle"]["run_id"], newest);
+  EXPECT_NE(doc["last_cycle"]["first_error"].get<std::string>().find("BOF oder EOF"),
+            std::string::npos);
+}
+
+TEST_F(StatusCommand, ReadsWithoutChangingTheFileEvenWhenLockedOrInUse) {
+  const std::string copy = dir->File("readonly.db");
+  fs::copy_file(fresh, copy);
+  chmod(copy.c_str(), 0444);
+  const std::string before = ReadFile(copy);
+  const ToolRun r = Status({"--access-db", copy}, "2026-12-02 18:00:00");
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(ReadFile(copy), before);
+  EXPECT_FALSE(fs::exists(copy + "-wal"));
+  EXPECT_FALSE(fs::exists(copy + "-shm"));
+  {
+    // Another connection in the file, as during a cycle: read beside it.
+    RawDb other(copy);
+    other.One("SELECT COUNT(*) FROM ADRESSEN");
+    EXPECT_EQ(Status({"--access-db", copy}, "2026-12-02 18:00:00").code, 0);
+  }
+  // A program that holds the file exclusively past the busy timeout.
+  chmod(copy.c_str(), 0644);
+  RawDb locker(copy);
+  locker.Exec("PRAGMA locking_mode=EXCLUSIVE");
+  locker.Exec("BEGIN EXCLUSIVE");
+  locker.Exec("UPDATE ADRESSEN SET KZEHEMALIG = KZEHEMALIG WHERE ADR_INR = 1");
+  const ToolRun locked = Status({"--access-db", copy}, "2026-12-02 18:00:00");
+  EXPECT_EQ(locked.code, 2) << locked.out;
+  EXPECT_NE(locked.out.find("KB6TRAY CRITICAL - Die Datenbank kann nicht geöffnet werden: "),
+            std::string::npos)
+      << locked.out;
+  EXPECT_NE(locked.out.find("locked"), std::string::npos) << locked.out;
+  locker.Exec("ROLLBACK");
+}
+
+}  // namespace
+}  // namespace kb6::test
