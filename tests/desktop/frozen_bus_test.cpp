@@ -69,10 +69,9 @@ TEST(FrozenBus, AutoFallsBackAndDesktopEndsWithTheCause) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tray);
-    const pid_t pid =
-        Spawn({KB6TRAY_EXE, "--once", "--tray", c.tray, "--access-db", db, "--datenpfad",
-               dir.path()},
-              dir.File("err"), "/dev/null", env);
+    const pid_t pid = Spawn(
+        {KB6TRAY_EXE, "--once", "--tray", c.tray, "--access-db", db, "--datenpfad", dir.path()},
+        dir.File("err"), "/dev/null", env);
     int status = 0;
     ASSERT_TRUE(WaitWithDeadline(pid, status, 120)) << "hangs on a frozen bus";
     const std::string err = ReadFile(dir.File("err"));
