@@ -1,4 +1,4 @@
-// KB6TRAY.exe as the command-line host, ended as Windows ends programs:
+// KB6TRAY.exe ended as Windows ends programs:
 // WM_CLOSE ends an idle monitor at once (before its first tick), and the
 // session's end during a cycle ends it at the cycle's next progress wait,
 // with whole log lines, a log entry saying so, and a sound club file.
@@ -16,17 +16,21 @@ namespace {
 // KB6TRAY.exe on the scratch club file, with the given test settings.
 class Monitor {
  public:
-  Monitor(const Scratch& scratch, const wchar_t* timer_ms, const wchar_t* pause) {
+  Monitor(const Scratch& scratch, const wchar_t* timer_ms, const wchar_t* pause)
+      : Monitor(L"--access-db \"" + scratch.club + L"\" --datenpfad \"" + scratch.dir + L"\"",
+                timer_ms, pause) {}
+  Monitor(const std::wstring& args, const wchar_t* timer_ms, const wchar_t* pause) {
     SetEnvironmentVariableW(L"KB6TRAY_TIMER_MS", timer_ms);
     SetEnvironmentVariableW(L"KB6TRAY_PROGRESS_PAUSE", pause);
-    std::wstring line = L"\"" + ServerPath() + L"\" --access-db \"" + scratch.club +
-                        L"\" --datenpfad \"" + scratch.dir + L"\"";
+    SetEnvironmentVariableW(L"KB6TRAY_EMBEDDING_IDLE_MS", L"500");
+    std::wstring line = L"\"" + ServerPath() + L"\" " + args;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     ok_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                          &pi_) != 0;
     SetEnvironmentVariableW(L"KB6TRAY_TIMER_MS", nullptr);
     SetEnvironmentVariableW(L"KB6TRAY_PROGRESS_PAUSE", nullptr);
+    SetEnvironmentVariableW(L"KB6TRAY_EMBEDDING_IDLE_MS", nullptr);
   }
   ~Monitor() {
     if (!ok_) return;
@@ -70,6 +74,13 @@ TEST(MonitorEndings, WmCloseEndsAnIdleMonitorBeforeItsFirstTick) {
   EXPECT_TRUE(LogLines(scratch.dir).empty());
 }
 
+// COM may start a server that then receives no object (two clients starting
+// at once): it ends after its grace period, shortened here to half a second.
+TEST(MonitorEndings, EmbeddingServerThatServesNoObjectEnds) {
+  Monitor server(L"-Embedding", L"60000", L"0");
+  EXPECT_EQ(server.ExitCodeWithin(60000), 0);
+}
+
 TEST(MonitorEndings, SessionEndDuringACycleEndsAtItsProgressWait) {
   Scratch scratch;
   // One second after each progress text: the cycle takes minutes.
@@ -90,13 +101,17 @@ TEST(MonitorEndings, SessionEndDuringACycleEndsAtItsProgressWait) {
   SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 10000, &answer);
   EXPECT_EQ(monitor.ExitCodeWithin(30000), 0);
 
+  const std::string ended =
+      "Die Windows-Sitzung endet: die Datenreorganisation wurde vorzeitig beendet.";
   const std::vector<std::string> lines = LogLines(scratch.dir);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(),
-            "Die Windows-Sitzung endet: die Datenreorganisation wurde vorzeitig beendet.");
+  EXPECT_EQ(lines.back(), "fMain - Timer_Timer - " + ended);
   // Every line the file holds went to the table too, the last one included:
   // the club file was left sound.
-  EXPECT_EQ(ReadLogTable(scratch.club).entries, lines);
+  const std::vector<std::string> entries = ReadLogTable(scratch.club).entries;
+  EXPECT_EQ(entries.size(), lines.size());
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(entries.back(), ended);
   EXPECT_EQ(FindWindowW(L"KB6TRAY_fMain", nullptr), nullptr);
 }
 
