@@ -166,6 +166,7 @@ int main(int argc, char** argv) {
     cycle.Run();
     close_target.in_cycle = false;
     connect_report.AfterCycle(db.LastConnectError());
+    ops_host.AfterCycle(cycle.LastReport());
   };
   window.SetTickHandler(run_cycle);
 
