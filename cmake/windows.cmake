@@ -105,6 +105,8 @@ list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/(host/host_test|host/connect_repo
 # fake TDS server POSIX sockets; under Wine the driver is the host's:
 # tests/windows/odbc_wine_test.cpp takes their place.
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/db/(odbc_provider_test\\.cpp|fake_tds_server\\.[ch]pp|sqlserver_login_test\\.cpp)$")
+# --status, --metrics, sd_notify and the journal are the Linux host's.
+list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/ops/")
 # The COM clients talk to the registered KB6TRAY.exe: a test program of their own.
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/windows/com/")
 add_executable(kb6tests ${TEST_SOURCES} tools/club_generator.cpp src/host/windows/kb6tray.rc)

@@ -14,6 +14,7 @@
 #include <iostream>
 
 #include "common/clock.h"
+#include "common/operator_notice.h"
 #include "common/regional.h"
 #include "db/database.h"
 #include "db/odbc/odbc_provider.h"
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
   if (options.UsesAccessFile()) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(access_db, ec)) {
-      std::cerr << "KB6TRAY: Die Datenbankdatei '" << access_db << "' wurde nicht gefunden.\n";
+      kb6::TellOperator(kb6::NoticeLevel::kError,
+                        "Die Datenbankdatei '" + access_db + "' wurde nicht gefunden.");
       return 2;
     }
     access_db = std::filesystem::absolute(access_db, ec).string();
@@ -164,6 +166,7 @@ int main(int argc, char** argv) {
     cycle.Run();
     close_target.in_cycle = false;
     connect_report.AfterCycle(db.LastConnectError());
+    ops_host.AfterCycle(cycle.LastReport());
   };
   window.SetTickHandler(run_cycle);
 
