@@ -30,7 +30,8 @@ static std::string FileArgument(char** argv) { return argv[1]; }
 #endif
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 4) {
+  // An option such as --help is no file name: it would become a database of that name.
+  if (argc < 2 || argc > 4 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: %s FILE [ACTIVE_ADDRESSES [SEED]]\n", argv[0]);
     return 2;
   }

@@ -71,20 +71,7 @@ int wmain(int argc, wchar_t** wargv) {
     cli.exit(e);
     return 2;
   }
-  if (const std::string missing = kb6::MissingDatabaseMessage(options); !missing.empty()) {
-    std::cerr << missing << "\n";
-    return 2;
-  }
-  std::string& access_db = options.access_db;
-  if (options.UsesAccessFile()) {
-    const std::filesystem::path file(kb6::WideFromUtf8(access_db));
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-      std::cerr << "KB6TRAY: Die Datenbankdatei '" << access_db << "' wurde nicht gefunden.\n";
-      return 2;
-    }
-    access_db = kb6::Utf8FromWide(std::filesystem::absolute(file, ec).wstring());
-  }
+  if (const auto code = kb6::CheckMonitorDatabase(options)) return *code;
 
   try {
     kb6::WindowsMonitor monitor(kb6::Utf8FromWide(kb6::ExecutablePath()));
