@@ -152,6 +152,8 @@ class TimedJobs final : public Jobs {
     T("07TG", "gfRefreshAnzahlAbteilungen", &Jobs::gfRefreshAnzahlAbteilungen);
   }
 
+  void ReportTo(JobReport* report) override { in_->ReportTo(report); }
+
  private:
   void T(const char* interval, const char* job, void (Jobs::*fn)()) {
     m_.Time(interval, job, [&] { (in_.get()->*fn)(); });
@@ -172,8 +174,8 @@ class TimedPorts final : public CyclePorts {
   std::unique_ptr<Jobs> NewJobs(ProgressSink& events) override {
     return std::make_unique<TimedJobs>(live_.NewJobs(events), m_);
   }
-  void DailyMaintenance() override {
-    m_.Time("01TG", "DailyMaintenance", [&] { live_.DailyMaintenance(); });
+  void DailyMaintenance(JobReport& report) override {
+    m_.Time("01TG", "DailyMaintenance", [&] { live_.DailyMaintenance(report); });
   }
   void WriteLog(const std::string& t, int32_t type, const std::string& mo,
                 const std::string& pr) override {

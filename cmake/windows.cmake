@@ -108,6 +108,8 @@ list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/ops/")
 # fake TDS server POSIX sockets; under Wine the driver is the host's:
 # tests/windows/odbc_wine_test.cpp takes their place.
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/db/(odbc_provider_test\\.cpp|fake_tds_server\\.[ch]pp|sqlserver_login_test\\.cpp)$")
+# --status, --metrics, sd_notify and the journal are the Linux host's.
+list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/ops/")
 # The COM clients talk to the registered KB6TRAY.exe: a test program of their own.
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/windows/com/")
 add_executable(kb6tests ${TEST_SOURCES} tools/club_generator.cpp src/host/windows/kb6tray.rc)
@@ -118,6 +120,7 @@ target_compile_definitions(kb6tests PRIVATE KB6_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/
 # The COM clients: a host program and a script against the registered
 # KB6TRAY.exe, which must stand in the same folder.
 add_executable(kb6comtests tests/windows/com/com_client_test.cpp
+  tests/windows/com/dispatch_arguments_test.cpp tests/windows/com/monitor_endings_test.cpp
   tests/windows/com/com_client_support.cpp tools/club_generator.cpp)
 target_include_directories(kb6comtests PRIVATE tests tools)
 target_include_directories(kb6comtests PRIVATE src)

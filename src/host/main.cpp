@@ -14,6 +14,7 @@
 #include <iostream>
 
 #include "common/clock.h"
+#include "common/operator_notice.h"
 #include "common/regional.h"
 #include "db/database.h"
 #include "db/odbc/odbc_provider.h"
@@ -153,6 +154,7 @@ int main(int argc, char** argv) {
     cycle.Run();
     close_target.in_cycle = false;
     connect_report.AfterCycle(db.LastConnectError());
+    ops_host.AfterCycle(cycle.LastReport());
   };
   window.SetTickHandler(run_cycle);
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "common/operator_notice.h"
 #include "host/application.h"
 
 namespace kb6 {
@@ -40,7 +41,8 @@ std::optional<int> CheckMonitorDatabase(MonitorOptions& o) {
         std::u8string(reinterpret_cast<const char8_t*>(o.access_db.data()), o.access_db.size()));
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-      std::cerr << "KB6TRAY: Die Datenbankdatei '" << o.access_db << "' wurde nicht gefunden.\n";
+      TellOperator(NoticeLevel::kError,
+                   "Die Datenbankdatei '" + o.access_db + "' wurde nicht gefunden.");
       return 2;
     }
     const std::u8string absolute = std::filesystem::absolute(file, ec).u8string();

@@ -7,6 +7,7 @@
 #include "db/database.h"
 #include "db/literals.h"
 #include "runlog/run_log.h"
+#include "jobs/job_report.h"
 
 namespace kb6 {
 
@@ -46,10 +47,16 @@ bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>&
       }
     }
     log_.WriteLog(f.result_head + std::to_string(index) + f.result_tail, LogTypeInfo);
+    if (report_) report_->rows = index;
     close_all();
     return true;
   } catch (const std::exception& e) {
     log_.WriteLog(e.what(), LogTypeError);
+    if (report_) {
+      report_->rows = index;
+      report_->trapped = true;
+      if (report_->first_cause.empty()) report_->first_cause = e.what();
+    }
     close_all();
     return false;
   }

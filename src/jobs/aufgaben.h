@@ -32,6 +32,7 @@ class clsAufgaben final : public Jobs {
   void gfUpdateAdressenKomplett() override;
   void gfUpdateFeldAnzahlAdressen() override;
   void gfRefreshAnzahlAbteilungen() override;
+  void ReportTo(JobReport* report) override { report_ = report; }
 
   // Completed years between the date of birth and today; 0 for no date.
   int16_t gfAlterInJahren(const std::string& date_of_birth) const;
@@ -61,6 +62,7 @@ class clsAufgaben final : public Jobs {
   ProgressSink& events_;
   const RegionalSettings& r_;
   const Clock& clock_;
+  JobReport* report_ = nullptr;
 };
 
 }  // namespace kb6

@@ -6,6 +6,7 @@
 #include "db/literals.h"
 #include "jobs/aufgaben.h"
 #include "runlog/run_log.h"
+#include "jobs/job_report.h"
 
 namespace kb6 {
 
@@ -42,6 +43,10 @@ void clsAufgaben::gfUpdateDatumsfelder() {
     }
   } catch (const std::exception& e) {
     log_.WriteLog(e.what(), LogTypeError);
+    if (report_) {
+      report_->trapped = true;
+      if (report_->first_cause.empty()) report_->first_cause = e.what();
+    }
   }
 }
 

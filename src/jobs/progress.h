@@ -6,6 +6,8 @@
 
 namespace kb6 {
 
+struct JobReport;
+
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
@@ -26,6 +28,9 @@ class Jobs {
   virtual void gfUpdateAdressenKomplett() = 0;
   virtual void gfUpdateFeldAnzahlAdressen() = 0;
   virtual void gfRefreshAnzahlAbteilungen() = 0;
+  // Where the next job's rows and failures go; null after it. Jobs that
+  // keep no record ignore it.
+  virtual void ReportTo(JobReport* report) { (void)report; }
 };
 
 }  // namespace kb6

@@ -4,10 +4,12 @@
 #include "db/database.h"
 #include "db/literals.h"
 #include "runlog/run_log.h"
+#include "scheduler/cycle_report.h"
 
 namespace kb6 {
 
-void DailyMaintenance(Database& db, const RegionalSettings& r, const Clock& clock, RunLog& log) {
+void DailyMaintenance(Database& db, const RegionalSettings& r, const Clock& clock, RunLog& log,
+                      JobReport& report) {
   try {
     const double today = r.ToDate(Value(r.FormatDate(clock.Now(), "dd/mm/yyyy")));
     const std::string cutoff_history =
@@ -32,6 +34,8 @@ void DailyMaintenance(Database& db, const RegionalSettings& r, const Clock& cloc
         LogTypeInfo);
   } catch (const std::exception& e) {
     log.WriteLog(e.what(), LogTypeError);
+    report.trapped = true;
+    if (report.first_cause.empty()) report.first_cause = e.what();
   }
 }
 

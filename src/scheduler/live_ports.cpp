@@ -1,5 +1,6 @@
 #include "scheduler/live_ports.h"
 
+#include "common/clock.h"
 #include "db/database.h"
 #include "jobs/aufgaben.h"
 #include "runlog/run_log.h"
@@ -25,7 +26,11 @@ std::unique_ptr<Jobs> LivePorts::NewJobs(ProgressSink& events) {
   return std::make_unique<clsAufgaben>(db_, regional_, clock_, log_, events);
 }
 
-void LivePorts::DailyMaintenance() { kb6::DailyMaintenance(db_, regional_, clock_, log_); }
+void LivePorts::DailyMaintenance(JobReport& report) {
+  kb6::DailyMaintenance(db_, regional_, clock_, log_, report);
+}
+double LivePorts::Now() { return clock_.Now(); }
+std::string LivePorts::OpenError() { return db_.LastConnectError(); }
 
 void LivePorts::WriteLog(const std::string& text, int32_t type, const std::string& module,
                          const std::string& procedure) {

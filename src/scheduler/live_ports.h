@@ -21,9 +21,11 @@ class LivePorts final : public CyclePorts {
   bool XF_DoAufgabenWoechentlich() override;
   bool XF_DoAufgabenZweiWoechentlich() override;
   std::unique_ptr<Jobs> NewJobs(ProgressSink& events) override;
-  void DailyMaintenance() override;
+  void DailyMaintenance(JobReport& report) override;
   void WriteLog(const std::string& text, int32_t type, const std::string& module,
                 const std::string& procedure) override;
+  double Now() override;
+  std::string OpenError() override;
 
  private:
   Database& db_;

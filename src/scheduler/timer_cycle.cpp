@@ -20,14 +20,44 @@ void TimerCycle::Finish() {
   if (settings_.CloseRequested) window_.Unload();
 }
 
+IntervalReport& TimerCycle::BeginInterval(const char* key, int days) {
+  IntervalReport& interval = report_.intervals.emplace_back();
+  interval.key = key;
+  interval.days = days;
+  interval.started = ports_.Now();
+  return interval;
+}
+
+void TimerCycle::RunJob(Jobs& jobs, const char* name, const char* tag,
+                        const std::function<void()>& job) {
+  JobReport& own = report_.jobs.emplace_back();
+  own.name = name;
+  own.tag = tag;
+  // Nothing else adds to the list while the job runs: `own` stays valid.
+  jobs.ReportTo(&own);
+  try {
+    job();
+  } catch (...) {
+    jobs.ReportTo(nullptr);
+    throw;
+  }
+  jobs.ReportTo(nullptr);
+  if (own.Failed()) report_.intervals.back().failed = true;
+}
+
 void TimerCycle::Run() {
+  report_ = CycleReport{};
+  report_.started = ports_.Now();
   std::unique_ptr<Jobs> myAufgaben;
   bool connected = false;
   try {
     window_.SetTimerEnabled(false);
     connected = ports_.OpenDatabase();
+    report_.opened = connected;
+    if (!connected) report_.open_error = ports_.OpenError();
     if (connected) {
       myAufgaben = ports_.NewJobs(window_);
+      Jobs& jobs = *myAufgaben;
       bool started = false;
       settings_.RunGuid = ports_.NewGuidString();
       auto start = [&](const char* text) {
@@ -37,39 +67,57 @@ void TimerCycle::Run() {
         }
         ports_.WriteLog(text, LogTypeInfo, "", "");
       };
+      auto end = [&](const char* text) {
+        ports_.WriteLog(text, LogTypeInfo, "", "");
+        report_.intervals.back().ended = ports_.Now();
+      };
       if (ports_.XF_DoAufgabenEintaegig()) {
+        BeginInterval("AUFGABENTRAY1", 1);
         start("Die Datenreorganisation 1-tägig wird gestartet ...");
-        myAufgaben->gfUpdateDatumsfelder();
-        myAufgaben->gfUpdateAbteilungenAnzahl();
-        myAufgaben->gfUpdateSpendenliste();
-        myAufgaben->gfUpdateAdressen();
-        myAufgaben->gfUpdateAbteilungen();
-        ports_.DailyMaintenance();
-        ports_.WriteLog("Die Datenreorganisation 1-tägig ist abgeschlossen.", LogTypeInfo, "", "");
+        RunJob(jobs, "gfUpdateDatumsfelder", "01TG", [&] { jobs.gfUpdateDatumsfelder(); });
+        RunJob(jobs, "gfUpdateAbteilungenAnzahl", "01TG",
+               [&] { jobs.gfUpdateAbteilungenAnzahl(); });
+        RunJob(jobs, "gfUpdateSpendenliste", "01TG", [&] { jobs.gfUpdateSpendenliste(); });
+        RunJob(jobs, "gfUpdateAdressen", "01TG", [&] { jobs.gfUpdateAdressen(); });
+        RunJob(jobs, "gfUpdateAbteilungen", "01TG", [&] { jobs.gfUpdateAbteilungen(); });
+        JobReport& maintenance = report_.jobs.emplace_back();
+        maintenance.name = "DailyMaintenance";
+        maintenance.tag = "01TG";
+        ports_.DailyMaintenance(maintenance);
+        if (maintenance.Failed()) report_.intervals.back().failed = true;
+        end("Die Datenreorganisation 1-tägig ist abgeschlossen.");
       }
       if (ports_.XF_DoAufgabenWoechentlich()) {
+        BeginInterval("AUFGABENTRAY7", 7);
         start("Die Datenreorganisation 1-wöchig wird gestartet ...");
-        myAufgaben->gfRefreshAbteilungsuebersicht();
-        myAufgaben->gfRefreshAnzahlAbteilungen();
-        ports_.WriteLog("Die Datenreorganisation 1-wöchig ist abgeschlossen.", LogTypeInfo, "", "");
+        RunJob(jobs, "gfRefreshAbteilungsuebersicht", "07TG",
+               [&] { jobs.gfRefreshAbteilungsuebersicht(); });
+        RunJob(jobs, "gfRefreshAnzahlAbteilungen", "07TG",
+               [&] { jobs.gfRefreshAnzahlAbteilungen(); });
+        end("Die Datenreorganisation 1-wöchig ist abgeschlossen.");
       }
       if (ports_.XF_DoAufgabenZweiWoechentlich()) {
+        BeginInterval("AUFGABENTRAY14", 14);
         start("Die Datenreorganisation 2-wöchig wird gestartet ...");
-        myAufgaben->gfUpdateAdressenKomplett();
-        myAufgaben->gfUpdateFeldAnzahlAdressen();
-        ports_.WriteLog("Die Datenreorganisation 2-wöchig ist abgeschlossen.", LogTypeInfo, "", "");
+        RunJob(jobs, "gfUpdateAdressenKomplett", "14TG", [&] { jobs.gfUpdateAdressenKomplett(); });
+        RunJob(jobs, "gfUpdateFeldAnzahlAdressen", "14TG",
+               [&] { jobs.gfUpdateFeldAnzahlAdressen(); });
+        end("Die Datenreorganisation 2-wöchig ist abgeschlossen.");
       }
       if (started) window_.ShowBalloon(kBalloonTitle, kEndBalloon, kInfoIcon);
       ports_.CloseDatabase();
       connected = false;
     }
+    report_.ended = ports_.Now();
     Finish();
   } catch (const std::exception& e) {
     // The trap must leave the monitor alive: log, close what is open, go
     // back to idle with the timer running, and still honour a close request.
     ports_.WriteLog(e.what(), LogTypeError, "fMain", "Timer_Timer");
+    ++report_.other_errors;
     myAufgaben.reset();
     if (connected) ports_.CloseDatabase();
+    report_.ended = ports_.Now();
     try {
       Finish();
     } catch (const std::exception&) {

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "common/settings.h"
 #include "jobs/progress.h"
+#include "scheduler/cycle_report.h"
 
 namespace kb6 {
 
@@ -26,9 +28,13 @@ class CyclePorts {
   virtual bool XF_DoAufgabenZweiWoechentlich() = 0;
   // A new job object whose progress events reach `events`.
   virtual std::unique_ptr<Jobs> NewJobs(ProgressSink& events) = 0;
-  virtual void DailyMaintenance() = 0;
+  virtual void DailyMaintenance(JobReport& report) = 0;
   virtual void WriteLog(const std::string& text, int32_t type, const std::string& module,
                         const std::string& procedure) = 0;
+  // The time of the report's stamps (local day serial) and why the last
+  // OpenDatabase failed; ports without a clock or a cause answer nothing.
+  virtual double Now() { return 0; }
+  virtual std::string OpenError() { return ""; }
 };
 
 // What the cycle needs of the main window. The tray calls may throw.
@@ -46,12 +52,18 @@ class TimerCycle {
       : settings_(settings), ports_(ports), window_(window) {}
   // Timer_Timer: one whole cycle.
   void Run();
+  // What the last Run did; empty before the first.
+  const CycleReport& LastReport() const { return report_; }
 
  private:
   void Finish();
+  // Runs one job into its own JobReport; marks the interval failed with it.
+  void RunJob(Jobs& jobs, const char* name, const char* tag, const std::function<void()>& job);
+  IntervalReport& BeginInterval(const char* key, int days);
   Settings& settings_;
   CyclePorts& ports_;
   CycleWindow& window_;
+  CycleReport report_;
 };
 
 }  // namespace kb6

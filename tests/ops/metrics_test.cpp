@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -96,6 +98,79 @@ TEST(Metrics, AReaderNeverSeesAPartialFile) {
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 1);
   EXPECT_NE(WriteFileAtomically(dir.File("missing/kb6tray.prom"), "x"), "");
+}
+
+// Unix time of a log entry's local date and time, with TZ=UTC in the child.
+double UnixOfEntry(RawDb& raw, const std::string& where) {
+  const std::string q =
+      " FROM tblALLGReorganisationProtokoll WHERE " + where + " ORDER BY reoID DESC LIMIT 1";
+  int d = 0, m = 0, y = 0, hh = 0, mm = 0, ss = 0;
+  std::sscanf(raw.One("SELECT reoDatum" + q).c_str(), "%d.%d.%d", &d, &m, &y);
+  std::sscanf(raw.One("SELECT reoUhrzeit" + q).c_str(), "%d:%d:%d", &hh, &mm, &ss);
+  return std::round((Day(y, m, d, hh, mm, ss) - 25569) * 86400);
+}
+
+TEST(Metrics, AfterOneAndTwoCyclesTheFileAgreesWithTheRunLog) {
+  TempDir dir;
+  const std::string db = dir.File("club.db"), prom = dir.File("kb6tray.prom");
+  GenerateClubDatabase(db, {40, 5});
+  auto once = [&](const std::string& file, const std::string& when) {
+    std::vector<std::string> args = OnceCommand(file, dir.File("data"));
+    args.insert(args.end(), {"--metrics", prom});
+    const ToolRun r = RunTool(dir.path(), {args.begin() + 1, args.end()},
+                              {kNoProgressPause, "TZ=UTC", "KB6TRAY_TEST_NOW=" + when});
+    if (const std::string verdict = Promtool(prom); verdict != "absent") {
+      EXPECT_EQ(verdict, "") << r.err;
+    }
+    return Samples(ReadFile(prom));
+  };
+  const std::string interval = "kb6tray_interval_last_run_timestamp_seconds{interval=";
+  const std::string end = "reoEintrag = 'Die Datenreorganisation ";
+  auto first = once(db, "2026-12-01 10:00:00+1");
+  {
+    RawDb raw(db);
+    EXPECT_EQ(first.at("kb6tray_cycles_total"), 1);
+    EXPECT_EQ(first.at("kb6tray_cycles_with_errors_total"), 0);
+    EXPECT_EQ(first.at("kb6tray_database_open_failed"), 0);
+    EXPECT_EQ(first.at(interval + "\"1d\"}"),
+              UnixOfEntry(raw, end + "1-tägig ist abgeschlossen.'"));
+    EXPECT_EQ(first.at(interval + "\"14d\"}"),
+              UnixOfEntry(raw, end + "2-wöchig ist abgeschlossen.'"));
+    const std::string line = raw.One(
+        "SELECT reoEintrag FROM tblALLGReorganisationProtokoll WHERE reoEintrag LIKE 'Es wurden "
+        "% Adresse(n) aktualisiert.' AND reoEintrag NOT LIKE '%Funktionen%' ORDER BY reoID LIMIT "
+        "1");
+    EXPECT_EQ(std::to_string(std::lround(first.at("kb6tray_job_rows{job=\"gfUpdateAdressen\"}"))),
+              line.substr(10, line.find(' ', 10) - 10));
+    EXPECT_GE(first.at("kb6tray_last_cycle_timestamp_seconds"),
+              UnixOfEntry(raw, end + "2-wöchig ist abgeschlossen.'"));
+  }
+  // The second cycle, a day later, runs only the daily interval, with the
+  // donation job trapped.
+  RawDb(db).Exec("INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
+  auto second = once(db, "2026-12-02 10:00:00+1");
+  {
+    RawDb raw(db);
+    EXPECT_EQ(second.at("kb6tray_cycles_total"), 2);
+    EXPECT_EQ(second.at("kb6tray_cycles_with_errors_total"), 1);
+    EXPECT_EQ(second.at(interval + "\"1d\"}"),
+              UnixOfEntry(raw, end + "1-tägig ist abgeschlossen.'"));
+    EXPECT_GT(second.at(interval + "\"1d\"}"), first.at(interval + "\"1d\"}"));
+    EXPECT_EQ(second.at(interval + "\"7d\"}"), first.at(interval + "\"7d\"}"));
+    // A job that did not run keeps its last run's values.
+    EXPECT_EQ(second.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"),
+              first.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"));
+  }
+  // A file that is no database: the open failed, with its cause.
+  const std::string bad = dir.File("bad.db");
+  { std::ofstream(bad) << "keine Datenbank"; }
+  auto third = once(bad, "2026-12-02 10:01:00");
+  EXPECT_EQ(third.at("kb6tray_cycles_total"), 3);
+  bool told = false;
+  for (const auto& [name, value] : third)
+    told |= name.rfind("kb6tray_database_open_failed{cause=\"Die Datei '", 0) == 0 && value == 1;
+  EXPECT_TRUE(told) << ReadFile(prom);
+  RecordProperty("metrics", ReadFile(prom));
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ struct FakePorts final : CyclePorts {
     if (during_jobs) during_jobs();
     return std::make_unique<RecordingJobs>(t);
   }
-  void DailyMaintenance() override { t.Add("maintenance"); }
+  void DailyMaintenance(JobReport&) override { t.Add("maintenance"); }
   void WriteLog(const std::string& text, int32_t type, const std::string& module,
                 const std::string& procedure) override {
     t.Add("log" + std::to_string(type) + " " + module + "/" + procedure + " " + text);

@@ -83,7 +83,7 @@ int wmain(int argc, wchar_t** wargv) {
     kb6::WriteProperties(options, app);
     app.ShowTrayicon();
     if (options.once) {
-      monitor.cycle().Run();
+      monitor.RunCycle();
       monitor.window().Unload();
     } else if (monitor.window().Loaded()) {
       // Started from the desktop, the console window is this process's alone

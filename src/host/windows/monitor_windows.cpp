@@ -60,14 +60,7 @@ WindowsMonitor::WindowsMonitor(const std::string& exe_path)
     if (!p.empty() && p.size() <= 2 && p.find_first_not_of("0123456789") == std::string::npos)
       window_.SetProgressPause(std::stoi(p));
   }
-  window_.SetTickHandler([this] {
-    cycle_running_ = true;
-    cycle_.Run();
-    cycle_running_ = false;
-    // A cycle whose database does not open writes no log entry: this line
-    // is the one trace of the cause.
-    connect_report_.AfterCycle(db_.LastConnectError());
-  });
+  window_.SetTickHandler([this] { RunCycle(); });
   native_.SetMessageHandler(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
     RequestClose();
     return 0;
@@ -84,6 +77,15 @@ WindowsMonitor::WindowsMonitor(const std::string& exe_path)
     EndNow();
     return 0;
   });
+}
+
+void WindowsMonitor::RunCycle() {
+  cycle_running_ = true;
+  cycle_.Run();
+  cycle_running_ = false;
+  // A cycle whose database does not open writes no log entry: this line
+  // is the one trace of the cause.
+  connect_report_.AfterCycle(db_.LastConnectError());
 }
 
 void WindowsMonitor::RequestClose() {

@@ -47,6 +47,10 @@ class WindowsMonitor {
   const Clock& clock() const { return clock_; }
   Win32Timer& timer() { return timer_; }
 
+  // One timer cycle, as the timer runs it (--once calls it directly); a
+  // database that does not open is reported on standard error.
+  void RunCycle();
+
   // Class_Terminate of a host's clsApplication object. While a cycle runs
   // the connection stays open for it: the cycle closes it at its end.
   void ClassTerminate();

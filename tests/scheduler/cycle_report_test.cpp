@@ -1,0 +1,81 @@
+// The cycle's report on a real club file: what ran, with the numbers of the
+// result lines, and nothing for a cycle with nothing due.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "scheduler/live_ports.h"
+#include "scheduler/timer_cycle.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+struct SilentWindow final : CycleWindow {
+  void SetTimerEnabled(bool) override {}
+  void SetToolTip(const std::string&) override {}
+  void ShowBalloon(const std::string&, const std::string&, int32_t) override {}
+  void Unload() override {}
+  void SetTrayText(const std::string&, const std::string&) override {}
+};
+
+TEST(CycleReport, NamesEveryJobWithTheNumberOfItsResultLine) {
+  TempDir dir;
+  const std::string path = dir.File("club.db");
+  GenerateClubDatabase(path, ClubShape{.active_addresses = 40});
+  FixedClock clock{Day(2026, 12, 6, 10, 30)};
+  const RegionalSettings regional = RegionalSettings::German();
+  Settings settings;
+  settings.AccessDatenbank = path;
+  settings.SQLServer_Host = "lokal";
+  settings.Datenpfad = dir.path();
+  ProviderRegistry providers;
+  RegisterSqliteProvider(providers);
+  Database db(settings, regional, clock, providers);
+  RunLog log(settings, db, regional, clock, dir.path(), "KB6TRAY");
+  LivePorts ports(db, regional, clock, log);
+  SilentWindow window;
+  TimerCycle cycle(settings, ports, window);
+
+  cycle.Run();
+  const CycleReport& report = cycle.LastReport();
+  EXPECT_TRUE(report.opened);
+  EXPECT_EQ(report.started, clock.Now());
+  ASSERT_EQ(report.intervals.size(), 3u);
+  EXPECT_EQ(report.intervals[0].key, "AUFGABENTRAY1");
+  EXPECT_EQ(report.intervals[2].days, 14);
+  // The numbers of the result lines, in the order the jobs wrote them.
+  const std::string text = ReadFile(log.LogFilePath());
+  static const std::regex kResult(R"(\d\d:\d\d:\d\d Es wurden?(?:\(n\))?\D*(\d+) )");
+  std::vector<int> logged;
+  for (std::sregex_iterator m(text.begin(), text.end(), kResult), end; m != end; ++m)
+    logged.push_back(std::stoi((*m)[1]));
+  std::vector<int> reported;
+  std::vector<std::string> names;
+  for (const JobReport& j : report.jobs) {
+    names.push_back(j.name + "/" + j.tag);
+    if (j.name != "gfUpdateDatumsfelder" && j.name != "DailyMaintenance")
+      reported.push_back(j.rows);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "gfUpdateDatumsfelder/01TG", "gfUpdateAbteilungenAnzahl/01TG",
+                       "gfUpdateSpendenliste/01TG", "gfUpdateAdressen/01TG",
+                       "gfUpdateAbteilungen/01TG", "DailyMaintenance/01TG",
+                       "gfRefreshAbteilungsuebersicht/07TG", "gfRefreshAnzahlAbteilungen/07TG",
+                       "gfUpdateAdressenKomplett/14TG", "gfUpdateFeldAnzahlAdressen/14TG"}));
+  EXPECT_EQ(reported, logged);
+  EXPECT_FALSE(report.HasFailures());
+
+  cycle.Run();  // all three intervals were stamped today
+  EXPECT_TRUE(cycle.LastReport().opened);
+  EXPECT_TRUE(cycle.LastReport().intervals.empty());
+  EXPECT_TRUE(cycle.LastReport().jobs.empty());
+
+  settings.AccessDatenbank = dir.File("gone.db");
+  cycle.Run();
+  EXPECT_FALSE(cycle.LastReport().opened);
+  EXPECT_NE(cycle.LastReport().open_error.find("gone.db"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kb6::test
