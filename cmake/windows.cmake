@@ -101,9 +101,6 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # plus the tests of the Windows layer.
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/(host/host_test|host/connect_report_test|process_support|reliability/.*|report/.*|check/.*|desktop/.*)\\.cpp$")
-# The options for monitoring systems (journal, sd_notify, --status, --metrics)
-# belong to the Linux host.
-list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/ops/")
 # The ODBC suite hands the driver Windows paths and uses setenv, the login test's
 # fake TDS server POSIX sockets; under Wine the driver is the host's:
 # tests/windows/odbc_wine_test.cpp takes their place.
