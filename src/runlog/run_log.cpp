@@ -47,6 +47,7 @@ std::string RunLog::LogFilePath(const std::string& directory) const {
 
 void RunLog::WriteLog(const std::string& text, int32_t type, const std::string& module,
                       const std::string& procedure, const std::string& directory) {
+  const UncountedStatements uncounted(db_);
   try {
     const std::string file = LogFilePath(directory);
     const std::string folder = file.substr(0, file.rfind(kPathSeparator) + 1);
