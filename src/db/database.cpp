@@ -84,10 +84,8 @@ std::string Database::OpenRecordset(std::string& statement, Recordset& rs) {
     rs.Open(statement, *connection_);
     return "";
   } catch (const RuntimeError& e) {
-    CountFailure(e);
     return std::to_string(e.number()) + " - " + e.what();
   } catch (const std::exception& e) {
-    CountFailure(e);
     return "-1 - " + std::string(e.what());
   }
 }

@@ -38,9 +38,7 @@ bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>&
     if (db_.TryOpenRecordset(f.count_sql, rs)) announced = r_.ToLong(rs.Field("ANZAHL"));
     Raise("Es werden nun " + std::to_string(announced) + f.announce_tail, f.tag);
     const bool opened = db_.TryOpenRecordset(f.row_sql, rs);
-    // A failed count or row query is no change that was lost: the row query
-    // is told as a read failure, whatever its cause.
-    db_.TakeFailures();
+    // A row query that fails is told, whatever its cause.
     if (!opened) failures.ReadFailed(db_.LastOpenError);
     if (opened) {
       while (!rs.EndOfData()) {

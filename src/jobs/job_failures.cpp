@@ -38,8 +38,7 @@ bool IsValueFailure(const std::exception& e) {
   const auto* error = dynamic_cast<const RuntimeError*>(&e);
   if (!error || dynamic_cast<const DbError*>(&e)) return false;
   const int n = error->number();
-  return n == RuntimeError::Overflow().number() || n == RuntimeError::TypeMismatch().number() ||
-         n == RuntimeError::InvalidUseOfNull().number();
+  return n == RuntimeError::Overflow().number() || n == RuntimeError::TypeMismatch().number();
 }
 
 }  // namespace kb6

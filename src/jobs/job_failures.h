@@ -33,8 +33,9 @@ class JobFailures {
   std::string read_cause_;
 };
 
-// Conversion failures of a single value (overflow, type mismatch, Null where
-// a value is needed): they cost the row they occur in, not the job.
+// Conversion failures of a single value (overflow: ±Inf, NaN, a date out of
+// range; a text where a number is needed): they cost the row they occur in,
+// not the job. A Null where a value is needed still ends the job.
 bool IsValueFailure(const std::exception& e);
 
 }  // namespace kb6

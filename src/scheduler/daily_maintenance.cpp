@@ -48,8 +48,6 @@ void DailyMaintenance(Database& db, const RegionalSettings& r, const Clock& cloc
     const double history_day = PurgeDay(db, r, "HISTORY", "ZEITSTEMPEL", today, cycle_started);
     const double log_day =
         PurgeDay(db, r, "tblALLGReorganisationProtokoll", "reoTimeStamp", today, cycle_started);
-    // The two reads are no change of the maintenance.
-    db.TakeFailures();
     const std::string cutoff_history =
         SQLDateLiteral(db.CurrentDialect(), r, Value::Date(history_day - 730));
     const std::string cutoff_log =
