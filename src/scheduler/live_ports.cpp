@@ -47,6 +47,8 @@ bool LivePorts::XF_DoAufgabenZweiWoechentlich() { return Due("AUFGABENTRAY14", 1
 
 std::string LivePorts::TakeClockNotice() { return std::exchange(clock_notice_, {}); }
 
+int32_t LivePorts::TakeLostLogLines() { return log_.TakeLostLines(); }
+
 void LivePorts::IntervalFailed(const IntervalReport& interval) {
   const auto found = runs_.find(interval.key);
   const int runs_here = found == runs_.end() ? 1 : found->second.second;

@@ -32,6 +32,7 @@ class LivePorts final : public CyclePorts {
   std::string OpenError() override;
   void IntervalFailed(const IntervalReport& interval) override;
   std::string TakeClockNotice() override;
+  int32_t TakeLostLogLines() override;
 
  private:
   Database& db_;

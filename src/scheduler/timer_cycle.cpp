@@ -57,6 +57,8 @@ void TimerCycle::TellClock() {
 void TimerCycle::Run() {
   report_ = CycleReport{};
   report_.started = ports_.Now();
+  // Lines lost between cycles (a host call's entry) belong to no cycle.
+  ports_.TakeLostLogLines();
   std::unique_ptr<Jobs> myAufgaben;
   bool connected = false;
   try {
@@ -126,6 +128,7 @@ void TimerCycle::Run() {
       connected = false;
     }
     report_.ended = ports_.Now();
+    report_.other_errors += ports_.TakeLostLogLines();
     Finish();
   } catch (const std::exception& e) {
     // The trap must leave the monitor alive: log, close what is open, go
@@ -145,6 +148,7 @@ void TimerCycle::Run() {
       ports_.CloseDatabase();
     }
     report_.ended = ports_.Now();
+    report_.other_errors += ports_.TakeLostLogLines();
     try {
       Finish();
     } catch (const std::exception&) {

@@ -41,6 +41,9 @@ class CyclePorts {
   // What the last due-check found wrong with the clock, at most once per
   // cycle; empty if nothing.
   virtual std::string TakeClockNotice() { return ""; }
+  // Log file lines lost since the last call (their table rows were still
+  // tried): a cycle that lost some reports them among its errors.
+  virtual int32_t TakeLostLogLines() { return 0; }
 };
 
 // What the cycle needs of the main window. The tray calls may throw.
