@@ -17,25 +17,21 @@ add_library(SQLite::SQLite3 ALIAS kb6sqlite)
 # Windows XP's API level is not enough for the notification icon's balloons.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
-file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
-  src/common/*.cpp src/db/*.cpp src/runlog/*.cpp src/scheduler/*.cpp src/jobs/*.cpp)
-file(GLOB OS_SOURCES CONFIGURE_DEPENDS src/platform/windows/*.cpp)
-file(READ ${CMAKE_SOURCE_DIR}/schema/club.sql CLUB_SCHEMA_SQL)
-configure_file(${CMAKE_SOURCE_DIR}/schema/club_schema.cpp.in
-  ${CMAKE_BINARY_DIR}/generated/club_schema.cpp @ONLY)
-add_library(kb6core STATIC ${CORE_SOURCES} ${OS_SOURCES}
-  ${CMAKE_BINARY_DIR}/generated/club_schema.cpp)
-target_include_directories(kb6core PUBLIC src)
-target_link_libraries(kb6core PUBLIC SQLite::SQLite3 ole32)
-
-add_library(kb6odbc STATIC src/db/odbc/odbc_provider.cpp src/db/odbc/utf16.cpp)
-target_link_libraries(kb6odbc PUBLIC kb6core odbc32)
+set(KB6_OS windows)
+include(${CMAKE_SOURCE_DIR}/cmake/core.cmake)
+# GUIDs for the log table's keys.
+target_link_libraries(kb6_os PRIVATE ole32)
+# The private data source of a login is a unixODBC matter: not on Windows.
+get_target_property(ODBC_SOURCES kb6_db_odbc SOURCES)
+list(FILTER ODBC_SOURCES EXCLUDE REGEX "/private_dsn\\.cpp$")
+set_target_properties(kb6_db_odbc PROPERTIES SOURCES "${ODBC_SOURCES}")
+target_link_libraries(kb6_db_odbc PRIVATE odbc32)
 # mingw's sql.h expects the Windows types to be declared before it. The
 # client calls the wide functions by their own names (SQLDriverConnectW, ...;
 # see odbc_provider.cpp), so UNICODE stays off and no macro renames a call.
 # Its test under Wine is tests/windows/odbc_wine_test.cpp (the Linux one,
 # tests/db/odbc_provider_test.cpp, gives the driver Windows paths).
-target_compile_options(kb6odbc PRIVATE -include windows.h -UUNICODE -U_UNICODE)
+target_compile_options(kb6_db_odbc PRIVATE -include windows.h -UUNICODE -U_UNICODE)
 
 # CLI11 is header-only and includes nothing but the standard library; its
 # Debian headers are used as they are, without the rest of /usr/include.
@@ -48,7 +44,9 @@ add_library(kb6platform STATIC
   src/tray/main_window.cpp src/tray/console_tray.cpp src/host/application.cpp
   src/tray/windows/win32_window.cpp src/tray/windows/win32_loop.cpp
   src/tray/windows/shell_tray.cpp)
-target_link_libraries(kb6platform PUBLIC kb6core kb6odbc user32 shell32)
+target_include_directories(kb6platform PUBLIC src)
+target_link_libraries(kb6platform PUBLIC kb6_db_sqlite kb6_db_odbc kb6_scheduler kb6_jobs
+  kb6_runlog kb6_db kb6_common user32 shell32)
 
 # The COM server's type library: widl compiles the IDL (with Wine's .idl
 # files and stdole2.tlb, libwine-dev and wine64) to the .tlb that windres
@@ -79,7 +77,7 @@ add_dependencies(kb6comids kb6typelib)
 
 file(GLOB COM_SOURCES CONFIGURE_DEPENDS src/host/windows/com/*.cpp)
 add_executable(KB6TRAY src/host/windows/main_windows.cpp src/host/windows/monitor_windows.cpp
-  src/host/monitor_options.cpp
+  src/host/monitor_options.cpp src/host/connect_report.cpp
   ${COM_SOURCES} src/host/windows/kb6tray.rc ${KB6_COM_DIR}/kb6tray_tlb.rc ${KB6_COM_DIR}/kb6tray.tlb)
 target_link_libraries(KB6TRAY PRIVATE kb6comids advapi32)
 add_dependencies(KB6TRAY kb6typelib)
@@ -89,7 +87,8 @@ target_link_options(KB6TRAY PRIVATE -municode)
 target_link_libraries(KB6TRAY PRIVATE kb6platform)
 
 add_executable(kb6-demo-db tools/demo_db_main.cpp tools/club_generator.cpp)
-target_link_libraries(kb6-demo-db PRIVATE kb6core)
+target_include_directories(kb6-demo-db PRIVATE src)
+target_link_libraries(kb6-demo-db PRIVATE kb6_db kb6_db_sqlite SQLite::SQLite3 shell32)
 
 # GoogleTest from the sources libgtest-dev ships.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -112,12 +111,24 @@ list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/ops/")
 list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/windows/com/")
 add_executable(kb6tests ${TEST_SOURCES} tools/club_generator.cpp src/host/windows/kb6tray.rc)
 target_include_directories(kb6tests PRIVATE tests tools)
-target_link_libraries(kb6tests PRIVATE kb6platform gtest gtest_main)
+target_link_libraries(kb6tests PRIVATE kb6platform SQLite::SQLite3 gtest gtest_main)
 target_compile_definitions(kb6tests PRIVATE KB6_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/tests/golden")
 
 # The COM clients: a host program and a script against the registered
 # KB6TRAY.exe, which must stand in the same folder.
 add_executable(kb6comtests tests/windows/com/com_client_test.cpp
+  tests/windows/com/dispatch_arguments_test.cpp tests/windows/com/monitor_endings_test.cpp
   tests/windows/com/com_client_support.cpp tools/club_generator.cpp)
 target_include_directories(kb6comtests PRIVATE tests tools)
-target_link_libraries(kb6comtests PRIVATE kb6core kb6comids advapi32 gtest gtest_main)
+target_include_directories(kb6comtests PRIVATE src)
+target_link_libraries(kb6comtests PRIVATE kb6_db_sqlite kb6_db kb6_common SQLite::SQLite3
+  kb6comids advapi32 gtest gtest_main)
+
+# The registry values of the COM server, printed for the installer's
+# registry table (scripts/windows makes the MSI package from them).
+add_executable(kb6-com-entries tools/windows/com_entries_main.cpp
+  src/host/windows/com/registration.cpp)
+target_include_directories(kb6-com-entries PRIVATE src)
+target_link_libraries(kb6-com-entries PRIVATE kb6_os kb6_common kb6comids advapi32)
+target_link_options(kb6-com-entries PRIVATE -municode)
+file(WRITE ${CMAKE_BINARY_DIR}/kb6tray-version.txt "${PROJECT_VERSION}\n")

@@ -5,7 +5,7 @@ include(GNUInstallDirs)
 # The icon theme's files, drawn by the same code as the tray icon.
 add_executable(kb6-icon-png tools/icon_png_main.cpp tools/png_writer.cpp)
 target_include_directories(kb6-icon-png PRIVATE tools)
-target_link_libraries(kb6-icon-png PRIVATE kb6platform PkgConfig::GIO)
+target_link_libraries(kb6-icon-png PRIVATE kb6_tray PkgConfig::GIO)
 set(KB6_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
 set(KB6_ICON_FILES)
 foreach(size 16 22 24 32 48)

@@ -177,8 +177,8 @@ void GenerateClubDatabase(const std::string& path, const ClubShape& shape) {
     Cell gebtag = i % 97 == 0 ? Serial(1980, 2, 29) : Serial(year, month, day);
     if (i % 37 == 0) gebtag = Null{};
     Cell payer = household_head;
-    // A payer key that names nobody is kept off household heads: the design
-    // ends the complete run on a payer row without one.
+    // A payer key that names nobody is kept off household heads: the complete
+    // run ends on a payer row without one.
     if (i % 53 == 0 && key != household_head) payer = Null{};
     adr.Row({key,
              key,

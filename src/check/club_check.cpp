@@ -4,10 +4,20 @@
 #include <set>
 
 #include "check/club_tables.h"
-#include "check/sqlite_handle.h"
+#include "common/dates.h"
 #include "common/regional.h"
+#include "common/text.h"
+#include "db/club_schema.h"
+#include "db/sqlite_file.h"
 
 namespace kb6::check {
+
+// ±Inf in a REAL column (SQLite stores no NaN: it becomes Null).
+std::string NonFinite(const std::string& quoted_column) {
+  return "typeof(" + quoted_column + ") = 'real' AND abs(" + quoted_column +
+         ") > 1.7976931348623157e308";
+}
+
 namespace {
 
 constexpr size_t kExamples = 5;
@@ -34,7 +44,10 @@ class Checker {
   explicit Checker(sqlite3* db) : db_(db), tables_(ReadTables(db)) {}
 
   std::vector<Finding> Run() {
-    for (const TableInfo& t : tables_) Conventions(t);
+    // A damaged file is named first; what can still be read is checked after.
+    Readable("", [&] { FileLevel(); });
+    MissingSchema();
+    for (const TableInfo& t : tables_) Readable(t.name, [&] { Conventions(t); });
     ExpectEmpty("ADRESSEN", "KZEHEMALIG", "{c} IS NULL",
                 "Null in KZEHEMALIG: die Adresse ist für jeden Job unsichtbar");
     ExpectEmpty("ADRESSEN", "ADR_INR", "{c} IS NULL",
@@ -57,13 +70,17 @@ class Checker {
                   "ZAHL_ADINR nennt eine Adresse ohne eigene ZAHL_ADINR: beendet den "
                   "Komplettlauf der Adressen");
     }
-    FeeKeys();
-    Duplicates("PARAMETER", {"FELD"}, "mehr als eine Zeile je FELD: welcher Wert gilt, ist Zufall");
-    Duplicates("SATZZAEHLER", {"TABELLE", "FELD"},
-               "mehr als eine Zeile je TABELLE und FELD: zwei Programme können denselben "
-               "Schlüssel ziehen");
-    CountersBelowKeys();
-    FileLevel();
+    Readable("STAMM1", [&] { FeeKeys(); });
+    Readable("PARAMETER", [&] {
+      Duplicates("PARAMETER", {"FELD"},
+                 "mehr als eine Zeile je FELD: welcher Wert gilt, ist Zufall");
+    });
+    Readable("SATZZAEHLER", [&] {
+      Duplicates("SATZZAEHLER", {"TABELLE", "FELD"},
+                 "mehr als eine Zeile je TABELLE und FELD: zwei Programme können denselben "
+                 "Schlüssel ziehen");
+      CountersBelowKeys();
+    });
     return std::move(found_);
   }
 
@@ -80,19 +97,85 @@ class Checker {
     if (f.count > 0) found_.push_back(std::move(f));
   }
 
+  // Runs one part of the check; a table that cannot be read (a damaged page)
+  // becomes a finding of its own instead of ending the check.
+  template <typename Part>
+  void Readable(const std::string& table, Part&& part) {
+    try {
+      part();
+    } catch (const DbError& e) {
+      Finding f =
+          NewFinding(table, "(Lesen)", std::string("kann nicht gelesen werden: ") + e.what(), 1);
+      Add(std::move(f));
+    }
+  }
+
+  // Every table and column of the club schema the monitor reads or writes;
+  // tblFIBUAuswertungsgruppen is optional (older files run without it).
+  void MissingSchema() {
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
+    SqliteHandle schema(raw);
+    SqliteExec(schema.get(), "SELECT 1");
+    if (sqlite3_exec(schema.get(), ClubSchemaSql(), nullptr, nullptr, nullptr) != SQLITE_OK)
+      throw DbError{sqlite3_errcode(schema.get()), sqlite3_errmsg(schema.get())};
+    for (const TableInfo& wanted : ReadTables(schema.get())) {
+      if (EqualsNoCase(wanted.name, "tblFIBUAuswertungsgruppen")) continue;
+      const TableInfo* have = Find(tables_, wanted.name);
+      Finding f = NewFinding(wanted.name, "", "");
+      for (const ColumnInfo& c : wanted.columns) {
+        if (have && have->Has(c.name)) continue;
+        ++f.count;
+        if (f.examples.size() < kExamples) f.examples.push_back(c.name);
+      }
+      f.key_name = "Spalten";
+      if (!have) {
+        f.column = "(Tabelle)";
+        f.problem = "Tabelle fehlt: die Jobs, die sie lesen oder schreiben, scheitern";
+      } else {
+        f.column = "(Spalten)";
+        f.problem = "Spalten fehlen, die die Jobs lesen oder schreiben: ihre Abfragen scheitern";
+      }
+      Add(std::move(f));
+    }
+  }
+
   // `condition` names the column as {c}.
   void ExpectEmpty(const std::string& table, const std::string& column,
                    const std::string& condition, const std::string& problem) {
     const TableInfo* t = Find(tables_, table);
     if (!t || !t->Has(column)) return;
     std::string sql = condition;
-    sql.replace(sql.find("{c}"), 3, Quoted(column));
-    Add(FromHits(*t, column, problem, Scan(db_, *t, column, sql)));
+    sql.replace(sql.find("{c}"), 3, SqliteQuoted(column));
+    Readable(t->name, [&] { Add(FromHits(*t, column, problem, Scan(db_, *t, column, sql))); });
   }
 
   void Conventions(const TableInfo& t) {
     for (const ColumnInfo& c : t.columns) {
-      const std::string q = Quoted(c.name);
+      const std::string q = SqliteQuoted(c.name);
+      // A text with a NUL byte is cut there by the programs that read it
+      // and fails the statements that write it back.
+      Add(FromHits(
+          t, c.name, "NUL-Byte im Text: Anweisungen mit diesem Wert scheitern",
+          Scan(db_, t, c.name,
+               "typeof(" + q + ") = 'text' AND instr(CAST(" + q + " AS BLOB), x'00') > 0")));
+      if (c.kind == ColumnKind::kDate || c.kind == ColumnKind::kAmount) {
+        const auto hits = Scan(db_, t, c.name, NonFinite(q));
+        Finding f = FromHits(t, c.name,
+                             "unendlicher Wert (±Inf): jede Umrechnung scheitert, der Job "
+                             "übergeht die Zeile",
+                             hits);
+        f.fixable = f.count;
+        Add(std::move(f));
+      }
+      if (c.kind == ColumnKind::kDate)
+        Add(FromHits(t, c.name,
+                     "Datum außerhalb der Jahre 100 bis 9999: die Umrechnung scheitert "
+                     "(\"Überlauf\")",
+                     Scan(db_, t, c.name,
+                          "typeof(" + q + ") IN ('integer', 'real') AND NOT (" + NonFinite(q) +
+                              ") AND (" + q + " < " + std::to_string(kMinDateSerial) + " OR " + q +
+                              " >= " + std::to_string(kEndDateSerial) + ")")));
       if (c.kind == ColumnKind::kDate) {
         const auto hits = Scan(db_, t, c.name, "typeof(" + q + ") = 'text'");
         Finding f = FromHits(t, c.name,
@@ -133,7 +216,7 @@ class Checker {
   void FeeKeys() {
     if (!Has("STAMM1", {"ART", "NR"})) return;
     std::set<double> masters;
-    Statement s(db_, "SELECT NR FROM STAMM1 WHERE ART = 'B' AND NR IS NOT NULL");
+    SqliteQuery s(db_, "SELECT NR FROM STAMM1 WHERE ART = 'B' AND NR IS NOT NULL");
     while (s.Step()) masters.insert(s.Double(0));
     if (Has("BEITRAGSSCHLUESSEL", {"NR_BS"})) {
       const TableInfo& t = *Find(tables_, "BEITRAGSSCHLUESSEL");
@@ -168,11 +251,11 @@ class Checker {
     std::string cols, label;
     for (const std::string& k : key) {
       if (!t->Has(k)) return;
-      cols += (cols.empty() ? "" : ", ") + Quoted(k);
-      label += (label.empty() ? "" : " || '.' || ") + Quoted(k);
+      cols += (cols.empty() ? "" : ", ") + SqliteQuoted(k);
+      label += (label.empty() ? "" : " || '.' || ") + SqliteQuoted(k);
     }
-    Statement s(db_, "SELECT " + label + ", COUNT(*) FROM " + Quoted(t->name) + " GROUP BY " +
-                         cols + " HAVING COUNT(*) > 1 ORDER BY 1");
+    SqliteQuery s(db_, "SELECT " + label + ", COUNT(*) FROM " + SqliteQuoted(t->name) +
+                           " GROUP BY " + cols + " HAVING COUNT(*) > 1 ORDER BY 1");
     Finding f = NewFinding(t->name, key.size() == 1 ? key.front() : key.front() + ", " + key.back(),
                            problem);
     for (const std::string& k : key) f.key_name += (f.key_name.empty() ? "" : ".") + k;
@@ -193,11 +276,12 @@ class Checker {
                    "Zähler unter dem höchsten Schlüssel seiner Tabelle: der nächste Schlüssel ist "
                    "schon vergeben");
     f.key_name = "TABELLE.FELD";
-    Statement s(db_, "SELECT TABELLE, FELD, WERT FROM SATZZAEHLER ORDER BY TABELLE, FELD");
+    SqliteQuery s(db_, "SELECT TABELLE, FELD, WERT FROM SATZZAEHLER ORDER BY TABELLE, FELD");
     while (s.Step()) {
       const TableInfo* t = Find(tables_, s.Text(0));
       if (!t || !t->Has(s.Text(1))) continue;
-      Statement max(db_, "SELECT MAX(" + Quoted(s.Text(1)) + ") FROM " + Quoted(t->name));
+      SqliteQuery max(db_,
+                      "SELECT MAX(" + SqliteQuoted(s.Text(1)) + ") FROM " + SqliteQuoted(t->name));
       if (!max.Step() || max.Type(0) == SQLITE_NULL) continue;
       const bool below = s.Type(2) == SQLITE_NULL || s.Double(2) < max.Double(0);
       if (!below) continue;
@@ -211,8 +295,10 @@ class Checker {
   }
 
   void FileLevel() {
-    Statement mode(db_, "PRAGMA journal_mode");
-    const std::string m = mode.Step() ? mode.Text(0) : "";
+    SqliteQuery mode(db_, "PRAGMA journal_mode");
+    std::string m = mode.Step() ? mode.Text(0) : "";
+    if (const char* file = sqlite3_db_filename(db_, "main"); file && SqliteFileIsWal(file))
+      m = "wal";
     if (m != "wal")
       Add(NewFinding("", "journal_mode",
                      "Journalmodus '" + m +
@@ -221,7 +307,7 @@ class Checker {
                      1));
     Finding f = NewFinding("", "integrity_check", "PRAGMA integrity_check meldet Schäden");
     f.key_name = "Meldungen";
-    Statement check(db_, "PRAGMA integrity_check(100)");
+    SqliteQuery check(db_, "PRAGMA integrity_check(100)");
     while (check.Step()) {
       if (check.Text(0) == "ok") continue;
       ++f.count;

@@ -30,7 +30,8 @@ struct Change {
 std::vector<Finding> CheckClubFile(sqlite3* db);
 
 // Converts what reads one way only: date texts into day serials, decimal
-// texts into numbers, 1 into -1 in Yes/No columns. The caller owns the
+// texts into numbers, 1 into -1 in Yes/No columns; sets ±Inf in date and
+// amount columns to Null. The caller owns the
 // transaction; every change made is returned.
 std::vector<Change> FixClubFile(sqlite3* db);
 
@@ -43,5 +44,8 @@ void WriteChanges(const std::vector<Change>& changes, std::ostream& out);
 // "1.234,56") or a point that cannot be a thousands separator ("12.5").
 std::optional<double> DateFromText(const std::string& text);
 std::optional<double> AmountFromText(const std::string& text);
+
+// The SQL condition for a non-finite value in the (quoted) column.
+std::string NonFinite(const std::string& quoted_column);
 
 }  // namespace kb6::check

@@ -5,9 +5,9 @@
 
 #include "check/club_check.h"
 #include "check/club_tables.h"
-#include "check/sqlite_handle.h"
 #include "common/regional.h"
 #include "common/text.h"
+#include "db/sqlite_file.h"
 
 namespace kb6::check {
 namespace {
@@ -36,7 +36,10 @@ std::string NumberText(double d) {
   return buf;
 }
 
-std::string Shown(const Hit& h) { return "'" + h.text + "'"; }
+std::string Shown(const Hit& h) {
+  if (h.type == SQLITE_FLOAT && !std::isfinite(h.number)) return h.number < 0 ? "-Inf" : "Inf";
+  return "'" + h.text + "'";
+}
 
 }  // namespace
 
@@ -79,15 +82,21 @@ std::vector<Change> FixClubFile(sqlite3* db) {
   for (const TableInfo& t : ReadTables(db)) {
     if (!t.has_rowid) continue;
     for (const ColumnInfo& c : t.columns) {
-      const std::string q = Quoted(c.name);
-      Statement update(db, "UPDATE " + Quoted(t.name) + " SET " + q + " = ? WHERE rowid = ?");
-      auto set = [&](const Hit& h, double v, const std::string& after) {
+      const std::string q = SqliteQuoted(c.name);
+      SqliteQuery update(db,
+                         "UPDATE " + SqliteQuoted(t.name) + " SET " + q + " = ? WHERE rowid = ?");
+      auto set = [&](const Hit& h, std::optional<double> v, const std::string& after) {
         update.Reset();
-        update.BindDouble(1, v);
+        if (v)
+          update.BindDouble(1, *v);
+        else
+          update.BindNull(1);
         update.BindInt(2, h.rowid);
         update.Step();
         changes.push_back({t.name, c.name, t.key_name + "=" + h.key, Shown(h), after});
       };
+      if (c.kind == ColumnKind::kDate || c.kind == ColumnKind::kAmount)
+        for (const Hit& h : Scan(db, t, c.name, NonFinite(q))) set(h, std::nullopt, "Null");
       if (c.kind == ColumnKind::kDate) {
         for (const Hit& h : Scan(db, t, c.name, "typeof(" + q + ") = 'text'"))
           if (const auto v = DateFromText(h.text))

@@ -1,15 +1,23 @@
 #include "check/club_tables.h"
 
-#include "check/sqlite_handle.h"
 #include "common/text.h"
+#include "db/sqlite_file.h"
 
 namespace kb6::check {
 namespace {
 
+// Dates and Yes/No values as the monitor's provider reads and stores them;
+// amounts by the floating-point types the club schema declares them with.
 ColumnKind KindOf(const std::string& declared) {
+  switch (SqliteColumnKindOf(declared.c_str())) {
+    case SqliteColumnKind::kDate:
+      return ColumnKind::kDate;
+    case SqliteColumnKind::kBool:
+      return ColumnKind::kYesNo;
+    default:
+      break;
+  }
   const std::string t = ToUpperAscii(TrimBlanks(declared));
-  if (t == "DATETIME" || t == "DATE") return ColumnKind::kDate;
-  if (t == "BOOLEAN" || t == "BOOL" || t == "YESNO") return ColumnKind::kYesNo;
   if (t == "REAL" || t == "DOUBLE" || t == "FLOAT" || t == "CURRENCY") return ColumnKind::kAmount;
   return ColumnKind::kOther;
 }
@@ -44,21 +52,21 @@ const TableInfo* Find(const std::vector<TableInfo>& tables, const std::string& n
 
 std::vector<TableInfo> ReadTables(sqlite3* db) {
   std::vector<TableInfo> tables;
-  Statement names(db,
-                  "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
-                  "'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
+  SqliteQuery names(db,
+                    "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                    "'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
   while (names.Step()) {
     TableInfo t;
     t.name = names.Text(0);
     t.has_rowid = FindNoCase(names.Text(1), "WITHOUT ROWID") == std::string::npos;
     std::vector<std::string> pk;
-    Statement cols(db, "PRAGMA table_info(" + Quoted(t.name) + ")");
+    SqliteQuery cols(db, "PRAGMA table_info(" + SqliteQuoted(t.name) + ")");
     while (cols.Step()) {
       t.columns.push_back({cols.Text(1), KindOf(cols.Text(2))});
       if (cols.Int(5) > 0) pk.push_back(cols.Text(1));
     }
     if (pk.size() == 1) {
-      t.key_sql = Quoted(pk.front());
+      t.key_sql = SqliteQuoted(pk.front());
       t.key_name = pk.front();
     }
     for (const KnownKey& k : kKnownKeys) {
@@ -78,10 +86,10 @@ std::vector<TableInfo> ReadTables(sqlite3* db) {
 
 std::vector<Hit> Scan(sqlite3* db, const TableInfo& table, const std::string& column,
                       const std::string& condition) {
-  const std::string col = Quoted(column);
-  Statement s(db, "SELECT " + table.key_sql + ", " + (table.has_rowid ? "rowid" : "0") + ", " +
-                      col + " FROM " + Quoted(table.name) + " WHERE " + condition + " ORDER BY " +
-                      (table.has_rowid ? "rowid" : table.key_sql));
+  const std::string col = SqliteQuoted(column);
+  SqliteQuery s(db, "SELECT " + table.key_sql + ", " + (table.has_rowid ? "rowid" : "0") + ", " +
+                        col + " FROM " + SqliteQuoted(table.name) + " WHERE " + condition +
+                        " ORDER BY " + (table.has_rowid ? "rowid" : table.key_sql));
   std::vector<Hit> hits;
   while (s.Step()) {
     Hit h;

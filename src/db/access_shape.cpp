@@ -175,7 +175,7 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out, const ShapePrefi
       const std::string_view number = s.substr(i, j - i);
       if (number.find(kNumberMark) != std::string_view::npos) return false;
       ShapeLiteral value;
-      if (bind_numbers && !exponent && BindableNumber(number, value)) {
+      if (bind_numbers && !exponent && BindableNumber(number, value, out.bind_decimals)) {
         ShapeLiteral& lit = bind(i, j, kNumberPlaceholder);
         lit.kind = value.kind;
         lit.integer = value.integer;
@@ -223,7 +223,7 @@ bool ShapeAccessStatement(std::string_view s, AccessShape& out, const ShapePrefi
           value.integer = static_cast<int64_t>(*serial);
         } else if (const std::string number = FormatSerial(*serial);
                    number.find_first_of("eE") != std::string::npos ||
-                   !BindableNumber(number, value)) {
+                   !BindableNumber(number, value, out.bind_decimals)) {
           return false;
         }
         ShapeLiteral& lit = bind(i, close + 1, kNumberPlaceholder);

@@ -51,6 +51,7 @@ struct AccessShape {
   std::vector<ShapeLiteral> literals;  // in the order of the text
   std::vector<std::pair<uint32_t, uint32_t>> spans;  // where each literal stands, [begin, end)
   ShapePrefix prefix;
+  bool bind_decimals = true;  // as StatementShape::bind_decimals
 };
 
 // Fills `out` (reusing its storage) and returns true when the statement can

@@ -38,6 +38,8 @@ std::string Database::ConnectAccess() {
       access_connection_string_ = "Provider=Microsoft Jet 4.0 OLE DB Provider;Data Source=" +
                                   QuoteConnectionValue(settings_.AccessDatenbank) +
                                   ";Jet OLEDB:Database Password=" + kAccessPassword;
+      if (read_only_) access_connection_string_ += ";Mode=Read";
+      if (immutable_) access_connection_string_ += ";Immutable=True";
     }
     if (!access_connection_string_.empty()) {
       connection_ = std::make_unique<Connection>(providers_);

@@ -38,6 +38,13 @@ class Database {
   void CloseDatabase();
   std::string ConnectAccess();
   std::string ConnectSQLServer();
+  // For the commands that only read (--history): the embedded file is then
+  // opened without write probe, lock or storage rules, so a read-only file
+  // or mount serves; `immutable` adds that nobody changes it meanwhile.
+  void SetReadOnly(bool read_only, bool immutable = false) {
+    read_only_ = read_only;
+    immutable_ = immutable;
+  }
 
   // Empty on success, else the error text. For SQL Server the caller's
   // statement receives its rewritten form.
@@ -87,6 +94,8 @@ class Database {
   std::string db_kind_;
   std::string access_connection_string_;
   std::string last_connect_error_;
+  bool read_only_ = false;
+  bool immutable_ = false;
   std::function<void(const std::string&)> error_log_;
   // The record counter's last time stamp as text: one draw after another
   // mostly falls into the same second, and formatting it is most of what a

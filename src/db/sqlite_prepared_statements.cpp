@@ -9,19 +9,28 @@
 
 #include "db/access_dialect.h"
 #include "db/provider.h"
+#include "db/sqlite_decimals.h"
 
 namespace kb6 {
 
-void PreparedStatements::Finalizer::operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+void PreparedStatement::Reset() {
+  if (!st_) return;
+  sqlite3_reset(st_);
+  // Bound texts point into storage the next statement reuses.
+  sqlite3_clear_bindings(st_);
+  st_ = nullptr;
+}
+
+PreparedStatement PreparedStatements::Kept::Lend() {
+  if (sqlite3_stmt_busy(st.get())) throw DbError{SQLITE_MISUSE, sqlite3_errstr(SQLITE_MISUSE)};
+  return {st.get(), &columns};
+}
+
+PreparedStatements::PreparedStatements(sqlite3* db) : db_(db) {
+  shape_.bind_decimals = access_shape_.bind_decimals = SqliteReadsDecimalsAsBound(db);
+}
 
 PreparedStatements::~PreparedStatements() = default;
-
-void PreparedStatements::Release(sqlite3_stmt* st) {
-  if (!st) return;
-  sqlite3_reset(st);
-  // Bound texts point into storage the next statement reuses.
-  sqlite3_clear_bindings(st);
-}
 
 PreparedStatements::StmtHandle PreparedStatements::PrepareOne(const std::string& sql,
                                                               bool throw_errors, bool& trailing) {
@@ -34,7 +43,7 @@ PreparedStatements::StmtHandle PreparedStatements::PrepareOne(const std::string&
     if (throw_errors) throw DbError{sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)};
     return nullptr;
   }
-  // One statement per call, as the providers of the design take them: text
+  // One statement per call, as every provider takes them: text
   // after the first statement must not run unseen.
   if (tail) {
     std::string_view rest(tail);
@@ -105,22 +114,24 @@ PreparedStatements::AccessEntry& PreparedStatements::FindOrPrepareAccessShape(
   return it->second;
 }
 
-void PreparedStatements::Bind(sqlite3_stmt* st) { BindShapeLiterals(st, shape_.literals); }
-
 namespace {
 
 void BindLiteral(sqlite3_stmt* st, int p, const ShapeLiteral& lit) {
+  int rc = SQLITE_OK;
   switch (lit.kind) {
     case ShapeLiteral::Kind::kInteger:
-      sqlite3_bind_int64(st, p, lit.integer);
+      rc = sqlite3_bind_int64(st, p, lit.integer);
       break;
     case ShapeLiteral::Kind::kReal:
-      sqlite3_bind_double(st, p, lit.real);
+      rc = sqlite3_bind_double(st, p, lit.real);
       break;
     case ShapeLiteral::Kind::kText:
-      sqlite3_bind_text(st, p, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_STATIC);
+      rc = sqlite3_bind_text(st, p, lit.text.data(), static_cast<int>(lit.text.size()),
+                             SQLITE_STATIC);
       break;
   }
+  // SQLITE_MISUSE: the statement is still lent and running.
+  if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errstr(rc)};
 }
 
 }  // namespace
@@ -141,8 +152,9 @@ PreparedStatement PreparedStatements::Get(std::string sql) {
     Shape& shape = FindOrPrepareShape();
     if (shape.kept.st) {
       shape.used = ++clock_;
-      Bind(shape.kept.st.get());
-      return shape.kept.Handle();
+      PreparedStatement lent = shape.kept.Lend();
+      BindShapeLiterals(lent.get(), shape_.literals);
+      return lent;
     }
   }
   return GetText(std::move(sql));
@@ -161,8 +173,9 @@ PreparedStatement PreparedStatements::GetAccess(std::string_view access_sql) {
     AccessEntry& entry = FindOrPrepareAccessShape(access_sql);
     if (entry.kept.st) {
       entry.used = ++clock_;
-      BindShapeLiterals(entry.kept.st.get(), access_shape_.literals, entry.order);
-      return entry.kept.Handle();
+      PreparedStatement lent = entry.kept.Lend();
+      BindShapeLiterals(lent.get(), access_shape_.literals, entry.order);
+      return lent;
     }
   }
   return Get(TranslateAccessToSqlite(access_sql));
@@ -174,14 +187,14 @@ PreparedStatement PreparedStatements::GetText(std::string sql) {
     if (texts_[i].first != sql) continue;
     std::rotate(texts_.begin(), texts_.begin() + static_cast<long>(i),
                 texts_.begin() + static_cast<long>(i) + 1);
-    return texts_.front().second.Handle();
+    return texts_.front().second.Lend();
   }
   bool trailing = false;
   StmtHandle st = PrepareOne(sql, true, trailing);
   if (!st) return {};
   if (texts_.size() == kMaxTexts) texts_.pop_back();
   texts_.emplace(texts_.begin(), std::move(sql), Kept{std::move(st), {}});
-  return texts_.front().second.Handle();
+  return texts_.front().second.Lend();
 }
 
 }  // namespace kb6

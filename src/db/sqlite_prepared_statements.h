@@ -17,15 +17,15 @@
 #include <vector>
 
 #include "db/access_shape.h"
+#include "db/sqlite_handles.h"
 #include "db/statement_shape.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace kb6 {
 
 // Binds the literals of a shape, in order, as parameters 1..n of `st`. Texts are
 // bound without a copy: the literals must outlive the statement's next step.
+// Throws DbError when SQLite refuses a value (a statement still running, a
+// parameter out of range).
 void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals);
 // The same with parameter p + 1 taking literals[order[p]].
 void BindShapeLiterals(sqlite3_stmt* st, const std::vector<ShapeLiteral>& literals,
@@ -40,49 +40,73 @@ struct ResultColumns {
   std::vector<unsigned char> kinds;  // the provider's reading of the declared types
 };
 
-// A kept statement and its result columns, valid until the next call.
-struct PreparedStatement {
-  sqlite3_stmt* st = nullptr;
-  ResultColumns* columns = nullptr;
+// A kept statement lent to the caller, its literals bound: when it goes out
+// of scope (also by an exception) the statement is reset and its bindings
+// cleared, so that it holds no lock or snapshot and no text of the caller.
+// Null for a text without a statement.
+class PreparedStatement {
+ public:
+  PreparedStatement() = default;
+  PreparedStatement(sqlite3_stmt* st, ResultColumns* columns) : st_(st), columns_(columns) {}
+  ~PreparedStatement() { Reset(); }
+  PreparedStatement(PreparedStatement&& other) noexcept
+      : st_(std::exchange(other.st_, nullptr)), columns_(other.columns_) {}
+  PreparedStatement& operator=(PreparedStatement&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      st_ = std::exchange(other.st_, nullptr);
+      columns_ = other.columns_;
+    }
+    return *this;
+  }
+  PreparedStatement(const PreparedStatement&) = delete;
+  PreparedStatement& operator=(const PreparedStatement&) = delete;
+
+  sqlite3_stmt* get() const { return st_; }
+  explicit operator bool() const { return st_ != nullptr; }
+  ResultColumns& columns() const { return *columns_; }
+
+ private:
+  void Reset();
+  sqlite3_stmt* st_ = nullptr;
+  ResultColumns* columns_ = nullptr;
 };
 
 class PreparedStatements {
  public:
-  // `db` must outlive this object.
-  explicit PreparedStatements(sqlite3* db) : db_(db) {}
+  // `db` must outlive this object. Decimals are bound when
+  // SqliteReadsDecimalsAsBound(db) holds.
+  explicit PreparedStatements(sqlite3* db);
   ~PreparedStatements();
   PreparedStatements(const PreparedStatements&) = delete;
   PreparedStatements& operator=(const PreparedStatements&) = delete;
 
   // The statement for `sql` with its literals bound, ready to step; null for
   // a text without a statement. Throws DbError as preparing the text would,
-  // and for text after the first statement. The caller hands it back through
-  // Release before the next call.
+  // and for text after the first statement, and when a value cannot be bound.
+  // A statement is lent to one caller at a time: asked for again while it
+  // still runs, it throws DbError and leaves the running one alone.
   PreparedStatement Get(std::string sql);
   // The same for a statement in the Access dialect, translated for SQLite:
   // by its Access shape when it has one, else as the text of its
   // translation.
   PreparedStatement GetAccess(std::string_view access_sql);
-  // Back to its initial state, holding no lock or snapshot; null is fine.
-  static void Release(sqlite3_stmt* st);
-
   // Kept statements, for tests: shapes (bound ones and refused ones) and texts.
   size_t access_shape_count() const { return access_shapes_.size(); }
   size_t shape_count() const { return shapes_.size(); }
   size_t text_count() const { return texts_.size(); }
+  bool binds_decimals() const { return shape_.bind_decimals; }
 
   static constexpr size_t kMaxShapes = 256;
   static constexpr size_t kMaxTexts = 16;
 
  private:
-  struct Finalizer {
-    void operator()(sqlite3_stmt* st) const;
-  };
-  using StmtHandle = std::unique_ptr<sqlite3_stmt, Finalizer>;
+  using StmtHandle = SqliteStatement;
   struct Kept {
     StmtHandle st;
     ResultColumns columns;
-    PreparedStatement Handle() { return {st.get(), &columns}; }
+    // Throws DbError while the statement is still lent and running.
+    PreparedStatement Lend();
   };
   struct Shape {
     Kept kept;  // null: SQLite will not take this shape with parameters
@@ -105,7 +129,6 @@ class PreparedStatements {
   // Makes room for one more kept shape in `map`: the least recently used goes.
   template <typename Map>
   static void Evict(Map& map);
-  void Bind(sqlite3_stmt* st);
 
   sqlite3* db_;
   StatementShape shape_;  // the last text's shape, its storage reused

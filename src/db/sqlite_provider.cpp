@@ -16,6 +16,7 @@
 #include "common/dates.h"
 #include "common/regional.h"
 #include "common/text.h"
+#include "db/sqlite_file.h"
 #include "db/sqlite_functions.h"
 #include "db/sqlite_handles.h"
 #include "db/sqlite_prepared_statements.h"
@@ -26,36 +27,35 @@ namespace {
 using DbHandle = SqliteHandle;
 using StmtHandle = SqliteStatement;
 
-constexpr int kBusyTimeoutMs = 5000;
-
-bool ContainsNoCase(const char* haystack, const char* needle) {
-  return haystack && FindNoCase(haystack, needle) != std::string_view::npos;
-}
-
 // How a column's values come back, from its declared type; the same for
 // every row of a statement, and kept with it.
 enum ColumnKind : unsigned char { kPlain, kDate, kBool };
 
 ColumnKind KindOf(sqlite3_stmt* st, int i) {
-  const char* decl = sqlite3_column_decltype(st, i);
-  if (ContainsNoCase(decl, "DATE") || ContainsNoCase(decl, "TIME")) return kDate;
-  if (ContainsNoCase(decl, "BOOL")) return kBool;
-  return kPlain;
+  switch (SqliteColumnKindOf(sqlite3_column_decltype(st, i))) {
+    case SqliteColumnKind::kDate:
+      return kDate;
+    case SqliteColumnKind::kBool:
+      return kBool;
+    default:
+      return kPlain;
+  }
 }
 
 // Names and kinds of the result columns as the statement stands now; SQLite
 // counts each time it prepares a statement anew (another program changed the
 // schema), and a description from before that is read again.
 const ResultColumns& Describe(const PreparedStatement& kept) {
-  ResultColumns& c = *kept.columns;
-  const int reprepared = sqlite3_stmt_status(kept.st, SQLITE_STMTSTATUS_REPREPARE, 0);
+  ResultColumns& c = kept.columns();
+  sqlite3_stmt* st = kept.get();
+  const int reprepared = sqlite3_stmt_status(st, SQLITE_STMTSTATUS_REPREPARE, 0);
   if (c.reprepared == reprepared) return c;
-  const int n = sqlite3_column_count(kept.st);
+  const int n = sqlite3_column_count(st);
   c.names.clear();
   c.kinds.clear();
   for (int i = 0; i < n; ++i) {
-    c.names.emplace_back(sqlite3_column_name(kept.st, i));
-    c.kinds.push_back(KindOf(kept.st, i));
+    c.names.emplace_back(sqlite3_column_name(st, i));
+    c.kinds.push_back(KindOf(st, i));
   }
   c.reprepared = reprepared;
   return c;
@@ -94,21 +94,15 @@ Value ColumnValue(sqlite3_stmt* st, int i, unsigned char kind) {
   }
 }
 
-// Returns a kept statement to its initial state when a call is done with
-// it, so that it holds no read snapshot or lock between calls.
-struct ResetOnExit {
-  sqlite3_stmt* st;
-  ~ResetOnExit() { PreparedStatements::Release(st); }
-};
-
 class SqliteSession final : public ProviderSession {
  public:
   SqliteSession(DbHandle db, AccessStatementObserver observer)
       : db_(std::move(db)), observer_(std::move(observer)) {}
 
   int64_t Execute(const std::string& sql) override {
-    sqlite3_stmt* st = Prepare(sql).st;
-    ResetOnExit reset{st};
+    // Reset when it goes, so that it holds no snapshot or lock between calls.
+    const PreparedStatement kept = Prepare(sql);
+    sqlite3_stmt* st = kept.get();
     if (!st) return 0;
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -121,19 +115,19 @@ class SqliteSession final : public ProviderSession {
     out.columns.clear();
     out.rows.clear();
     const PreparedStatement kept = Prepare(sql);
-    ResetOnExit reset{kept.st};
-    if (!kept.st) return;
-    int rc = sqlite3_step(kept.st);
+    sqlite3_stmt* st = kept.get();
+    if (!st) return;
+    int rc = sqlite3_step(st);
     // Described after the first step, which prepares the statement anew if
     // the schema changed since its last run.
     const ResultColumns& columns = Describe(kept);
     out.columns = columns.names;
     const size_t n = columns.kinds.size();
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(kept.st)) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(st)) {
       std::vector<Value>& row = out.rows.emplace_back();
       row.reserve(n);
       for (size_t i = 0; i < n; ++i)
-        row.push_back(ColumnValue(kept.st, static_cast<int>(i), columns.kinds[i]));
+        row.push_back(ColumnValue(st, static_cast<int>(i), columns.kinds[i]));
     }
     if (rc != SQLITE_DONE) Fail();
   }
@@ -156,23 +150,13 @@ class SqliteSession final : public ProviderSession {
   PreparedStatements statements_{db_.get()};
 };
 
-bool HasSqliteHeader(const std::string& path) {
-  static constexpr char kHeader[] = "SQLite format 3";  // with its NUL: 16 bytes
-  char head[sizeof kHeader] = {};
-  std::ifstream in(path, std::ios::binary);
-  return in.read(head, sizeof head) && std::memcmp(head, kHeader, sizeof head) == 0;
+std::string ErrorText(sqlite3* db, const std::string& path) {
+  return SqliteFileCause(sqlite3_extended_errcode(db), sqlite3_errmsg(db), path,
+                         "' kann nicht beschrieben werden: ");
 }
 
-std::string ErrorText(sqlite3* db, const std::string& path) {
-  const int code = sqlite3_extended_errcode(db);
-  if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-    return "Die Datenbankdatei '" + path + "' ist gesperrt: " + sqlite3_errmsg(db);
-  if (code == SQLITE_READONLY_DIRECTORY)
-    return "Der Ordner der Datenbankdatei '" + path + "' ist schreibgeschützt.";
-  if ((code & 0xff) == SQLITE_READONLY)
-    return "Die Datenbankdatei '" + path + "' ist schreibgeschützt: " + sqlite3_errmsg(db);
-  return "Die Datenbankdatei '" + path + "' kann nicht beschrieben werden: " + sqlite3_errmsg(db);
-}
+// A club file has the table ADRESSEN.
+void RequireClubTables(sqlite3* db, const std::string& path);
 
 // A connection counts only when it is a club file and takes a write: the
 // table ADRESSEN must be there, and a write transaction must begin (within
@@ -180,7 +164,7 @@ std::string ErrorText(sqlite3* db, const std::string& path) {
 // file stays as it was; a journal that cannot be made (a folder that may
 // not be written) or a lock held past the timeout show here, at the open,
 // instead of failing each of the cycle's statements.
-void CheckClubFileWritable(sqlite3* db, const std::string& path) {
+void RequireClubTables(sqlite3* db, const std::string& path) {
   bool club = false;
   {
     sqlite3_stmt* raw = nullptr;
@@ -202,6 +186,10 @@ void CheckClubFileWritable(sqlite3* db, const std::string& path) {
     throw DbError{
         SQLITE_NOTFOUND,
         "Die Datei '" + path + "' ist keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)."};
+}
+
+void CheckClubFileWritable(sqlite3* db, const std::string& path) {
+  RequireClubTables(db, path);
   if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
     throw DbError{sqlite3_extended_errcode(db), ErrorText(db, path)};
   int32_t version = 0;
@@ -220,19 +208,7 @@ void CheckClubFileWritable(sqlite3* db, const std::string& path) {
   if (!written) throw refused;
 }
 
-// `name` between `quote`s, inner ones doubled: "name" for an identifier,
-// 'name' for a text (SQLite built without double-quoted texts, as the Windows
-// build is, reads a double-quoted argument as a column name).
-std::string Quoted(const std::string& name, char quote) {
-  std::string out(1, quote);
-  for (char c : name) {
-    if (c == quote) out += quote;
-    out += c;
-  }
-  return out + quote;
-}
-
-std::string QuotedName(const std::string& name) { return Quoted(name, '"'); }
+std::string QuotedName(const std::string& name) { return SqliteQuoted(name, '"'); }
 
 // Rows of a query on the schema, as texts; throws DbError.
 std::vector<std::vector<std::string>> SchemaRows(sqlite3* db, const std::string& sql) {
@@ -271,13 +247,12 @@ void InstallJetStorageRules(sqlite3* db) {
   for (const auto& table_row : tables) {
     const std::string table = QuotedName(table_row[0]);
     std::string when, set;
-    for (const auto& column : SchemaRows(
-             db, "SELECT name, type FROM pragma_table_info(" + Quoted(table_row[0], '\'') + ")")) {
-      const char* type = column[1].c_str();
-      const char* store = ContainsNoCase(type, "DATE") || ContainsNoCase(type, "TIME")
-                              ? "acc_store_date"
-                          : ContainsNoCase(type, "BOOL") ? "acc_store_bool"
-                                                         : nullptr;
+    for (const auto& column : SchemaRows(db, "SELECT name, type FROM pragma_table_info(" +
+                                                 SqliteQuoted(table_row[0], '\'') + ")")) {
+      const SqliteColumnKind kind = SqliteColumnKindOf(column[1].c_str());
+      const char* store = kind == SqliteColumnKind::kDate   ? "acc_store_date"
+                          : kind == SqliteColumnKind::kBool ? "acc_store_bool"
+                                                            : nullptr;
       if (!store) continue;
       const std::string name = QuotedName(column[0]);
       const std::string differs = std::string(store) + "(NEW." + name + ") IS NOT NEW." + name;
@@ -302,7 +277,7 @@ void InstallJetStorageRules(sqlite3* db) {
 
 void ConfigureSqliteConnection(sqlite3* db) {
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db, kSqliteBusyTimeoutMs);
   RegisterAccessFunctions(db);
   // The journal mode is the file's own and is left alone: switching it is a
   // lasting change that other programs on the file did not ask for. NORMAL
@@ -327,27 +302,16 @@ void ConfigureSqliteProcess() {
 }
 
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
-                                                   AccessStatementObserver observer) {
-  std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(path, ec))
-    throw DbError{SQLITE_CANTOPEN, "Die Datenbankdatei '" + path + "' wurde nicht gefunden."};
-  // SQLite would take an empty or foreign file for a new database and write
-  // a header into it at the first change.
-  if (!HasSqliteHeader(path))
-    throw DbError{SQLITE_NOTADB, "Die Datei '" + path + "' ist keine SQLite-Datenbank."};
+                                                   AccessStatementObserver observer,
+                                                   SqliteAccess access) {
   ConfigureSqliteProcess();
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, kSqliteOpenFlags, nullptr);
-  DbHandle db(raw);
-  if (rc != SQLITE_OK)
-    throw DbError{rc, std::string("Die Datenbankdatei '") + path +
-                          "' kann nicht geöffnet werden: " +
-                          (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))};
-  // A file this process may not write is opened read-only by SQLite without
-  // an error. Decided here, before the first read: reading a WAL file would
-  // create -wal and -shm files that this process could not remove again.
-  if (sqlite3_db_readonly(db.get(), "main") != 0)
-    throw DbError{SQLITE_READONLY, "Die Datenbankdatei '" + path + "' ist schreibgeschützt."};
+  DbHandle db = OpenSqliteFile(path, access);
+  if (access != SqliteAccess::kReadWrite) {
+    // Reading only: no write probe, no lock, no storage rules.
+    RegisterAccessFunctions(db.get());
+    RequireClubTables(db.get(), path);
+    return std::make_unique<SqliteSession>(std::move(db), std::move(observer));
+  }
   try {
     ConfigureSqliteConnection(db.get());
   } catch (const DbError&) {
@@ -360,7 +324,14 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
 
 void RegisterSqliteProvider(ProviderRegistry& registry) {
   registry.Register(kJetProviderName, [](const ConnectionAttributes& attrs) {
-    return OpenSqliteSession(attrs.Get("Data Source"));
+    // "Mode=Read" asks for a connection that only reads; "Immutable=True"
+    // adds that nobody changes the file while it is open.
+    const bool read = EqualsNoCase(attrs.Get("Mode"), "Read");
+    const bool immutable = EqualsNoCase(attrs.Get("Immutable"), "True");
+    return OpenSqliteSession(attrs.Get("Data Source"), nullptr,
+                             immutable ? SqliteAccess::kImmutable
+                             : read    ? SqliteAccess::kReadOnly
+                                       : SqliteAccess::kReadWrite);
   });
 }
 

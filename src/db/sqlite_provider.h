@@ -23,6 +23,18 @@ inline constexpr const char* kJetProviderName = "Microsoft Jet 4.0 OLE DB Provid
 inline constexpr int kSqliteOpenFlags =
     0x00000002 /* SQLITE_OPEN_READWRITE */ | 0x00008000 /* SQLITE_OPEN_NOMUTEX */;
 
+// How a club file is opened.
+enum class SqliteAccess {
+  // The file is changed (the monitor's session, --fix).
+  kReadWrite,
+  // SQLITE_OPEN_READONLY: nothing is written and nothing is made beside the
+  // file; a WAL file that no program has open (no -wal file) is read as
+  // immutable, which serves a read-only mount as well.
+  kReadOnly,
+  // Read as a file nobody changes: no locks, no -wal/-shm, no change detection.
+  kImmutable,
+};
+
 // Sees every statement as the provider receives it, in the Access dialect.
 using AccessStatementObserver = std::function<void(const std::string& access_sql)>;
 
@@ -34,9 +46,12 @@ void ConfigureSqliteProcess();
 // cause when the file is missing, is no SQLite database, lacks the table
 // ADRESSEN, may not be written, or stays locked past the busy timeout. A file
 // that cannot be opened is left as it was, with no -wal, -shm or -journal
-// file beside it.
+// file beside it. With `access` kReadOnly or kImmutable the session only
+// reads: no write probe, no lock, no storage rules; the file may be read-only
+// or on a read-only mount.
 std::unique_ptr<ProviderSession> OpenSqliteSession(const std::string& path,
-                                                   AccessStatementObserver observer = nullptr);
+                                                   AccessStatementObserver observer = nullptr,
+                                                   SqliteAccess access = SqliteAccess::kReadWrite);
 
 // The connection settings every session uses: busy timeout, synchronous, the
 // Access functions; the file's journal mode stays as it is. Shared with tools that open the file

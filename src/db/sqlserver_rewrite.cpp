@@ -72,8 +72,8 @@ std::string ReplaceOutside(const std::string& s, std::string_view needle, std::s
   return out;
 }
 
-// Mid$(s, start, length) with 0-based start: a negative length is the
-// run-time error the design's cut raises.
+// Mid$(s, start, length) with 0-based start: a negative length raises run-time
+// error 5, as Mid$ does.
 std::string Cut(const std::string& s, size_t start, long length) {
   if (length < 0) throw RuntimeError(5, "Unzulässiger Prozeduraufruf oder ungültiges Argument");
   if (start >= s.size()) return "";

@@ -112,7 +112,7 @@ bool BindableStatement(std::string_view first_word) {
          w == "WITH";
 }
 
-bool BindableNumber(std::string_view digits, ShapeLiteral& out) {
+bool BindableNumber(std::string_view digits, ShapeLiteral& out, bool decimals) {
   const size_t dot = digits.find('.');
   if (dot == std::string_view::npos) {
     uint64_t v = 0;
@@ -126,7 +126,7 @@ bool BindableNumber(std::string_view digits, ShapeLiteral& out) {
     return true;
   }
   double v = 0;
-  if (!DecimalAsDouble(digits, dot, v)) return false;
+  if (!decimals || !DecimalAsDouble(digits, dot, v)) return false;
   out.kind = ShapeLiteral::Kind::kReal;
   out.real = v;
   return true;
@@ -218,7 +218,7 @@ bool ShapeStatement(std::string_view s, StatementShape& out) {
       }
       if (j < s.size() && (IsWordChar(s[j]) || s[j] == '.')) return false;  // "1abc"
       if (bind_numbers && !exponent) {
-        if (ShapeLiteral number; BindableNumber(s.substr(i, j - i), number)) {
+        if (ShapeLiteral number; BindableNumber(s.substr(i, j - i), number, out.bind_decimals)) {
           ShapeLiteral& lit = next_literal();
           lit.kind = number.kind;
           lit.integer = number.integer;

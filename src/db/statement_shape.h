@@ -22,6 +22,9 @@ struct ShapeLiteral {
 struct StatementShape {
   std::string key;
   std::vector<ShapeLiteral> literals;
+  // A setting of the connection, kept across texts: false leaves decimals in
+  // the key, where SQLite reads them itself.
+  bool bind_decimals = true;
 };
 
 // Fills `out` (reusing its storage) and returns true when the text can run as
@@ -38,7 +41,8 @@ bool BindableStatement(std::string_view first_word);
 
 // Sets `out` to the bound value that stands for the number literal `digits`
 // (digits with at most one point, no sign, no exponent); false when SQLite
-// would read the text differently from any bound value.
-bool BindableNumber(std::string_view digits, ShapeLiteral& out);
+// would read the text differently from any bound value, and for any decimal
+// unless `decimals`.
+bool BindableNumber(std::string_view digits, ShapeLiteral& out, bool decimals);
 
 }  // namespace kb6

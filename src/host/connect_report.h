@@ -1,6 +1,6 @@
 // Tells the administrator on standard error why the monitor does nothing:
-// a cycle whose database does not open is quiet by design and writes no log
-// entry, so this line is the one trace of the cause.
+// a cycle whose database does not open stays quiet and writes no log entry,
+// so this line is the one trace of the cause.
 #pragma once
 
 #include <ostream>

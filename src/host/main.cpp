@@ -107,20 +107,8 @@ int main(int argc, char** argv) {
     return kb6::ExitForParseError(cli, e, argc, argv);
   }
   if (auto code = kb6::RunStatusCommand(ops, options)) return *code;
-  if (const std::string missing = kb6::MissingDatabaseMessage(options); !missing.empty()) {
-    std::cerr << missing << "\n";
-    return 2;
-  }
-  std::string& access_db = options.access_db;
-  if (options.UsesAccessFile()) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(access_db, ec)) {
-      kb6::TellOperator(kb6::NoticeLevel::kError,
-                        "Die Datenbankdatei '" + access_db + "' wurde nicht gefunden.");
-      return 2;
-    }
-    access_db = std::filesystem::absolute(access_db, ec).string();
-  }
+  if (const auto code = kb6::CheckMonitorDatabase(options)) return *code;
+  const std::string& access_db = options.access_db;
 
   // Tests run the process on a chosen date (KB6TRAY_TEST_NOW, see README).
   const std::unique_ptr<kb6::Clock> clock_owner =

@@ -1,7 +1,10 @@
 #include "host/monitor_options.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <iostream>
 
+#include "common/operator_notice.h"
 #include "host/application.h"
 
 namespace kb6 {
@@ -25,6 +28,27 @@ void AddMonitorOptions(CLI::App& cli, MonitorOptions& o, const std::string& once
 std::string MissingDatabaseMessage(const MonitorOptions& o) {
   if (o.UsesSqlServer() || o.UsesAccessFile()) return "";
   return "KB6TRAY: --access-db FILE oder --sqlserver-host HOST angeben (siehe --help).";
+}
+
+std::optional<int> CheckMonitorDatabase(MonitorOptions& o) {
+  if (const std::string missing = MissingDatabaseMessage(o); !missing.empty()) {
+    std::cerr << missing << "\n";
+    return 2;
+  }
+  if (o.UsesAccessFile()) {
+    // A UTF-8 path on every platform (wide on Windows, bytes elsewhere).
+    const std::filesystem::path file(
+        std::u8string(reinterpret_cast<const char8_t*>(o.access_db.data()), o.access_db.size()));
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+      TellOperator(NoticeLevel::kError,
+                   "Die Datenbankdatei '" + o.access_db + "' wurde nicht gefunden.");
+      return 2;
+    }
+    const std::u8string absolute = std::filesystem::absolute(file, ec).u8string();
+    o.access_db.assign(reinterpret_cast<const char*>(absolute.data()), absolute.size());
+  }
+  return std::nullopt;
 }
 
 void WriteProperties(const MonitorOptions& o, clsApplication& app) {

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kb6 {
@@ -41,6 +42,11 @@ void AddMonitorOptions(CLI::App& cli, MonitorOptions& options, const std::string
 
 // The message for options that name no database, or "" when they name one.
 std::string MissingDatabaseMessage(const MonitorOptions& options);
+
+// Checks the database the parsed options name and makes the Access file's
+// path absolute (UTF-8 on every platform). Returns the exit code 2 (with a
+// line on standard error) when there is none or the file is not there.
+std::optional<int> CheckMonitorDatabase(MonitorOptions& options);
 
 // Writes the options into the application object's properties, as the host
 // application would; the password comes from KB6TRAY_SQLSERVER_PASSWORD.

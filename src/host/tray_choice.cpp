@@ -2,7 +2,11 @@
 
 #include <gio/gio.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "tray/console_tray.h"
 #include "tray/desktop/sni_tray.h"
@@ -17,6 +21,50 @@ struct BusRef {
     if (bus) g_object_unref(bus);
   }
 };
+
+// How long the start waits for the session bus: a bus that accepts the
+// connection but never answers must not hold the monitor before its first
+// cycle.
+constexpr guint kBusTimeoutMs = 3000;
+
+// Connects to `address` (authentication and Hello included); a watchdog
+// thread cancels the attempt after `timeout_ms`. Null with the cause in
+// `why` when it fails or the bus does not answer in time. The connection is
+// made on the calling thread, so it belongs to the monitor's main context.
+GDBusConnection* ConnectWithin(const gchar* address, guint timeout_ms, std::string& why) {
+  GCancellable* cancellable = g_cancellable_new();
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool timed_out = false;
+  std::thread watchdog([&] {
+    std::unique_lock lock(mutex);
+    if (!finished.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return done; })) {
+      timed_out = true;
+      g_cancellable_cancel(cancellable);
+    }
+  });
+  GError* error = nullptr;
+  GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+      address,
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, cancellable, &error);
+  {
+    std::lock_guard lock(mutex);
+    done = true;
+  }
+  finished.notify_one();
+  watchdog.join();
+  g_object_unref(cancellable);
+  if (!bus) {
+    why = timed_out ? "Der Sitzungsbus antwortet nicht innerhalb von " +
+                          std::to_string(timeout_ms / 1000) + " Sekunden."
+                    : std::string(error ? error->message : "");
+    if (error) g_error_free(error);
+  }
+  return bus;
+}
 
 // A private connection to the session bus. Exit-on-close stays off: a bus
 // that goes away leaves the monitor running its cycles.
@@ -34,17 +82,9 @@ bool ConnectSessionBus(TrayChoice choice, BusRef& out, std::string& why) {
     why = "no session bus address";
     return false;
   }
-  out.bus = g_dbus_connection_new_for_address_sync(
-      address,
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
+  out.bus = ConnectWithin(address, kBusTimeoutMs, why);
   g_free(address);
-  if (!out.bus) {
-    why = error->message;
-    g_error_free(error);
-    return false;
-  }
+  if (!out.bus) return false;
   g_dbus_connection_set_exit_on_close(out.bus, FALSE);
   return true;
 }

@@ -8,11 +8,11 @@
 #include "common/dates.h"
 #include "common/text.h"
 #include "db/database.h"
+#include "report/local_time.h"
 
 namespace kb6::report {
 namespace {
 
-constexpr double kSecond = 1.0 / 86400.0;
 constexpr const char* kIntervalHead = "Die Datenreorganisation ";
 constexpr const char* kIntervalStart = " wird gestartet ...";
 constexpr const char* kIntervalEnd = " ist abgeschlossen.";
@@ -79,18 +79,27 @@ void Describe(Step& s) {
 }
 
 Cycle MakeCycle(std::vector<LogRow> rows) {
-  std::stable_sort(rows.begin(), rows.end(), [](const LogRow& a, const LogRow& b) {
-    return a.when != b.when ? a.when < b.when : a.id < b.id;
+  // Entry times are local wall-clock times: their order and the time between
+  // them come from the instants they stand for, so that a cycle across a
+  // change to or from daylight saving time keeps its real length.
+  std::vector<double> serials;
+  for (const LogRow& r : rows) serials.push_back(r.when);
+  const std::vector<int64_t> instants = ClosestInstants(serials);
+  std::vector<size_t> order(rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return instants[a] != instants[b] ? instants[a] < instants[b] : rows[a].id < rows[b].id;
   });
   Cycle c;
-  c.guid = rows.front().guid;
-  c.start = rows.front().when;
-  c.end = rows.back().when;
+  c.guid = rows[order.front()].guid;
+  c.start = rows[order.front()].when;
+  c.end = rows[order.back()].when;
+  c.seconds = static_cast<double>(instants[order.back()] - instants[order.front()]);
   std::vector<std::string> open;
-  for (size_t i = 0; i < rows.size(); ++i) {
+  for (size_t i = 0; i < order.size(); ++i) {
     Step s;
-    s.row = std::move(rows[i]);
-    if (i > 0) s.seconds = std::round((s.row.when - c.steps.back().row.when) / kSecond);
+    s.row = std::move(rows[order[i]]);
+    if (i > 0) s.seconds = static_cast<double>(instants[order[i]] - instants[order[i - 1]]);
     if (s.row.IsError()) ++c.errors;
     if (const std::string started = IntervalOf(s.row.text, kIntervalStart); !started.empty()) {
       c.intervals.push_back(started);
@@ -106,8 +115,6 @@ Cycle MakeCycle(std::vector<LogRow> rows) {
 }
 
 }  // namespace
-
-double Cycle::Seconds() const { return std::round((end - start) / kSecond); }
 
 int History::CyclesWithErrors() const {
   return static_cast<int>(

@@ -42,7 +42,8 @@ struct Cycle {
   bool complete = true;                // every interval that started also ended
   int errors = 0;
   std::vector<Step> steps;  // oldest first
-  double Seconds() const;
+  double seconds = 0;       // from the first entry to the last, in the zone's real time
+  double Seconds() const { return seconds; }
 };
 
 struct History {

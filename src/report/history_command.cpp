@@ -23,10 +23,10 @@ int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, cons
   RegisterSqliteProvider(providers);
   RegisterOdbcProvider(providers);
   Database db(settings, regional, clock, providers);
-  const std::string connect =
-      settings.SQLServer_Host == "lokal" ? db.ConnectAccess() : db.ConnectSQLServer();
-  if (!connect.empty()) {
-    err << "KB6TRAY: Die Datenbank kann nicht geöffnet werden: " << connect << "\n";
+  // The history only reads: a read-only file or mount serves.
+  db.SetReadOnly(true);
+  if (!db.OpenDatabase()) {
+    err << "KB6TRAY: Die Datenbank kann nicht geöffnet werden: " << db.LastConnectError() << "\n";
     return 2;
   }
   std::vector<LogRow> rows;

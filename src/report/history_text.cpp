@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,6 +17,69 @@ std::string Fixed(const char* format, int a, int b, int c) {
 // Right-aligned in `width` columns; the texts here are ASCII.
 std::string Right(const std::string& s, size_t width) {
   return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
+}
+
+// A text from the log table as the terminal may show it: every control
+// character (C0, DEL, C1) and every byte that is no UTF-8 becomes a visible
+// escape, so that a row can neither forge lines nor send escape sequences.
+std::string Visible(const std::string& s) {
+  std::string out;
+  char buf[16];
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x20 || b == 0x7F) {
+      switch (b) {
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
+        default:
+          std::snprintf(buf, sizeof buf, "\\x%02x", b);
+          out += buf;
+      }
+      ++i;
+      continue;
+    }
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    // The length of a well-formed UTF-8 sequence starting here, else 0.
+    size_t n = b >= 0xC2 && b <= 0xDF   ? 2
+               : b >= 0xE0 && b <= 0xEF ? 3
+               : b >= 0xF0 && b <= 0xF4 ? 4
+                                        : 0;
+    uint32_t cp = n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
+    for (size_t k = 1; k < n; ++k) {
+      const auto c = i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0;
+      if ((c & 0xC0) != 0x80) {
+        n = 0;
+        break;
+      }
+      cp = cp << 6 | (c & 0x3F);
+    }
+    if (n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) n = 0;
+    if (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) n = 0;
+    if (n == 0) {
+      std::snprintf(buf, sizeof buf, "\\x%02x", b);
+      out += buf;
+      ++i;
+    } else if (cp >= 0x80 && cp <= 0x9F) {
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp));
+      out += buf;
+      i += n;
+    } else {
+      out.append(s, i, n);
+      i += n;
+    }
+  }
+  return out;
 }
 
 std::string Plural(int n, const char* one, const char* many) {
@@ -46,25 +110,26 @@ void WriteHistoryText(const History& h, std::ostream& out) {
     out << "\n"
         << DateText(c.start) << "  " << TimeText(c.start) << " - " << TimeText(c.end) << "  Dauer "
         << FormatDuration(c.Seconds()) << "  ";
-    for (size_t i = 0; i < c.intervals.size(); ++i) out << (i ? ", " : "") << c.intervals[i];
+    for (size_t i = 0; i < c.intervals.size(); ++i)
+      out << (i ? ", " : "") << Visible(c.intervals[i]);
     if (c.intervals.empty()) out << "(kein Intervall)";
     if (!c.complete) out << "  NICHT ABGESCHLOSSEN";
     if (c.errors > 0) out << "  !! " << Plural(c.errors, "Fehler", "Fehler");
-    out << "  " << c.guid << "\n";
+    out << "  " << Visible(c.guid) << "\n";
     out << "     Zeit    "
         << "  " << Right("Dauer", 7) << "  " << Right("Anzahl", 6) << "  Eintrag\n";
     for (const Step& s : c.steps) {
       out << (s.row.IsError() ? "  !! " : "     ") << TimeText(s.row.when) << "  "
           << Right(FormatDuration(s.seconds), 7) << "  "
           << Right(s.count ? std::to_string(*s.count) : "", 6) << "  "
-          << (s.row.IsError() ? "FEHLER: " : "") << s.row.text << "\n";
+          << (s.row.IsError() ? "FEHLER: " : "") << Visible(s.row.text) << "\n";
     }
   }
   if (!h.unassigned.empty()) {
     out << "\nEinträge ohne Laufkennung (vor der ersten Verbindung eines Zyklus geschrieben)\n";
     for (const LogRow& r : h.unassigned)
       out << (r.IsError() ? "  !! " : "     ") << DateText(r.when) << "  " << TimeText(r.when)
-          << "  " << (r.IsError() ? "FEHLER: " : "") << r.text << "\n";
+          << "  " << (r.IsError() ? "FEHLER: " : "") << Visible(r.text) << "\n";
   }
   out << "\n"
       << Plural(static_cast<int>(h.cycles.size()), "Zyklus", "Zyklen") << ", "

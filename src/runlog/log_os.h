@@ -12,15 +12,18 @@ namespace kb6 {
 extern const char kPathSeparator;
 
 // True when the folder exists afterwards; creates missing parents when asked.
+// When it returns false and `cause` is given, *cause says why (German).
 // Never throws.
-bool EnsureDirectory(const std::string& path, bool create);
+bool EnsureDirectory(const std::string& path, bool create, std::string* cause = nullptr);
 
 // Appends `line` and CR LF to `file` (created when missing) in one write, so
 // that concurrent writers never interleave inside a line. Only a regular file
 // (or a link to one) is written; a FIFO, device or folder of that name is left
-// alone without blocking. Best effort: false when nothing was written. Never
-// throws.
-bool AppendLogLine(const std::string& file, const std::string& line);
+// alone without blocking. A line is written whole or not at all: a write that
+// stops short (a full disk) is cut back to where the line started. False
+// when nothing was written, with the reason (German) in *cause when given.
+// Never throws.
+bool AppendLogLine(const std::string& file, const std::string& line, std::string* cause = nullptr);
 
 // A random (version 4) GUID in registry form, upper case, 38 characters; ""
 // when no random bytes could be had. Never throws.

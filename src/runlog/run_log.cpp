@@ -1,5 +1,6 @@
 #include "runlog/run_log.h"
 
+#include "common/operator_notice.h"
 #include "db/database.h"
 #include "db/literals.h"
 #include "runlog/log_os.h"
@@ -45,18 +46,35 @@ std::string RunLog::LogFilePath(const std::string& directory) const {
          regional_.FormatDate(clock_.Now(), "yymmdd") + ".log";
 }
 
+void RunLog::WriteFileLine(const std::string& file, const std::string& line) {
+  const std::string folder = file.substr(0, file.rfind(kPathSeparator) + 1);
+  std::string cause;
+  if (EnsureDirectory(folder, true, &cause) && AppendLogLine(file, line, &cause)) {
+    if (!file_failure_.empty())
+      TellOperator(NoticeLevel::kInfo, "Die Protokolldatei wird wieder geschrieben: " + file);
+    file_failure_.clear();
+    return;
+  }
+  ++lost_lines_;
+  if (cause.empty()) cause = "Unbekannte Ursache.";
+  // A new day's file in the same folder is the same failure.
+  if (folder + cause == file_failure_) return;
+  file_failure_ = folder + cause;
+  TellOperator(NoticeLevel::kError,
+               "Die Protokolldatei '" + file + "' kann nicht geschrieben werden: " + cause);
+}
+
 void RunLog::WriteLog(const std::string& text, int32_t type, const std::string& module,
                       const std::string& procedure, const std::string& directory) {
   try {
-    const std::string file = LogFilePath(directory);
-    const std::string folder = file.substr(0, file.rfind(kPathSeparator) + 1);
     std::string line;
     if (!module.empty()) line = module + " - ";
     if (!procedure.empty()) line += procedure + " - ";
     line += text;
-    if (EnsureDirectory(folder, true))
-      AppendLogLine(file, regional_.FormatDate(clock_.Now(), "hh:mm:ss") + " " + Masked(line));
+    WriteFileLine(LogFilePath(directory),
+                  regional_.FormatDate(clock_.Now(), "hh:mm:ss") + " " + Masked(line));
   } catch (...) {
+    ++lost_lines_;
   }
   try {
     int32_t id = 0;

@@ -1,6 +1,7 @@
 // The run log: every entry becomes one line of the daily file
 // Logfiles/<executable>_<yymmdd>.log below the data directory and one row of
-// tblALLGReorganisationProtokoll. Writing never fails towards the caller.
+// tblALLGReorganisationProtokoll. Writing never fails towards the caller; a
+// line the file did not take is named to the operator and counted.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,14 @@ class RunLog {
   // The file the next entry of today goes to (for the host's messages and tests).
   std::string LogFilePath(const std::string& directory = "") const;
 
+  // Lines the log file did not take since the last call (the table row of
+  // each was still tried). The cycle adds them to its report's errors.
+  int32_t TakeLostLines() {
+    const int32_t n = lost_lines_;
+    lost_lines_ = 0;
+    return n;
+  }
+
  private:
   Settings& settings_;
   Database& db_;
@@ -44,6 +53,12 @@ class RunLog {
   // Set while the log draws its own row number: a failure of that draw is
   // not written back into the log, which would draw again.
   bool in_counter_draw_ = false;
+  // Why the last line could not be written ("" while lines are written):
+  // the operator is told once per cause, not once per line.
+  std::string file_failure_;
+  int32_t lost_lines_ = 0;
+
+  void WriteFileLine(const std::string& file, const std::string& line);
 };
 
 }  // namespace kb6

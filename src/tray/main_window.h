@@ -35,8 +35,8 @@ class MainWindow final : public CycleWindow {
   }
   void Unload() override;
 
-  // The wait after each progress text; the designed pause is one second
-  // (just over it). Tests and benchmarks shorten it.
+  // The wait after each progress text, one second (just over it), so that an
+  // operator can read each text. Tests and benchmarks shorten it.
   void SetProgressPause(int32_t seconds) { progress_pause_ = seconds; }
 
   // myAufgaben_SetTrayText

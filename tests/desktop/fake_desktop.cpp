@@ -33,11 +33,6 @@ constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC
 constexpr const char* kWatcherXml = R"xml(<node>
   <interface name="org.kde.StatusNotifierWatcher">
     <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-    <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
-    <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-    <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-    <property name="ProtocolVersion" type="i" access="read"/>
-    <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
   </interface>
 </node>)xml";
 
@@ -49,12 +44,6 @@ constexpr const char* kNotificationsXml = R"xml(<node>
       <arg type="s" direction="in"/><arg type="as" direction="in"/>
       <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
       <arg type="u" direction="out"/>
-    </method>
-    <method name="GetCapabilities"><arg type="as" direction="out"/></method>
-    <method name="CloseNotification"><arg type="u" direction="in"/></method>
-    <method name="GetServerInformation">
-      <arg type="s" direction="out"/><arg type="s" direction="out"/>
-      <arg type="s" direction="out"/><arg type="s" direction="out"/>
     </method>
   </interface>
 </node>)xml";
@@ -150,16 +139,6 @@ void PrivateBus::Kill() {
   pid_ = -1;
 }
 
-GDBusConnection* PrivateBus::Connect() const {
-  GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-      address_.c_str(),
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr);
-  if (bus) g_dbus_connection_set_exit_on_close(bus, FALSE);
-  return bus;
-}
-
 // --------------------------------------------------------------- FakeDesktop
 
 FakeDesktop::FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications)
@@ -230,28 +209,18 @@ void FakeDesktop::StartWatcher() {
         auto* self = static_cast<FakeDesktop*>(data);
         if (self->watcher_name_ != 0) return G_SOURCE_REMOVE;
         static const GDBusInterfaceVTable vtable = {
-            +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
-                const gchar* method, GVariant* args, GDBusMethodInvocation* invocation,
-                gpointer me) {
+            +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
+                GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
+              // RegisterStatusNotifierItem, the one method of this watcher.
               auto* desktop = static_cast<FakeDesktop*>(me);
               const gchar* service = nullptr;
               g_variant_get(args, "(&s)", &service);
-              if (std::string(method) != "RegisterStatusNotifierItem") {
-                g_dbus_method_invocation_return_value(invocation, nullptr);
-                return;
-              }
               const std::string name = service[0] == '/' ? sender : service;
               desktop->registered_.insert(name);
               desktop->Add("register " + name);
               desktop->ReadItem(sender, name, invocation);
             },
-            +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
-                GError**, gpointer) -> GVariant* {
-              const std::string property = name;
-              if (property == "IsStatusNotifierHostRegistered") return g_variant_new_boolean(TRUE);
-              if (property == "ProtocolVersion") return g_variant_new_int32(0);
-              return g_variant_new_strv(nullptr, 0);
-            },
+            nullptr,
             nullptr,
             {}};
         GDBusInterfaceInfo* info = Interface(kWatcherXml);
@@ -386,28 +355,17 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
   g_dbus_connection_set_exit_on_close(self->bus_, FALSE);
   if (self->want_notifications_) {
     static const GDBusInterfaceVTable vtable = {
-        +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+        // Notify, the one method of this server.
+        +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
             GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
-          const std::string m = method;
-          if (m == "Notify") {
-            const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
-            guint32 replaces = 0;
-            gint32 timeout = 0;
-            g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, &replaces, &icon, &summary, &body,
-                          nullptr, nullptr, &timeout);
-            static_cast<FakeDesktop*>(me)->Add(std::string("notify ") + app + "|" + icon + "|" +
-                                               summary + "|" + body + "|" +
-                                               std::to_string(timeout));
-            g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", 1u));
-          } else if (m == "GetCapabilities") {
-            const gchar* caps[] = {"body", nullptr};
-            g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", caps));
-          } else if (m == "GetServerInformation") {
-            g_dbus_method_invocation_return_value(
-                invocation, g_variant_new("(ssss)", "fake", "kb6tests", "1", "1.2"));
-          } else {
-            g_dbus_method_invocation_return_value(invocation, nullptr);
-          }
+          const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+          guint32 replaces = 0;
+          gint32 timeout = 0;
+          g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, &replaces, &icon, &summary, &body,
+                        nullptr, nullptr, &timeout);
+          static_cast<FakeDesktop*>(me)->Add(std::string("notify ") + app + "|" + icon + "|" +
+                                             summary + "|" + body + "|" + std::to_string(timeout));
+          g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", 1u));
         },
         nullptr,
         nullptr,

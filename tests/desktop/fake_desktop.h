@@ -28,8 +28,6 @@ class PrivateBus {
   bool Running() const { return pid_ > 0; }
   const std::string& Address() const { return address_; }
   std::string EnvEntry() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
-  // A new connection with exit-on-close off (the caller owns it).
-  GDBusConnection* Connect() const;
   void Kill();
 
  private:

@@ -48,27 +48,6 @@ TEST_F(RunLogTest, FolderWithAndWithoutSlashAndMissingParents) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("other/Logfiles/KB6TRAY_261206.log")));
 }
 
-// Folder rights and /proc are POSIX's; on Windows, drive letters that do not
-// exist take their place (tests/windows/log_os_windows_test.cpp).
-#ifndef _WIN32
-TEST_F(RunLogTest, UncreatableFolderStillWritesTheRow) {
-  const std::string locked = dir.File("locked");
-  std::filesystem::create_directory(locked);
-  chmod(locked.c_str(), 0500);
-  settings.Datenpfad = locked + "/sub";
-  log->WriteLog("nur Tabelle", LogTypeInfo);
-  if (geteuid() != 0) {  // root may write anywhere
-    EXPECT_FALSE(std::filesystem::exists(locked + "/sub/Logfiles"));
-  }
-  settings.Datenpfad = "/proc/kb6-no-such-dir";
-  log->WriteLog("auch nur Tabelle", LogTypeInfo);
-  EXPECT_EQ(raw->One("SELECT Count(*) FROM tblALLGReorganisationProtokoll"), "2");
-  EXPECT_FALSE(EnsureDirectory("/proc/kb6-no-such-dir/x", true));
-  EXPECT_TRUE(EnsureDirectory("", false));
-  EXPECT_FALSE(EnsureDirectory(dir.File("nope"), false));
-}
-#endif
-
 TEST_F(RunLogTest, TwoDaysTwoFiles) {
   log->WriteLog("heute", LogTypeInfo);
   SetNow(Day(2026, 12, 7, 0, 0, 1));
@@ -94,7 +73,7 @@ TEST_F(RunLogTest, FailingCounterDuringAnEntryDoesNotRecurse) {
       "SELECT RAISE(ABORT, 'gesperrt'); END");
   log->WriteLog("ein Eintrag", LogTypeInfo);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"10:30:00 ein Eintrag"});
-  // Outside the log's own draw the same failure is logged as designed.
+  // Outside the log's own draw the same failure is logged.
   db->GetNextID("tblALLGReorganisationProtokoll", "reoID");
   EXPECT_EQ(LogLines().at(1), "10:30:00 basDatenbank - ExecuteSQL - gesperrt");
 }

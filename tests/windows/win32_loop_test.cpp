@@ -69,7 +69,10 @@ TEST_F(Win32Test, HandlerThatDisablesAndRestartsItsTimerAsTheCycleDoes) {
 
 TEST_F(Win32Test, WaitSecondsServesMessagesAndKeepsAQuitRequest) {
   bool closed = false;
-  window.SetCloseHandler([&] { closed = true; });
+  window.SetMessageHandler(WM_CLOSE, [&](WPARAM, LPARAM) -> LRESULT {
+    closed = true;
+    return 0;
+  });
   std::ostringstream out;
   ConsoleTray tray(out);
   Win32Timer timer(window, 60000);

@@ -16,28 +16,29 @@
 #include "host/monitor_options.h"
 #include "host/windows/com/com_server.h"
 #include "host/windows/monitor_windows.h"
+#include "platform/windows/module_path.h"
 #include "platform/windows/text_windows.h"
 
 namespace {
 
 HWND g_window = nullptr;
+HANDLE g_ended = nullptr;  // set when the monitor has ended
 volatile LONG g_interrupts = 0;
 
-// Runs on a thread of its own: the first Ctrl+C asks the monitor to end after
-// its cycle, through the window; the second ends the process at once.
-BOOL WINAPI OnConsoleEvent(DWORD) {
-  if (InterlockedIncrement(&g_interrupts) > 1) return FALSE;
-  PostMessageW(g_window, WM_CLOSE, 0, 0);
-  return TRUE;
-}
-
-std::string ExecutablePath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n < buffer.size()) return kb6::Utf8FromWide(buffer.substr(0, n));
-    buffer.resize(buffer.size() * 2);
+// Runs on a thread of its own. Ctrl+C and Ctrl+Break ask the monitor to
+// end, at once when idle, else after its cycle; a second one ends the
+// process at once. The console's close, log-off and shutdown end the
+// process when this returns: the monitor ends first (in a cycle at its
+// next progress wait), within the few seconds the system grants.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    if (InterlockedIncrement(&g_interrupts) > 1) return FALSE;
+    PostMessageW(g_window, WM_CLOSE, 0, 0);
+    return TRUE;
   }
+  PostMessageW(g_window, kb6::WindowsMonitor::kEndNowMessage, 0, 0);
+  WaitForSingleObject(g_ended, 4000);
+  return TRUE;
 }
 
 }  // namespace
@@ -51,7 +52,8 @@ int wmain(int argc, wchar_t** wargv) {
 
   // Started by COM, or asked to (un)register the COM server.
   try {
-    if (const auto code = kb6::RunComMode({args.begin() + 1, args.end()}, ExecutablePath()))
+    if (const auto code = kb6::RunComMode({args.begin() + 1, args.end()},
+                                          kb6::Utf8FromWide(kb6::ExecutablePath())))
       return *code;
   } catch (const std::exception& e) {
     std::cerr << "KB6TRAY: " << e.what() << "\n";
@@ -69,31 +71,19 @@ int wmain(int argc, wchar_t** wargv) {
     cli.exit(e);
     return 2;
   }
-  if (const std::string missing = kb6::MissingDatabaseMessage(options); !missing.empty()) {
-    std::cerr << missing << "\n";
-    return 2;
-  }
-  std::string& access_db = options.access_db;
-  if (options.UsesAccessFile()) {
-    const std::filesystem::path file(kb6::WideFromUtf8(access_db));
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-      std::cerr << "KB6TRAY: Die Datenbankdatei '" << access_db << "' wurde nicht gefunden.\n";
-      return 2;
-    }
-    access_db = kb6::Utf8FromWide(std::filesystem::absolute(file, ec).wstring());
-  }
+  if (const auto code = kb6::CheckMonitorDatabase(options)) return *code;
 
   try {
-    kb6::WindowsMonitor monitor(ExecutablePath());
+    kb6::WindowsMonitor monitor(kb6::Utf8FromWide(kb6::ExecutablePath()));
     g_window = monitor.native_window().handle();
+    g_ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
     monitor.window().SetUnloadedHandler([] { PostQuitMessage(0); });
     kb6::clsApplication& app = monitor.app();
     kb6::WriteProperties(options, app);
     app.ShowTrayicon();
     if (options.once) {
-      monitor.cycle().Run();
+      monitor.RunCycle();
       monitor.window().Unload();
     } else if (monitor.window().Loaded()) {
       // Started from the desktop, the console window is this process's alone
@@ -102,6 +92,7 @@ int wmain(int argc, wchar_t** wargv) {
       if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
       kb6::Win32EventLoop::Run();
     }
+    if (g_ended) SetEvent(g_ended);
     SetConsoleCtrlHandler(&OnConsoleEvent, FALSE);
   } catch (const std::exception& e) {
     std::cerr << "KB6TRAY: " << e.what() << "\n";

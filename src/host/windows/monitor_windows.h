@@ -13,6 +13,7 @@
 #include "db/database.h"
 #include "db/provider.h"
 #include "host/application.h"
+#include "host/connect_report.h"
 #include "runlog/run_log.h"
 #include "scheduler/live_ports.h"
 #include "scheduler/timer_cycle.h"
@@ -22,6 +23,10 @@
 #include "tray/windows/win32_window.h"
 
 namespace kb6 {
+
+// A whole number of milliseconds (1 to 7 digits) from environment variable
+// `name`, with which tests shorten the monitor's waits; else `fallback`.
+unsigned MillisecondsSetting(const char* name, unsigned fallback);
 
 class WindowsMonitor {
  public:
@@ -42,9 +47,25 @@ class WindowsMonitor {
   const Clock& clock() const { return clock_; }
   Win32Timer& timer() { return timer_; }
 
+  // One timer cycle, as the timer runs it (--once calls it directly); a
+  // database that does not open is reported on standard error.
+  void RunCycle();
+
   // Class_Terminate of a host's clsApplication object. While a cycle runs
   // the connection stays open for it: the cycle closes it at its end.
   void ClassTerminate();
+
+  // A close request (WM_CLOSE, Ctrl+C, the session's end announced): an idle
+  // monitor unloads at once, one in a cycle at the cycle's end.
+  void RequestClose();
+  // The session ends now (WM_ENDSESSION, the console closed). In a cycle
+  // this runs in its progress wait, between two statements: the cycle ends
+  // here, with a log entry saying so, the database closed and the icon
+  // removed, and so does the process, which the system would end anyway.
+  void EndNow();
+
+  // Posted to the window by the console's close, log-off and shutdown events.
+  static constexpr UINT kEndNowMessage = WM_APP + 2;
 
  private:
   SystemClock clock_;
@@ -64,6 +85,7 @@ class WindowsMonitor {
   MainWindow window_;
   TimerCycle cycle_;
   clsApplication app_;
+  ConnectReport connect_report_;
   bool cycle_running_ = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/operator_notice.h"
 #include "tray/tray_icon_pixels.h"
 
 namespace kb6 {
@@ -59,6 +60,19 @@ GVariant* BuildPixmaps() {
     g_variant_builder_add(&builder, "(ii@ay)", size, size, bytes);
   }
   return g_variant_ref_sink(g_variant_builder_end(&builder));
+}
+
+// GLib calls the handlers below from C: no exception may leave them. What
+// one throws (out of memory, at worst) is told to the operator instead.
+template <typename Body>
+void Guarded(const char* where, Body&& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    TellOperator(NoticeLevel::kError, std::string(where) + ": " + e.what());
+  } catch (...) {
+    TellOperator(NoticeLevel::kError, std::string(where) + ": unbekannter Fehler");
+  }
 }
 
 GVariant* EmptyPixmaps() { return g_variant_new_array(G_VARIANT_TYPE("(iiay)"), nullptr, 0); }
@@ -148,15 +162,18 @@ void SniTray::OnRequestNameReply(GObject* bus, GAsyncResult* result, gpointer re
   guint32 answer = 0;
   g_variant_get(reply, "(u)", &answer);
   g_variant_unref(reply);
+  Guarded("Symbol im Infobereich", [&] { req->tray->NameAnswered(answer, req->name); });
+}
+
+void SniTray::NameAnswered(guint32 answer, const std::string& name) {
   constexpr guint32 kPrimaryOwner = 1;
-  SniTray* tray = req->tray;
   if (answer != kPrimaryOwner) return;
-  if (!tray->shown_ || tray->bus_name_ != req->name) {
-    tray->ReleaseName(req->name);  // removed while the request was under way
+  if (!shown_ || bus_name_ != name) {
+    ReleaseName(name);  // removed while the request was under way
     return;
   }
-  tray->name_acquired_ = true;
-  tray->RegisterWithWatcher();
+  name_acquired_ = true;
+  RegisterWithWatcher();
 }
 
 void SniTray::ReleaseName(const std::string& name) {
@@ -189,15 +206,17 @@ void SniTray::RegisterWithWatcher() {
 void SniTray::OnWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self) {
   auto* tray = static_cast<SniTray*>(self);
   tray->watcher_present_ = true;
-  tray->RegisterWithWatcher();
+  Guarded("Symbol im Infobereich", [&] { tray->RegisterWithWatcher(); });
 }
 
 void SniTray::OnWatcherVanished(GDBusConnection*, const gchar*, gpointer self) {
   // Called when the watcher goes and once at the start when there is none.
   auto* tray = static_cast<SniTray*>(self);
   tray->watcher_present_ = false;
-  tray->err_ << "KB6TRAY: Kein Infobereich auf dem Sitzungsbus (" << kWatcherName
-             << "); das Symbol erscheint, sobald einer da ist." << std::endl;
+  Guarded("Symbol im Infobereich", [&] {
+    tray->err_ << "KB6TRAY: Kein Infobereich auf dem Sitzungsbus (" << kWatcherName
+               << "); das Symbol erscheint, sobald einer da ist." << std::endl;
+  });
 }
 
 GVariant* SniTray::ToolTipValue() const {
@@ -206,16 +225,22 @@ GVariant* SniTray::ToolTipValue() const {
 }
 
 GVariant* SniTray::GetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                               const gchar* name, GError**, gpointer self) {
-  const auto* tray = static_cast<const SniTray*>(self);
-  const std::string property = name;
+                               const gchar* name, GError** error, gpointer self) {
+  GVariant* value = nullptr;
+  Guarded("Symbol im Infobereich",
+          [&] { value = static_cast<const SniTray*>(self)->Property(name); });
+  if (!value) g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_FAILED, "%s", name);
+  return value;
+}
+
+GVariant* SniTray::Property(const std::string& property) const {
   if (property == "Category") return g_variant_new_string("SystemServices");
   if (property == "Id") return g_variant_new_string("KB6TRAY");
   if (property == "Title") return g_variant_new_string("Korbinar Systemüberwachung");
   if (property == "Status") return g_variant_new_string("Active");
   if (property == "WindowId") return g_variant_new_int32(0);
-  if (property == "IconPixmap") return g_variant_ref(tray->pixmaps_);
-  if (property == "ToolTip") return tray->ToolTipValue();
+  if (property == "IconPixmap") return g_variant_ref(pixmaps_);
+  if (property == "ToolTip") return ToolTipValue();
   if (property == "ItemIsMenu") return g_variant_new_boolean(FALSE);
   if (property.ends_with("Pixmap")) return EmptyPixmaps();
   return g_variant_new_string("");  // the icon names and the movie: none

@@ -53,6 +53,9 @@ class SniTray final : public TrayIcon {
   static void OnWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self);
   static void OnWatcherVanished(GDBusConnection*, const gchar*, gpointer self);
   static void OnRequestNameReply(GObject* bus, GAsyncResult* result, gpointer request);
+  // The bus's answer to the RequestName of `name`.
+  void NameAnswered(guint32 answer, const std::string& name);
+  GVariant* Property(const std::string& name) const;
   static GVariant* GetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                const gchar* name, GError**, gpointer self);
   static void CallMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,

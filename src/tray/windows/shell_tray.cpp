@@ -20,7 +20,25 @@ void CopyCut(wchar_t (&field)[N], const std::wstring& text) {
 
 }  // namespace
 
-ShellTray::ShellTray(const Win32Window& window) : window_(window) {}
+ShellTray::ShellTray(Win32Window& window) : window_(window) {
+  taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+  if (taskbar_created_ != 0)
+    window_.SetMessageHandler(taskbar_created_, [this](WPARAM, LPARAM) -> LRESULT {
+      AddAgain();
+      return 0;
+    });
+}
+
+// The new shell knows no icon: one that was shown is added anew.
+void ShellTray::AddAgain() {
+  if (!shown_) return;
+  shown_ = false;
+  try {
+    Add();
+  } catch (const std::exception&) {
+    // The shell is not ready yet; its next broadcast brings the icon back.
+  }
+}
 
 ShellTray::~ShellTray() {
   try {
@@ -28,6 +46,7 @@ ShellTray::~ShellTray() {
   } catch (const std::exception&) {
   }
   if (icon_) DestroyIcon(icon_);
+  if (taskbar_created_ != 0) window_.SetMessageHandler(taskbar_created_, nullptr);
 }
 
 NOTIFYICONDATAW ShellTray::Base(UINT flags) const {

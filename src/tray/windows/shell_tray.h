@@ -15,8 +15,10 @@ namespace kb6 {
 
 class ShellTray final : public TrayIcon {
  public:
-  // Operations throw std::runtime_error when the shell refuses them.
-  explicit ShellTray(const Win32Window& window);
+  // Operations throw std::runtime_error when the shell refuses them. When
+  // the shell restarts (its task bar broadcasts "TaskbarCreated"), a shown
+  // icon is added again with its current tool tip.
+  explicit ShellTray(Win32Window& window);
   ~ShellTray() override;  // removes the icon when it is shown
   ShellTray(const ShellTray&) = delete;
   ShellTray& operator=(const ShellTray&) = delete;
@@ -36,9 +38,11 @@ class ShellTray final : public TrayIcon {
 
  private:
   NOTIFYICONDATAW Base(UINT flags) const;
+  void AddAgain();
   void Notify(DWORD message, NOTIFYICONDATAW& data, const char* what);
 
-  const Win32Window& window_;
+  Win32Window& window_;
+  UINT taskbar_created_ = 0;
   HICON icon_ = nullptr;
   std::wstring tool_tip_;
   bool shown_ = false;

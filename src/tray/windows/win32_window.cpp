@@ -40,6 +40,10 @@ Win32Window::~Win32Window() {
   DestroyWindow(hwnd_);
 }
 
+void Win32Window::SetMessageHandler(UINT message, MessageHandler handler) {
+  handlers_[message] = std::move(handler);
+}
+
 UINT_PTR Win32Window::AddTimer(std::function<void()> on_tick) {
   const UINT_PTR id = next_timer_++;
   timers_[id] = std::move(on_tick);
@@ -67,14 +71,13 @@ LRESULT Win32Window::Handle(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (handler) handler();
       return 0;
     }
-    case WM_CLOSE:
-      if (on_close_) on_close_();
-      return 0;
-    case WM_QUERYENDSESSION:
-      if (on_close_) on_close_();
-      return TRUE;
-    default:
-      return DefWindowProcW(hwnd_, msg, wparam, lparam);
+    default: {
+      const auto it = handlers_.find(msg);
+      if (it == handlers_.end() || !it->second) return DefWindowProcW(hwnd_, msg, wparam, lparam);
+      // A copy: the handler may replace itself.
+      const MessageHandler handler = it->second;
+      return handler(wparam, lparam);
+    }
   }
 }
 

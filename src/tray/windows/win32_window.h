@@ -24,9 +24,11 @@ class Win32Window {
   HWND handle() const { return hwnd_; }
   int icon_id() const { return icon_id_; }
 
-  // Called on WM_CLOSE and when the session ends; the window stays. The
-  // handler asks the monitor to end, which then unloads the window itself.
-  void SetCloseHandler(std::function<void()> on_close) { on_close_ = std::move(on_close); }
+  // The handler of window message `message` (WM_CLOSE, the session's end,
+  // a registered message, ...), replacing an earlier one; its result is the
+  // message's. Messages without a handler get the default processing.
+  using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
+  void SetMessageHandler(UINT message, MessageHandler handler);
 
   // A new timer identifier of this window and the handler of its WM_TIMER.
   UINT_PTR AddTimer(std::function<void()> on_tick);
@@ -39,7 +41,7 @@ class Win32Window {
 
   HWND hwnd_ = nullptr;
   int icon_id_;
-  std::function<void()> on_close_;
+  std::map<UINT, MessageHandler> handlers_;
   std::map<UINT_PTR, std::function<void()>> timers_;
   UINT_PTR next_timer_ = 1;
 };

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "host/windows/com/server_life.h"
+
 namespace kb6 {
 
 HRESULT ClassFactory::QueryInterface(REFIID iid, void** out) {
@@ -32,9 +34,9 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
 
 HRESULT ClassFactory::LockServer(BOOL lock) {
   if (lock)
-    life_.ObjectCreated();
+    AddServerReference();
   else
-    life_.ObjectReleased();
+    ReleaseServerReference();
   return S_OK;
 }
 

@@ -3,43 +3,22 @@
 #include <exception>
 
 #include "host/windows/com/bstr_text.h"
-#include "host/windows/com/type_info.h"
-#include "host/windows/monitor_windows.h"
 
 namespace kb6 {
 
-ComApplication::ComApplication(WindowsMonitor& monitor, ServerLife& life)
-    : DualDispatch(EmbeddedTypeInfo(IID__clsApplication)), monitor_(monitor), life_(life) {
-  life_.ObjectCreated();
+ComApplication::ComApplication(std::shared_ptr<ServedMonitor> served)
+    : DispatchObject(IID__clsApplication),
+      served_(std::move(served)),
+      monitor_(served_->monitor()) {
+  NoteObjectServed();
 }
 
-HRESULT ComApplication::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__clsApplication) {
-    *out = static_cast<_clsApplication*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG ComApplication::AddRef() { return ++refs_; }
-
-ULONG ComApplication::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) {
-    monitor_.ClassTerminate();
-    ServerLife& life = life_;
-    delete this;  // COM's own lifetime rule: the last Release frees the object.
-    life.ObjectReleased();
-  }
-  return left;
-}
+void ComApplication::LastRelease() { monitor_.ClassTerminate(); }
 
 // No member reports a failure to the host: each traps its own errors.
 HRESULT ComApplication::ShowTrayicon() {
   monitor_.app().ShowTrayicon();
+  served_->NoteWindowState();
   return S_OK;
 }
 

@@ -3,24 +3,17 @@
 // runs Class_Terminate.
 #pragma once
 
-#include <atomic>
+#include <memory>
 
 #include "host/windows/com/dual_dispatch.h"
-#include "host/windows/com/server_life.h"
+#include "host/windows/com/served_monitor.h"
 #include "kb6tray_h.h"
 
 namespace kb6 {
 
-class WindowsMonitor;
-
-class ComApplication final : public DualDispatch<_clsApplication> {
+class ComApplication final : public DispatchObject<_clsApplication> {
  public:
-  // Counts itself in `life` until its last release.
-  ComApplication(WindowsMonitor& monitor, ServerLife& life);
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  explicit ComApplication(std::shared_ptr<ServedMonitor> served);
 
   HRESULT STDMETHODCALLTYPE ShowTrayicon() override;
   HRESULT STDMETHODCALLTYPE CloseTrayIcon() override;
@@ -33,11 +26,10 @@ class ComApplication final : public DualDispatch<_clsApplication> {
   HRESULT STDMETHODCALLTYPE put_SQLServer_Passwort(BSTR* v) override;
 
  private:
-  ~ComApplication() override = default;
+  void LastRelease() override;
 
-  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<ServedMonitor> served_;
   WindowsMonitor& monitor_;
-  ServerLife& life_;
 };
 
 }  // namespace kb6

@@ -6,8 +6,6 @@
 #include <exception>
 #include <vector>
 
-#include "host/windows/com/type_info.h"
-#include "host/windows/monitor_windows.h"
 #include "platform/windows/text_windows.h"
 
 namespace kb6 {
@@ -108,38 +106,17 @@ void SetTrayTextPoint::Fire(const std::string& ueText, const std::string& uePart
 
 // --- The job object ---
 
-ComAufgaben::ComAufgaben(WindowsMonitor& monitor, ServerLife& life)
-    : DualDispatch(EmbeddedTypeInfo(IID__clsAufgaben)),
-      monitor_(monitor),
-      life_(life),
-      jobs_(monitor.database(), monitor.regional(), monitor.clock(), monitor.run_log(), *this) {
-  life_.ObjectCreated();
+ComAufgaben::ComAufgaben(std::shared_ptr<ServedMonitor> served)
+    : DispatchObject(IID__clsAufgaben),
+      served_(std::move(served)),
+      monitor_(served_->monitor()),
+      jobs_(monitor_.database(), monitor_.regional(), monitor_.clock(), monitor_.run_log(), *this) {
+  NoteObjectServed();
 }
 
-HRESULT ComAufgaben::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__clsAufgaben) {
-    *out = static_cast<_clsAufgaben*>(this);
-  } else if (iid == IID_IConnectionPointContainer) {
-    *out = static_cast<IConnectionPointContainer*>(this);
-  } else {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG ComAufgaben::AddRef() { return ++refs_; }
-
-ULONG ComAufgaben::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) {
-    ServerLife& life = life_;
-    delete this;  // COM's own lifetime rule: the last Release frees the object.
-    life.ObjectReleased();
-  }
-  return left;
+void* ComAufgaben::Find(REFIID iid) {
+  if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+  return DispatchObject::Find(iid);
 }
 
 HRESULT ComAufgaben::EnumConnectionPoints(IEnumConnectionPoints** out) {

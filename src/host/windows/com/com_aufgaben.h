@@ -7,20 +7,19 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
-#include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "host/windows/com/dual_dispatch.h"
-#include "host/windows/com/server_life.h"
+#include "host/windows/com/served_monitor.h"
 #include "jobs/aufgaben.h"
 #include "jobs/progress.h"
 #include "kb6tray_h.h"
 
 namespace kb6 {
 
-class WindowsMonitor;
 class ComAufgaben;
 
 // The one connection point (__clsAufgaben). It lives inside its container
@@ -48,15 +47,10 @@ class SetTrayTextPoint final : public IConnectionPoint {
   DWORD next_cookie_ = 1;
 };
 
-class ComAufgaben final : public DualDispatch<_clsAufgaben>,
-                          public IConnectionPointContainer,
+class ComAufgaben final : public DispatchObject<_clsAufgaben, IConnectionPointContainer>,
                           private ProgressSink {
  public:
-  ComAufgaben(WindowsMonitor& monitor, ServerLife& life);
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  explicit ComAufgaben(std::shared_ptr<ServedMonitor> served);
 
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override;
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
@@ -72,15 +66,14 @@ class ComAufgaben final : public DualDispatch<_clsAufgaben>,
   HRESULT STDMETHODCALLTYPE gfRefreshAnzahlAbteilungen(VARIANT* result) override;
 
  private:
-  ~ComAufgaben() override = default;
+  void* Find(REFIID iid) override;
   void SetTrayText(const std::string& ueText, const std::string& uePart) override;
   // Runs one job with the monitor's timer held, so that no cycle starts (and
   // closes the connection) while the job waits for a sink.
   HRESULT RunJob(VARIANT* result, const std::function<void()>& job);
 
-  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<ServedMonitor> served_;
   WindowsMonitor& monitor_;
-  ServerLife& life_;
   SetTrayTextPoint point_{*this};
   clsAufgaben jobs_;
 };

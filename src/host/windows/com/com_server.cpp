@@ -12,8 +12,8 @@
 #include "host/windows/com/com_application.h"
 #include "host/windows/com/com_aufgaben.h"
 #include "host/windows/com/registration.h"
+#include "host/windows/com/served_monitor.h"
 #include "host/windows/com/server_life.h"
-#include "host/windows/monitor_windows.h"
 #include "platform/windows/text_windows.h"
 
 namespace kb6 {
@@ -42,11 +42,14 @@ class Apartment {
   HRESULT hr_;
 };
 
-// A class object registered with COM until it goes out of scope.
+// A class object registered with COM until it goes out of scope. Registered
+// suspended: no activation arrives before every class is in place and
+// CoResumeClassObjects lets them all in.
 class Registered {
  public:
   Registered(REFCLSID clsid, IClassFactory& factory) {
-    hr_ = CoRegisterClassObject(clsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+    hr_ = CoRegisterClassObject(clsid, &factory, CLSCTX_LOCAL_SERVER,
+                                REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &cookie_);
   }
   ~Registered() {
     if (SUCCEEDED(hr_)) CoRevokeClassObject(cookie_);
@@ -60,28 +63,48 @@ class Registered {
   DWORD cookie_ = 0;
 };
 
+// The objects COM hands out: one reference, owned by COM's count from here.
+template <class Object, class Interface>
+IUnknown* NewObject(const std::shared_ptr<ServedMonitor>& served) {
+  return static_cast<Interface*>(std::make_unique<Object>(served).release());
+}
+
+int ServeClasses(const std::string& exe_path) {
+  const auto served = std::make_shared<ServedMonitor>(exe_path);
+  ClassFactory application([served] { return NewObject<ComApplication, _clsApplication>(served); });
+  ClassFactory aufgaben([served] { return NewObject<ComAufgaben, _clsAufgaben>(served); });
+  Registered app_class(CLSID_clsApplication, application);
+  Registered jobs_class(CLSID_clsAufgaben, aufgaben);
+  if (FAILED(app_class.result()) || FAILED(jobs_class.result())) return 1;
+  // Two clients starting at once can make COM start a second server that
+  // then never receives an object: it ends after its grace period. The
+  // tests shorten the minute with KB6TRAY_EMBEDDING_IDLE_MS.
+  Win32Window& window = served->monitor().native_window();
+  const UINT_PTR grace = window.AddTimer([&window, &grace] {
+    window.RemoveTimer(grace);
+    if (ServedAnObject()) return;
+    CoSuspendClassObjects();
+    PostQuitMessage(0);
+  });
+  if (SetTimer(window.handle(), grace, MillisecondsSetting("KB6TRAY_EMBEDDING_IDLE_MS", 60000),
+               nullptr) == 0)
+    return 1;
+  if (FAILED(CoResumeClassObjects())) return 1;
+  // Host calls arrive as messages of this thread: here, and in the progress
+  // wait while a cycle runs.
+  return Win32EventLoop::Run();
+}
+
 int Serve(const std::string& exe_path) {
+  // The apartment outlives everything the server made: objects a client
+  // still holds at the end are released while it closes, and they keep the
+  // monitor alive until then.
   Apartment apartment;
   if (FAILED(apartment.result())) return 1;
   // Started by COM, a console of its own would stand on the desktop for nothing.
   DWORD processes[2];
   if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
-  WindowsMonitor monitor(exe_path);
-  ServerLife life([&] { return monitor.window().Loaded(); }, [] { PostQuitMessage(0); });
-  monitor.window().SetUnloadedHandler([&] { life.CheckEnd(); });
-  // Objects free themselves on their last Release; `new` hands them to COM.
-  ClassFactory application(life, [&]() -> IUnknown* {
-    return static_cast<_clsApplication*>(new ComApplication(monitor, life));
-  });
-  ClassFactory aufgaben(life, [&]() -> IUnknown* {
-    return static_cast<_clsAufgaben*>(new ComAufgaben(monitor, life));
-  });
-  Registered app_class(CLSID_clsApplication, application);
-  Registered jobs_class(CLSID_clsAufgaben, aufgaben);
-  if (FAILED(app_class.result()) || FAILED(jobs_class.result())) return 1;
-  // Host calls arrive as messages of this thread: here, and in the progress
-  // wait while a cycle runs.
-  return Win32EventLoop::Run();
+  return ServeClasses(exe_path);
 }
 
 }  // namespace

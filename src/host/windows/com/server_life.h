@@ -1,32 +1,28 @@
-// When a COM-started monitor ends: once its window has unloaded and no host
-// holds one of its objects (or a lock on a class factory).
+// The life of KB6TRAY.exe as a COM server. Every object, every
+// IClassFactory::LockServer and the loaded main window hold one reference of
+// the server process (CoAddRefServerProcess). When the last goes, COM
+// suspends the class objects, so no activation can reach a server that is
+// ending, and the server's message loop ends.
 #pragma once
-
-#include <functional>
 
 namespace kb6 {
 
-class ServerLife {
+void AddServerReference();
+// Ends the server's message loop when it was the last reference.
+void ReleaseServerReference();
+
+// Takes one server-process reference for its life.
+class ServerReference {
  public:
-  // `window_loaded` tells whether the main window is still loaded; `end`
-  // ends the message loop.
-  ServerLife(std::function<bool()> window_loaded, std::function<void()> end)
-      : window_loaded_(std::move(window_loaded)), end_(std::move(end)) {}
-
-  void ObjectCreated() { ++objects_; }
-  void ObjectReleased() {
-    --objects_;
-    CheckEnd();
-  }
-  // Called also when the window has unloaded.
-  void CheckEnd() {
-    if (objects_ == 0 && !window_loaded_()) end_();
-  }
-
- private:
-  long objects_ = 0;
-  std::function<bool()> window_loaded_;
-  std::function<void()> end_;
+  ServerReference() { AddServerReference(); }
+  ~ServerReference() { ReleaseServerReference(); }
+  ServerReference(const ServerReference&) = delete;
+  ServerReference& operator=(const ServerReference&) = delete;
 };
+
+// True once an object of this server has been made: a server started by COM
+// that has served none after its grace period ends by itself.
+bool ServedAnObject();
+void NoteObjectServed();
 
 }  // namespace kb6

@@ -1,0 +1,84 @@
+// A session bus that accepts the connection and never answers: the monitor
+// does not hang at start-up. "auto" falls back to the console tray and runs
+// its cycle; "desktop" ends with exit code 2 and the cause.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "process_support.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+// A child process listening on a unix socket that takes every connection
+// and then says nothing.
+class FrozenBus {
+ public:
+  explicit FrozenBus(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(fd, 8) != 0) {
+      if (fd >= 0) close(fd);
+      return;
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+      for (;;)
+        if (accept(fd, nullptr, nullptr) < 0) pause();  // connections stay open, unanswered
+    }
+    close(fd);
+  }
+  ~FrozenBus() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool Running() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+TEST(FrozenBus, AutoFallsBackAndDesktopEndsWithTheCause) {
+  TempDir dir;
+  const std::string db = dir.File("club.db");
+  GenerateClubDatabase(db, {20, 2});
+  FrozenBus bus(dir.File("bus"));
+  ASSERT_TRUE(bus.Running());
+  const std::vector<std::string> env = {kNoProgressPause,
+                                        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir.File("bus")};
+  struct Case {
+    const char* tray;
+    int exit_code;
+    const char* err_has;
+  };
+  const Case cases[] = {
+      {"auto", 0, "Die Datenreorganisation ist abgeschlossen."},
+      {"desktop", 2,
+       "KB6TRAY: --tray desktop braucht den Sitzungsbus: Der Sitzungsbus antwortet nicht "
+       "innerhalb von 3 Sekunden.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tray);
+    const pid_t pid = Spawn(
+        {KB6TRAY_EXE, "--once", "--tray", c.tray, "--access-db", db, "--datenpfad", dir.path()},
+        dir.File("err"), "/dev/null", env);
+    int status = 0;
+    ASSERT_TRUE(WaitWithDeadline(pid, status, 120)) << "hangs on a frozen bus";
+    const std::string err = ReadFile(dir.File("err"));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_code) << status << "\n" << err;
+    EXPECT_NE(err.find(c.err_has), std::string::npos) << err;
+  }
+}
+
+}  // namespace
+}  // namespace kb6::test

@@ -1,0 +1,103 @@
+// The text form of the history: texts from the log table cannot reach the
+// terminal as control characters, and durations across a daylight-saving
+// change in Europe/Berlin are the time that passed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <sstream>
+
+#include "report/history.h"
+#include "report/history_output.h"
+
+namespace kb6::report {
+namespace {
+
+const std::string kStart = "Die Datenreorganisation 1-tägig wird gestartet ...";
+const std::string kEnd = "Die Datenreorganisation 1-tägig ist abgeschlossen.";
+
+LogRow Row(int64_t id, const char* datum, const char* uhrzeit, std::string text,
+           std::string guid = "{G}") {
+  return {id, *EntryTime(datum, uhrzeit), std::move(text), 2, std::move(guid)};
+}
+
+std::string Text(std::vector<LogRow> rows, const char* today) {
+  std::ostringstream out;
+  WriteHistoryText(BuildHistory(std::move(rows), *EntryTime(today, "23:00:00"), 2), out);
+  return out.str();
+}
+
+TEST(HistoryText, ControlCharactersAreShownAsEscapes) {
+  struct Case {
+    std::string stored, shown;
+  };
+  const Case cases[] = {
+      {"rot \x1b[31mALARM\x1b[0m", "rot \\x1b[31mALARM\\x1b[0m"},
+      {"eins\nzwei\r\tdrei\a", "eins\\nzwei\\r\\tdrei\\x07"},
+      {"del\x7f nul", "del\\x7f nul"},
+      {"csi \xc2\x9b"
+       "2J",
+       "csi \\u009b2J"},  // C1 control in UTF-8
+      {"roh \x9b"
+       "2J \xff",
+       "roh \\x9b2J \\xff"},                         // bytes that are no UTF-8
+      {"Größe 5 € 🙂", "Größe 5 € 🙂"},  // text stays as it is
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const std::string out = Text({Row(1, "06.12.2026", "10:00:00", c.stored, "{G\x1b]0;x\a}"),
+                                  Row(2, "06.12.2026", "10:00:01", c.stored, "")},
+                                 "06.12.2026");
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    EXPECT_NE(out.find("      " + c.shown + "\n"), std::string::npos) << out;      // in its cycle
+    EXPECT_NE(out.find("10:00:01  " + c.shown + "\n"), std::string::npos) << out;  // without id
+    EXPECT_NE(out.find("{G\\x1b]0;x\\x07}"), std::string::npos) << out;
+  }
+}
+
+class BerlinTime : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tz = std::getenv("TZ");
+    saved_ = tz ? std::optional<std::string>(tz) : std::nullopt;
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (saved_)
+      setenv("TZ", saved_->c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+  std::optional<std::string> saved_;
+};
+
+TEST_F(BerlinTime, CyclesAcrossTheClockChangeShowTheirRealLength) {
+  struct Case {
+    const char* name;
+    const char* day;
+    const char* start;
+    const char* end;
+  };
+  const Case cases[] = {
+      {"spring forward", "29.03.2026", "01:59:50", "03:00:28"},
+      {"fall back across the change", "25.10.2026", "02:59:50", "02:00:28"},
+      {"fall back, in the repeated hour", "25.10.2026", "02:10:00", "02:10:38"},
+      {"an ordinary day", "06.12.2026", "10:00:00", "10:00:38"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string out =
+        Text({Row(7, c.day, c.start, kStart), Row(8, c.day, c.end, kEnd)}, c.day);
+    EXPECT_NE(out.find(std::string(c.start) + " - " + c.end + "  Dauer 0:38  1-tägig  {G}\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("0:38          " + kEnd), std::string::npos) << out;
+    EXPECT_EQ(out.find("NICHT ABGESCHLOSSEN"), std::string::npos) << out;
+  }
+}
+
+}  // namespace
+}  // namespace kb6::report

@@ -1,0 +1,120 @@
+// A log file that cannot be written: no torn line, one operator line per
+// cause, the table row still written, the lost line counted.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "runlog/run_log.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LogFileFailureTest : public ClubTest {
+ protected:
+  int Rows() { return std::stoi(raw->One("SELECT Count(*) FROM tblALLGReorganisationProtokoll")); }
+};
+
+TEST_F(LogFileFailureTest, UnwritablePlacesAreNamedOncePerCause) {
+  struct Case {
+    const char* name;
+    void (*prepare)(const std::string& base);  // base: the Datenpfad
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"file in the folder's place",
+       [](const std::string& base) {
+         fs::create_directories(base);
+         std::ofstream(base + "/Logfiles") << "x";
+       },
+       "An Stelle des Ordners steht eine Datei."},
+      {"folder in the file's place",
+       [](const std::string& base) {
+         fs::create_directories(base + "/Logfiles/KB6TRAY_261206.log");
+       },
+       "An Stelle der Datei steht ein Ordner."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string base = dir.File(std::string("case-") + std::to_string(&c - cases));
+    c.prepare(base);
+    settings.Datenpfad = base;
+    const int rows = Rows();
+    testing::internal::CaptureStderr();
+    log->WriteLog("eins", LogTypeInfo);
+    log->WriteLog("zwei", LogTypeInfo);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "KB6TRAY: Die Protokolldatei '" + base +
+                       "/Logfiles/KB6TRAY_261206.log' kann nicht geschrieben werden: " + c.cause +
+                       "\n");
+    EXPECT_EQ(Rows(), rows + 2);
+    EXPECT_EQ(log->TakeLostLines(), 2);
+    EXPECT_EQ(log->TakeLostLines(), 0);
+  }
+  // A path too long for the system.
+  settings.Datenpfad = dir.File(std::string(5000, 'a'));
+  testing::internal::CaptureStderr();
+  log->WriteLog("drei", LogTypeInfo);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Der Pfad ist zu lang."),
+            std::string::npos);
+  // Written again: one line says so, and the next failure is named anew.
+  settings.Datenpfad = dir.path();
+  testing::internal::CaptureStderr();
+  log->WriteLog("vier", LogTypeInfo);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "KB6TRAY: Die Protokolldatei wird wieder geschrieben: " + dir.path() +
+                "/Logfiles/KB6TRAY_261206.log\n");
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"10:30:00 vier"});
+  EXPECT_EQ(log->TakeLostLines(), 1);
+}
+
+// A log folder on a file system that fills up: a line that does not fit is
+// not left half written, and the next line after space is freed is whole.
+TEST_F(LogFileFailureTest, FullFolderLeavesNoTornLine) {
+  const std::string mnt = dir.File("full");
+  fs::create_directories(mnt);
+  if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                 << "); CI runs the tests as root";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{mnt};
+  const std::string file = mnt + "/Logfiles/KB6TRAY_261206.log";
+  fs::create_directories(mnt + "/Logfiles");
+  // The file's one page holds 4000 bytes and has room for a part of the next line only.
+  const std::string head = std::string(3998, 'x') + "\r\n";
+  std::ofstream(file, std::ios::binary) << head;
+  {
+    std::ofstream filler(mnt + "/filler", std::ios::binary);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), block.size()) && filler.flush()) {
+    }
+  }
+  settings.Datenpfad = mnt;
+  const std::string text(300, 'L');
+  testing::internal::CaptureStderr();
+  log->WriteLog(text, LogTypeInfo);
+  log->WriteLog(text, LogTypeInfo);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "KB6TRAY: Die Protokolldatei '" + file +
+                     "' kann nicht geschrieben werden: Auf dem Datenträger ist kein Platz mehr.\n");
+  EXPECT_EQ(ReadFile(file), head);
+  EXPECT_EQ(Rows(), 2);
+  EXPECT_EQ(log->TakeLostLines(), 2);
+  fs::remove(mnt + "/filler");
+  testing::internal::CaptureStderr();
+  log->WriteLog(text, LogTypeInfo);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(ReadFile(file), head + "10:30:00 " + text + "\r\n");
+}
+
+}  // namespace
+}  // namespace kb6::test

@@ -1,0 +1,128 @@
+' A late-binding host as Visual Basic would be one, run by cscript against
+' the installed KB6TRAY.exe: every property written from script variables
+' of each kind, a timer cycle on the club file, the log read back, the
+' jobs called by name, the errors a script sees, CloseTrayIcon.
+' cscript //nologo host_client.vbs CLUB_FILE DATENPFAD
+Option Explicit
+
+Dim failures : failures = 0
+Sub Check(ok, what)
+  If ok Then
+    WScript.Echo "ok: " & what
+  Else
+    WScript.Echo "FAIL: " & what
+    failures = failures + 1
+  End If
+End Sub
+
+' Statements run with "On Error Resume Next": each check reads the error
+' the statement before it raised (0: none) and clears it.
+Sub CheckError(number, what)
+  Check Err.Number = number, what & " (error " & Err.Number & ")"
+  Err.Clear
+End Sub
+
+Dim club, datenpfad
+club = WScript.Arguments(0)
+datenpfad = WScript.Arguments(1)
+WScript.Echo "club file: " & club
+WScript.Echo "Datenpfad: " & datenpfad
+
+Dim app
+Set app = CreateObject("KB6TRAY.clsApplication")
+
+' Variables of each kind; literals and the variables themselves.
+Dim text, host, whole, wide, real, flag, nothingAtAll, numberAsText
+host = "lokal"
+whole = CInt(6)
+wide = CLng(600)
+real = 601.4
+flag = True
+numberAsText = "602"
+On Error Resume Next
+Err.Clear
+app.Datenpfad = datenpfad : CheckError 0, "Datenpfad from a String variable"
+app.AccessDatenbank = club : CheckError 0, "AccessDatenbank from a String variable with umlauts"
+app.SQLServer_Host = host : CheckError 0, "SQLServer_Host from a String variable"
+app.Programmversion = whole : CheckError 0, "Programmversion from an Integer variable"
+app.Programmversion = real : CheckError 0, "Programmversion from a Double variable"
+app.Programmversion = numberAsText : CheckError 0, "Programmversion from a number in a String variable"
+app.Programmversion = flag : CheckError 0, "Programmversion from a Boolean variable"
+app.SQLServer_DB = flag : CheckError 0, "SQLServer_DB from a Boolean variable"
+app.SQLServer_User = nothingAtAll : CheckError 0, "SQLServer_User from an Empty variable"
+app.SQLServer_Passwort = wide : CheckError 0, "SQLServer_Passwort from a Long variable"
+app.Programmversion = 603 : CheckError 0, "Programmversion from a literal"
+app.Programmversion = wide : CheckError 0, "Programmversion from a Long variable"
+
+' What cannot be converted, what does not exist.
+app.Programmversion = "zwölf" : CheckError 13, "Programmversion from a text that is no number"
+app.Programmversion = Null : CheckError 13, "Programmversion from Null"
+app.Unbekannt = 1 : CheckError 438, "an unknown property"
+app.ShowTrayicon 1 : CheckError 450, "ShowTrayicon with an argument"
+On Error GoTo 0
+
+' A cycle on the club file, with the timer the test environment shortens.
+app.ShowTrayicon
+Dim fso : Set fso = CreateObject("Scripting.FileSystemObject")
+Dim logFolder : logFolder = fso.BuildPath(datenpfad, "Logfiles")
+Function LogLines()
+  LogLines = Array()
+  If Not fso.FolderExists(logFolder) Then Exit Function
+  Dim f, all
+  all = ""
+  For Each f In fso.GetFolder(logFolder).Files
+    all = all & fso.OpenTextFile(f.Path, 1).ReadAll()
+  Next
+  LogLines = Split(all, vbCrLf)
+End Function
+Function CountEnding(lines, tail)
+  Dim n, l : n = 0
+  For Each l In lines
+    If Right(l, Len(tail)) = tail Then n = n + 1
+  Next
+  CountEnding = n
+End Function
+' Wine's cscript has no WScript.Sleep: ping waits about a second, and
+' where it cannot, the loop spins out the half second itself.
+Dim shell : Set shell = CreateObject("WScript.Shell")
+Sub Pause()
+  Dim t : t = Timer
+  shell.Run "ping -n 2 127.0.0.1", 0, True
+  Do While Timer - t < 0.5 And Timer >= t
+  Loop
+End Sub
+Dim waited : waited = 0
+Do While CountEnding(LogLines(), "ist abgeschlossen.") < 3 And waited < 600
+  Pause
+  waited = waited + 1
+Loop
+Dim lines : lines = LogLines()
+Check CountEnding(lines, "ist abgeschlossen.") = 3, "a cycle ran its three intervals"
+Dim l
+For Each l In lines
+  If Len(l) > 9 Then WScript.Echo "  log: " & Mid(l, 10)
+Next
+
+' The jobs by name, each with its result; an argument too many is refused.
+Dim jobs : Set jobs = CreateObject("KB6TRAY.clsAufgaben")
+Dim job
+Dim result
+On Error Resume Next
+jobs.gfUpdateDatumsfelder : CheckError 0, "gfUpdateDatumsfelder"
+jobs.gfUpdateAdressen : CheckError 0, "gfUpdateAdressen"
+jobs.gfUpdateAbteilungen : CheckError 0, "gfUpdateAbteilungen"
+jobs.gfUpdateAbteilungenAnzahl : CheckError 0, "gfUpdateAbteilungenAnzahl"
+jobs.gfUpdateSpendenliste : CheckError 0, "gfUpdateSpendenliste"
+jobs.gfUpdateAdressenKomplett : CheckError 0, "gfUpdateAdressenKomplett"
+jobs.gfUpdateFeldAnzahlAdressen : CheckError 0, "gfUpdateFeldAnzahlAdressen"
+jobs.gfRefreshAnzahlAbteilungen : CheckError 0, "gfRefreshAnzahlAbteilungen"
+result = jobs.gfRefreshAbteilungsuebersicht : CheckError 0, "gfRefreshAbteilungsuebersicht"
+Check result = True, "gfRefreshAbteilungsuebersicht returns True"
+jobs.gfUpdateAdressen 1, 2 : CheckError 450, "a job with arguments"
+Set jobs = Nothing
+
+app.CloseTrayIcon : CheckError 0, "CloseTrayIcon"
+On Error GoTo 0
+Set app = Nothing
+WScript.Echo "failures: " & failures
+WScript.Quit failures
