@@ -43,9 +43,6 @@ file(REMOVE_RECURSE ${CMAKE_BINARY_DIR}/layers)
 kb6_layer(kb6_common common)
 kb6_layer(kb6_runlog runlog)
 kb6_layer(kb6_jobs jobs)
-# The jobs fill their JobReport of the cycle's report: the plain structs of
-# that one header are theirs to see.
-kb6_layer_headers(kb6_jobs PUBLIC ${CMAKE_SOURCE_DIR}/src/scheduler/cycle_report.h)
 kb6_layer(kb6_scheduler scheduler)
 kb6_layer(kb6_db_odbc db/odbc)
 kb6_layer(kb6_os platform/${KB6_OS})

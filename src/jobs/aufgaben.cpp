@@ -7,7 +7,7 @@
 #include "db/database.h"
 #include "db/literals.h"
 #include "runlog/run_log.h"
-#include "scheduler/cycle_report.h"
+#include "jobs/job_report.h"
 
 namespace kb6 {
 

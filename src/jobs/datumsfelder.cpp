@@ -6,7 +6,7 @@
 #include "db/literals.h"
 #include "jobs/aufgaben.h"
 #include "runlog/run_log.h"
-#include "scheduler/cycle_report.h"
+#include "jobs/job_report.h"
 
 namespace kb6 {
 
