@@ -3,7 +3,7 @@
 #include "common/value.h"
 #include "db/database.h"
 #include "runlog/run_log.h"
-#include "scheduler/cycle_report.h"
+#include "jobs/job_report.h"
 
 namespace kb6 {
 
