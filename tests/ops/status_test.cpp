@@ -48,7 +48,7 @@ class StatusCommand : public ::testing::Test {
     fs::copy_file(fresh, trapped);
     RawDb(trapped).Exec(
         "INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
-    Once(trapped, "2026-12-03 10:00:00+1");
+    Once(trapped, "2026-12-03 10:00:00+1", 1);
     // Entries of a completed one-day run dated 2038, by a clock that was
     // ahead: no recent run.
     future = dir->File("future.db");
@@ -64,12 +64,13 @@ class StatusCommand : public ::testing::Test {
   }
   static void TearDownTestSuite() { delete dir; }
 
-  static void Once(const std::string& db, const std::string& when) {
+  // `code`: the exit code the run must end with (1: it ran with failures).
+  static void Once(const std::string& db, const std::string& when, int code = 0) {
     const std::vector<std::string> command = OnceCommand(db, dir->File("data"));
     ASSERT_EQ(
         RunTool(dir->path(), {command.begin() + 1, command.end()}, {kNoProgressPause, Now(when)})
             .code,
-        0);
+        code);
   }
   static ToolRun Status(const std::vector<std::string>& args, const std::string& when) {
     std::vector<std::string> all = {"--status"};
