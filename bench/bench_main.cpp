@@ -181,6 +181,8 @@ class TimedPorts final : public CyclePorts {
                 const std::string& pr) override {
     live_.WriteLog(t, type, mo, pr);
   }
+  double Now() override { return live_.Now(); }
+  void IntervalFailed(const IntervalReport& i) override { live_.IntervalFailed(i); }
 
  private:
   LivePorts& live_;

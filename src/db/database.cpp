@@ -31,6 +31,9 @@ void Database::CloseDatabase() {
 
 std::string Database::ConnectAccess() {
   db_kind_ = "ACCESS";
+  // No file named is no database: without this the open "succeeded" with no
+  // connection, and every job ran on nothing and logged success.
+  if (settings_.AccessDatenbank.empty()) return kNoDatabaseFile;
   try {
     if (!settings_.AccessDatenbank.empty()) {
       // The file name is quoted when it holds ";" or quotes, so that it can
@@ -96,6 +99,12 @@ bool Database::TryOpenRecordset(std::string statement, Recordset& rs) {
 
 void Database::CloseRecordset(Recordset& rs) { rs.Close(); }
 
+void Database::CountFailure(const std::exception& e) {
+  const auto* db_error = dynamic_cast<const DbError*>(&e);
+  if (db_error && db_error->missing_object()) return;
+  if (failures_.count++ == 0) failures_.first_cause = e.what();
+}
+
 int32_t Database::ExecuteSQL(std::string& statement, bool no_error_log) {
   if (statement.empty()) return 0;
   std::string failure;
@@ -107,9 +116,8 @@ int32_t Database::ExecuteSQL(std::string& statement, bool no_error_log) {
     // Kept in 32 bits: a large UPDATE that succeeded must not read as failure.
     if (affected > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(affected);
-  } catch (const RuntimeError& e) {
-    failure = e.what();
   } catch (const std::exception& e) {
+    CountFailure(e);
     failure = e.what();
   }
   if (!no_error_log && error_log_) error_log_(failure);

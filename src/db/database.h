@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "common/clock.h"
 #include "common/regional.h"
@@ -19,6 +20,18 @@ namespace kb6 {
 
 // What ExecuteSQL answers for a statement that failed.
 inline constexpr int32_t kExecuteFailed = -99;
+
+// Statements that failed for a cause other than a missing table or column
+// (which an older club file may lack): a full disk, a lock held past the busy
+// timeout, a corrupt page, a trigger's abort, ...
+struct StatementFailures {
+  int32_t count = 0;
+  std::string first_cause;  // the provider's description of the first
+};
+
+// Why an open with an empty AccessDatenbank fails.
+inline constexpr const char* kNoDatabaseFile =
+    "Es ist keine Datenbankdatei angegeben (AccessDatenbank ist leer).";
 
 // The fixed password the Access file is protected with.
 inline constexpr const char* kAccessPassword = ".keepclear-4";
@@ -74,6 +87,10 @@ class Database {
     error_log_ = std::move(log);
   }
 
+  // The failures counted since the last call, which starts a new count.
+  StatementFailures TakeFailures() { return std::exchange(failures_, {}); }
+  void RestoreFailures(StatementFailures kept) { failures_ = std::move(kept); }
+
   const std::string& DbKind() const { return db_kind_; }
   bool IsAccess() const;
   // The form of the literals written for the current back end (SQL Server's
@@ -97,11 +114,27 @@ class Database {
   bool read_only_ = false;
   bool immutable_ = false;
   std::function<void(const std::string&)> error_log_;
+  StatementFailures failures_;
+  void CountFailure(const std::exception& e);
   // The record counter's last time stamp as text: one draw after another
   // mostly falls into the same second, and formatting it is most of what a
   // draw costs outside the database.
   double counter_stamp_serial_ = -1;
   std::string counter_stamp_text_;
+};
+
+// Keeps the statements run in its lifetime out of the count of failures (the
+// run log's own rows are no change of a job).
+class UncountedStatements {
+ public:
+  explicit UncountedStatements(Database& db) : db_(db), kept_(db.TakeFailures()) {}
+  ~UncountedStatements() { db_.RestoreFailures(std::move(kept_)); }
+  UncountedStatements(const UncountedStatements&) = delete;
+  UncountedStatements& operator=(const UncountedStatements&) = delete;
+
+ private:
+  Database& db_;
+  StatementFailures kept_;
 };
 
 }  // namespace kb6

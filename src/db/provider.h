@@ -19,9 +19,16 @@ namespace kb6 {
 
 // A provider's failure: its native number and message. A RuntimeError, so
 // that every trap of the monitor (they catch std::exception) catches it too.
+// missing_object: the statement names a table or column the file does not
+// have (an older club file), the one failure a job passes over silently.
 class DbError : public RuntimeError {
  public:
-  DbError(int number, const std::string& description) : RuntimeError(number, description) {}
+  DbError(int number, const std::string& description, bool missing_object = false)
+      : RuntimeError(number, description), missing_object_(missing_object) {}
+  bool missing_object() const { return missing_object_; }
+
+ private:
+  bool missing_object_;
 };
 
 // A fetched result: column names and typed rows.

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "common/regional.h"
@@ -210,17 +212,43 @@ void StoreBool(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_value(ctx, argv[0]);
 }
 
+using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+// SQLite calls the functions from C: an exception (a value that cannot be
+// converted, no memory left) becomes the statement's error instead of
+// unwinding through SQLite's frames.
+template <Function F>
+void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+  try {
+    F(ctx, argc, argv);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(ctx);
+  } catch (const std::exception& e) {
+    sqlite3_result_error(ctx, e.what(), -1);
+  } catch (...) {
+    sqlite3_result_error(ctx, "Unbekannter Fehler", -1);
+  }
+}
+
 }  // namespace
 
 void RegisterAccessFunctions(sqlite3* db) {
   const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-  sqlite3_create_function(db, "acc_concat", -1, flags, nullptr, AccConcat, nullptr, nullptr);
-  sqlite3_create_function(db, "acc_plus", -1, flags, nullptr, AccPlus, nullptr, nullptr);
-  sqlite3_create_function(db, "MID", 2, flags, nullptr, Mid, nullptr, nullptr);
-  sqlite3_create_function(db, "MID", 3, flags, nullptr, Mid, nullptr, nullptr);
-  sqlite3_create_function(db, "INSTR", 3, flags, nullptr, Instr3, nullptr, nullptr);
-  sqlite3_create_function(db, "acc_store_date", 1, flags, nullptr, StoreDate, nullptr, nullptr);
-  sqlite3_create_function(db, "acc_store_bool", 1, flags, nullptr, StoreBool, nullptr, nullptr);
+  const struct {
+    const char* name;
+    int args;
+    Function f;
+  } functions[] = {
+      {"acc_concat", -1, Guarded<AccConcat>},
+      {"acc_plus", -1, Guarded<AccPlus>},
+      {"MID", 2, Guarded<Mid>},
+      {"MID", 3, Guarded<Mid>},
+      {"INSTR", 3, Guarded<Instr3>},
+      {"acc_store_date", 1, Guarded<StoreDate>},
+      {"acc_store_bool", 1, Guarded<StoreBool>},
+  };
+  for (const auto& f : functions)
+    sqlite3_create_function(db, f.name, f.args, flags, nullptr, f.f, nullptr, nullptr);
 }
 
 }  // namespace kb6

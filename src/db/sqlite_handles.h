@@ -4,7 +4,10 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <memory>
+
+#include "db/provider.h"
 
 namespace kb6 {
 
@@ -17,5 +20,14 @@ struct SqliteFinalizer {
 };
 using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteFinalizer>;
+
+// The connection's last failure as DbError; SQLite names a missing table or
+// column only in its message.
+inline DbError SqliteError(sqlite3* db) {
+  const char* message = sqlite3_errmsg(db);
+  const bool missing = std::strncmp(message, "no such table", 13) == 0 ||
+                       std::strncmp(message, "no such column", 14) == 0;
+  return DbError{sqlite3_extended_errcode(db), message, missing};
+}
 
 }  // namespace kb6

@@ -10,6 +10,7 @@
 #include "db/access_dialect.h"
 #include "db/provider.h"
 #include "db/sqlite_decimals.h"
+#include "db/sqlite_handles.h"
 
 namespace kb6 {
 
@@ -40,7 +41,7 @@ PreparedStatements::StmtHandle PreparedStatements::PrepareOne(const std::string&
   const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &raw, &tail);
   StmtHandle st(raw);
   if (rc != SQLITE_OK) {
-    if (throw_errors) throw DbError{sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)};
+    if (throw_errors) throw SqliteError(db_);
     return nullptr;
   }
   // One statement per call, as every provider takes them: text

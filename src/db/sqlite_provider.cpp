@@ -139,9 +139,7 @@ class SqliteSession final : public ProviderSession {
     return statements_.GetAccess(access_sql);
   }
 
-  [[noreturn]] void Fail() {
-    throw DbError{sqlite3_extended_errcode(db_.get()), sqlite3_errmsg(db_.get())};
-  }
+  [[noreturn]] void Fail() { throw SqliteError(db_.get()); }
 
   // statements_ comes after db_, so its statements are finalized before the
   // connection closes.

@@ -68,8 +68,14 @@ gboolean OnCloseSignal(gpointer data) {
   // During a cycle (its progress wait pumps the loop) this only asks to close
   // at the end of the cycle; while idle the window goes at once, which ends
   // the main loop.
-  if (target->app) target->app->CloseTrayIcon();
-  if (!target->in_cycle && target->window) target->window->Unload();
+  try {
+    if (target->app) target->app->CloseTrayIcon();
+    if (!target->in_cycle && target->window) target->window->Unload();
+  } catch (const std::exception& e) {
+    // No exception may unwind through GLib's C frames; a second signal
+    // still ends the process.
+    kb6::TellOperator(kb6::NoticeLevel::kError, e.what());
+  }
   return G_SOURCE_CONTINUE;
 }
 
@@ -97,6 +103,10 @@ int main(int argc, char** argv) {
                  "(desktop when the session bus has a notification area, else console)")
       ->check(CLI::IsMember({"auto", "desktop", "console"}));
   cli.set_version_flag("--version", std::string("KB6TRAY ") + KB6TRAY_VERSION);
+  cli.footer(
+      "Exit codes of --once: 0 the cycle ran without failures or nothing was due, 1 it ran with "
+      "failures (changes not written, rows not read, a wrong clock), 2 bad arguments or the "
+      "database could not be opened.");
   try {
     cli.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -176,6 +186,7 @@ int main(int argc, char** argv) {
     for (int other : kCloseSignals) sigaddset(&sa.sa_mask, other);
     sigaction(sig, &sa, &g_glib_handlers[sig]);
   }
+  int exit_code = 0;
   {
     kb6::clsApplication app(settings, window, db, log);
     close_target.app = &app;
@@ -185,6 +196,8 @@ int main(int argc, char** argv) {
     if (options.once) {
       run_cycle();
       window.Unload();
+      const kb6::CycleReport& report = cycle.LastReport();
+      exit_code = !report.opened ? 2 : report.HasFailures() ? 1 : 0;
     } else if (window.Loaded()) {
       g_main_loop_run(main_loop);
     }
@@ -192,5 +205,5 @@ int main(int argc, char** argv) {
   }
   ops_host.Stopping();
   g_main_loop_unref(main_loop);
-  return 0;
+  return exit_code;
 }

@@ -6,6 +6,7 @@
 #include "common/dates.h"
 #include "db/database.h"
 #include "db/literals.h"
+#include "jobs/job_failures.h"
 #include "runlog/run_log.h"
 #include "jobs/job_report.h"
 
@@ -32,13 +33,23 @@ bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>&
   };
   int32_t announced = 0;
   int32_t index = 0;
+  JobFailures failures(db_);
   try {
     if (db_.TryOpenRecordset(f.count_sql, rs)) announced = r_.ToLong(rs.Field("ANZAHL"));
     Raise("Es werden nun " + std::to_string(announced) + f.announce_tail, f.tag);
-    if (db_.TryOpenRecordset(f.row_sql, rs)) {
+    const bool opened = db_.TryOpenRecordset(f.row_sql, rs);
+    // A row query that fails is told, whatever its cause.
+    if (!opened) failures.ReadFailed(db_.LastOpenError);
+    if (opened) {
       while (!rs.EndOfData()) {
         ++index;
-        per_row(rs);
+        try {
+          per_row(rs);
+        } catch (const std::exception& e) {
+          // A value that cannot be converted costs its row, not the job.
+          if (!IsValueFailure(e)) throw;
+          failures.RowFailed(e);
+        }
         if (f.row_progress && index % 100 == 0)
           Raise("Datensatz " + std::to_string(index) + " von " + std::to_string(announced) +
                     " wird verarbeitet ...",
@@ -48,10 +59,12 @@ bool clsAufgaben::RunRows(const Frame& f, const std::function<void(Recordset&)>&
     }
     log_.WriteLog(f.result_head + std::to_string(index) + f.result_tail, LogTypeInfo);
     if (report_) report_->rows = index;
+    failures.Finish(log_, report_);
     close_all();
     return true;
   } catch (const std::exception& e) {
     log_.WriteLog(e.what(), LogTypeError);
+    failures.Finish(log_, report_);
     if (report_) {
       report_->rows = index;
       report_->trapped = true;

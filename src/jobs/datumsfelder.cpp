@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/literals.h"
 #include "jobs/aufgaben.h"
+#include "jobs/job_failures.h"
 #include "runlog/run_log.h"
 #include "jobs/job_report.h"
 
@@ -31,6 +32,7 @@ void clsAufgaben::gfUpdateDatumsfelder() {
       {"BEITRAGSSCHLUESSEL", "BEZAHLT_BIS_ALT"},
       {"BJOURNAL", "SPENDENDRUCK"},
   };
+  JobFailures failures(db_);
   try {
     Raise("Datumsfelder werden in der Datenbank überprüft...", "01TG");
     const std::string a = SQLDateLiteral(db_.CurrentDialect(), r_, Value("30.12.1899"));
@@ -48,6 +50,7 @@ void clsAufgaben::gfUpdateDatumsfelder() {
       if (report_->first_cause.empty()) report_->first_cause = e.what();
     }
   }
+  failures.Finish(log_, report_);
 }
 
 }  // namespace kb6

@@ -66,6 +66,7 @@ void RunLog::WriteFileLine(const std::string& file, const std::string& line) {
 
 void RunLog::WriteLog(const std::string& text, int32_t type, const std::string& module,
                       const std::string& procedure, const std::string& directory) {
+  const UncountedStatements uncounted(db_);
   try {
     std::string line;
     if (!module.empty()) line = module + " - ";

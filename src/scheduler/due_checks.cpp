@@ -1,5 +1,7 @@
 #include "scheduler/due_checks.h"
 
+#include <algorithm>
+
 #include "common/clock.h"
 #include "db/database.h"
 #include "db/literals.h"
@@ -36,7 +38,7 @@ bool InsertedRowCounts(Database& db, const RegionalSettings& r, const std::strin
 }  // namespace
 
 bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
-                 const std::string& key, int days) {
+                 const std::string& key, int days, std::string* stamp_ahead) {
   bool due = true;
   bool row_found = false;
   bool update = false;
@@ -55,10 +57,17 @@ bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
       } else {
         const double today = r.ToDate(Value(r.FormatDate(clock.Now(), "dd/mm/yyyy")));
         const double limit = today - days;
-        if (r.ToDate(Value(stored)) > limit)
-          due = false;
-        else
+        const double last = r.ToDate(Value(stored));
+        if (last > today) {
+          // A run "after today": the clock was ahead then or is behind now.
+          // Waiting for that day would stop the interval for as long.
           update = true;
+          if (stamp_ahead) *stamp_ahead = stored;
+        } else if (last > limit) {
+          due = false;
+        } else {
+          update = true;
+        }
       }
     }
     const std::string stamp = r.FormatDate(clock.Now(), "dd/mm/yyyy");
@@ -84,6 +93,38 @@ bool IntervalDue(Database& db, const RegionalSettings& r, const Clock& clock,
   }
   Database::CloseRecordset(rs);
   return due;
+}
+
+std::string IntervalName(int days) {
+  return days == 1 ? "1-tägig" : days == 7 ? "1-wöchig" : "2-wöchig";
+}
+
+Release ReleaseFailedInterval(Database& db, const RegionalSettings& r, const Clock& clock,
+                              const std::string& key, int days, int runs_here) {
+  const double today = r.ToDate(Value(r.FormatDate(clock.Now(), "dd/mm/yyyy")));
+  const std::string stamp = r.FormatDate(today, "dd/mm/yyyy");
+  int runs = runs_here;
+  Recordset rs;
+  if (db.TryOpenRecordset("SELECT Count(*) AS ANZAHL FROM tblALLGReorganisationProtokoll WHERE "
+                          "reoDatum = '" +
+                              stamp + "' AND reoEintrag = 'Die Datenreorganisation " +
+                              IntervalName(days) + " wird gestartet ...'",
+                          rs) &&
+      !rs.EndOfData())
+    runs = std::max(runs, static_cast<int>(r.ToLong(rs.Field("ANZAHL"))));
+  Database::CloseRecordset(rs);
+  Release release;
+  release.again = runs < kRunsPerDay;
+  const bool again = release.again;
+  // Due at the next cycle, or first on the next day; only while the row
+  // still holds this claim, so that a stamp another monitor wrote stays.
+  const double next = again ? today - days : today - days + 1;
+  release.written =
+      next == today ||
+      db.ExecuteSQL("UPDATE PARAMETER SET WERT = '" + r.FormatDate(next, "dd/mm/yyyy") +
+                        "' WHERE FELD='" + key + "' AND WERT = '" + stamp + "'",
+                    true) != kExecuteFailed;
+  return release;
 }
 
 }  // namespace kb6

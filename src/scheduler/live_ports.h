@@ -1,6 +1,10 @@
 // The timer cycle's ports wired to the real database, run log and jobs.
 #pragma once
 
+#include <map>
+#include <string>
+#include <utility>
+
 #include "scheduler/timer_cycle.h"
 
 namespace kb6 {
@@ -26,12 +30,26 @@ class LivePorts final : public CyclePorts {
                 const std::string& procedure) override;
   double Now() override;
   std::string OpenError() override;
+  void IntervalFailed(const IntervalReport& interval) override;
+  std::string TakeClockNotice() override;
+  int32_t TakeLostLogLines() override;
 
  private:
   Database& db_;
   const RegionalSettings& regional_;
   const Clock& clock_;
   RunLog& log_;
+  bool Due(const std::string& key, int days);
+  double cycle_started_ = 0;
+  // A wrong clock is told once per cycle.
+  std::string clock_notice_;
+  bool clock_told_ = false;
+  // Starts of each interval today in this process: the run log may not take
+  // its start entries (a full disk), and the redo count must still end.
+  std::map<std::string, std::pair<double, int>> runs_;
+  // Intervals whose stamp could not be given back (a full disk): tried
+  // again before their next due-check.
+  std::map<std::string, int> unreleased_;
 };
 
 }  // namespace kb6

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/operator_notice.h"
 #include "runlog/run_log.h"
 
 namespace kb6 {
@@ -45,9 +46,19 @@ void TimerCycle::RunJob(Jobs& jobs, const char* name, const char* tag,
   if (own.Failed()) report_.intervals.back().failed = true;
 }
 
+void TimerCycle::TellClock() {
+  const std::string notice = ports_.TakeClockNotice();
+  if (notice.empty()) return;
+  ports_.WriteLog(notice, LogTypeError, "", "");
+  TellOperator(NoticeLevel::kWarning, notice);
+  ++report_.other_errors;
+}
+
 void TimerCycle::Run() {
   report_ = CycleReport{};
   report_.started = ports_.Now();
+  // Lines lost between cycles (a host call's entry) belong to no cycle.
+  ports_.TakeLostLogLines();
   std::unique_ptr<Jobs> myAufgaben;
   bool connected = false;
   try {
@@ -69,9 +80,13 @@ void TimerCycle::Run() {
       };
       auto end = [&](const char* text) {
         ports_.WriteLog(text, LogTypeInfo, "", "");
-        report_.intervals.back().ended = ports_.Now();
+        IntervalReport& interval = report_.intervals.back();
+        interval.ended = ports_.Now();
+        if (interval.failed) ports_.IntervalFailed(interval);
       };
-      if (ports_.XF_DoAufgabenEintaegig()) {
+      const bool daily = ports_.XF_DoAufgabenEintaegig();
+      TellClock();
+      if (daily) {
         BeginInterval("AUFGABENTRAY1", 1);
         start("Die Datenreorganisation 1-tägig wird gestartet ...");
         RunJob(jobs, "gfUpdateDatumsfelder", "01TG", [&] { jobs.gfUpdateDatumsfelder(); });
@@ -87,7 +102,9 @@ void TimerCycle::Run() {
         if (maintenance.Failed()) report_.intervals.back().failed = true;
         end("Die Datenreorganisation 1-tägig ist abgeschlossen.");
       }
-      if (ports_.XF_DoAufgabenWoechentlich()) {
+      const bool weekly = ports_.XF_DoAufgabenWoechentlich();
+      TellClock();
+      if (weekly) {
         BeginInterval("AUFGABENTRAY7", 7);
         start("Die Datenreorganisation 1-wöchig wird gestartet ...");
         RunJob(jobs, "gfRefreshAbteilungsuebersicht", "07TG",
@@ -96,7 +113,9 @@ void TimerCycle::Run() {
                [&] { jobs.gfRefreshAnzahlAbteilungen(); });
         end("Die Datenreorganisation 1-wöchig ist abgeschlossen.");
       }
-      if (ports_.XF_DoAufgabenZweiWoechentlich()) {
+      const bool fortnightly = ports_.XF_DoAufgabenZweiWoechentlich();
+      TellClock();
+      if (fortnightly) {
         BeginInterval("AUFGABENTRAY14", 14);
         start("Die Datenreorganisation 2-wöchig wird gestartet ...");
         RunJob(jobs, "gfUpdateAdressenKomplett", "14TG", [&] { jobs.gfUpdateAdressenKomplett(); });
@@ -109,6 +128,7 @@ void TimerCycle::Run() {
       connected = false;
     }
     report_.ended = ports_.Now();
+    report_.other_errors += ports_.TakeLostLogLines();
     Finish();
   } catch (const std::exception& e) {
     // The trap must leave the monitor alive: log, close what is open, go
@@ -116,8 +136,19 @@ void TimerCycle::Run() {
     ports_.WriteLog(e.what(), LogTypeError, "fMain", "Timer_Timer");
     ++report_.other_errors;
     myAufgaben.reset();
-    if (connected) ports_.CloseDatabase();
+    if (connected) {
+      // An interval the trap cut short is redone like one whose jobs failed.
+      if (!report_.intervals.empty() && report_.intervals.back().ended == 0) {
+        report_.intervals.back().failed = true;
+        try {
+          ports_.IntervalFailed(report_.intervals.back());
+        } catch (const std::exception&) {
+        }
+      }
+      ports_.CloseDatabase();
+    }
     report_.ended = ports_.Now();
+    report_.other_errors += ports_.TakeLostLogLines();
     try {
       Finish();
     } catch (const std::exception&) {

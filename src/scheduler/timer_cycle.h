@@ -35,6 +35,15 @@ class CyclePorts {
   // OpenDatabase failed; ports without a clock or a cause answer nothing.
   virtual double Now() { return 0; }
   virtual std::string OpenError() { return ""; }
+  // An interval whose jobs failed: runs again at the next cycle, or waits
+  // for the next day (which the port logs).
+  virtual void IntervalFailed(const IntervalReport& interval) { (void)interval; }
+  // What the last due-check found wrong with the clock, at most once per
+  // cycle; empty if nothing.
+  virtual std::string TakeClockNotice() { return ""; }
+  // Log file lines lost since the last call (their table rows were still
+  // tried): a cycle that lost some reports them among its errors.
+  virtual int32_t TakeLostLogLines() { return 0; }
 };
 
 // What the cycle needs of the main window. The tray calls may throw.
@@ -60,6 +69,8 @@ class TimerCycle {
   // Runs one job into its own JobReport; marks the interval failed with it.
   void RunJob(Jobs& jobs, const char* name, const char* tag, const std::function<void()>& job);
   IntervalReport& BeginInterval(const char* key, int days);
+  // Logs and tells what the last due-check found wrong with the clock.
+  void TellClock();
   Settings& settings_;
   CyclePorts& ports_;
   CycleWindow& window_;

@@ -49,6 +49,15 @@ class StatusCommand : public ::testing::Test {
     RawDb(trapped).Exec(
         "INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
     Once(trapped, "2026-12-03 10:00:00+1");
+    // Entries of a completed one-day run dated 2038, by a clock that was
+    // ahead: no recent run.
+    future = dir->File("future.db");
+    fs::copy_file(fresh, future);
+    RawDb(future).Exec(
+        "INSERT INTO tblALLGReorganisationProtokoll VALUES (9001, 50000, '20.01.2038', '10:00:00', "
+        "'Die Datenreorganisation 1-tägig wird gestartet ...', 2, '{F}'), (9002, 50000, "
+        "'20.01.2038', '10:00:09', 'Die Datenreorganisation 1-tägig ist abgeschlossen.', 2, "
+        "'{F}')");
     no_log = dir->File("nolog.db");
     fs::copy_file(fresh, no_log);
     RawDb(no_log).Exec("DROP TABLE tblALLGReorganisationProtokoll");
@@ -79,10 +88,11 @@ class StatusCommand : public ::testing::Test {
   }
 
   static TempDir* dir;
-  static std::string fresh, trapped, no_log;
+  static std::string fresh, trapped, no_log, future;
 };
 TempDir* StatusCommand::dir = nullptr;
-std::string StatusCommand::fresh, StatusCommand::trapped, StatusCommand::no_log;
+std::string StatusCommand::fresh, StatusCommand::trapped, StatusCommand::no_log,
+    StatusCommand::future;
 
 TEST_F(StatusCommand, EachStateWithItsExitCodeAndSummary) {
   const std::string missing = dir->File("missing.db");
@@ -119,6 +129,12 @@ TEST_F(StatusCommand, EachStateWithItsExitCodeAndSummary) {
        1,
        "KB6TRAY WARNING - letzter Zyklus 03.12.2026 10:00",
        "mit 1 Fehler(n): BOF oder EOF"},
+      {"a run dated in the future does not count",
+       {"--access-db", future},
+       "2026-12-04 12:00:00",
+       2,
+       "KB6TRAY CRITICAL - 1-tägig überfällig: zuletzt abgeschlossen 02.12.2026",
+       ""},
       {"missing file",
        {"--access-db", missing},
        "2026-12-02 18:00:00",

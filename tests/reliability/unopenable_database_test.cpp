@@ -73,7 +73,7 @@ class UnopenableDatabase : public ::testing::Test {
     const std::string before = ReadFile(db);
     const std::string data = dir.File("data");
     const ProcessResult r = OnceAsMonitor(db, data);
-    EXPECT_TRUE(ExitedCleanly(r)) << r.err;
+    EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 2) << r.err;  // not opened
     EXPECT_EQ(ReadFile(db), before);
     for (const char* suffix : {"-wal", "-shm", "-journal"})
       EXPECT_FALSE(fs::exists(db + suffix)) << suffix;

@@ -29,18 +29,20 @@ class HistoryCommand : public ::testing::Test {
     dir = new TempDir;
     db = dir->File("club.db");
     GenerateClubDatabase(db, {40, 5});
-    auto once = [](const std::string& when) {
+    auto once = [](const std::string& when, int code = 0) {
       const std::vector<std::string> command = OnceCommand(db, dir->File("data"));
       ASSERT_EQ(
           RunTool(dir->path(), {command.begin() + 1, command.end()}, {kNoProgressPause, Now(when)})
               .code,
-          0);
+          code);
     };
     once("2026-12-01 10:00:00+1");
     // A kind-4 donation booking whose fee-key master is missing traps the
     // donation job.
     RawDb(db).Exec("INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
-    once("2026-12-02 10:00:00+1");
+    once("2026-12-02 10:00:00+1", 1);  // ran with a failure
+    // Its daily run would be redone; stamped as done instead.
+    RawDb(db).Exec("UPDATE PARAMETER SET WERT = '02.12.2026' WHERE FELD = 'AUFGABENTRAY1'");
     once("2026-12-02 12:00:00+1");  // the daily run is done: nothing due, nothing logged
     RawDb raw(db);
     raw.Exec(

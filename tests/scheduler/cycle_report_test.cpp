@@ -2,6 +2,7 @@
 // result lines, and nothing for a cycle with nothing due.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 
 #include "scheduler/live_ports.h"
@@ -75,6 +76,15 @@ TEST(CycleReport, NamesEveryJobWithTheNumberOfItsResultLine) {
   cycle.Run();
   EXPECT_FALSE(cycle.LastReport().opened);
   EXPECT_NE(cycle.LastReport().open_error.find("gone.db"), std::string::npos);
+
+  // No file named is no database: no jobs, no log lines.
+  settings.AccessDatenbank = "";
+  settings.Datenpfad = dir.File("empty-name");
+  cycle.Run();
+  EXPECT_FALSE(cycle.LastReport().opened);
+  EXPECT_EQ(cycle.LastReport().open_error, kNoDatabaseFile);
+  EXPECT_TRUE(cycle.LastReport().jobs.empty());
+  EXPECT_FALSE(std::filesystem::exists(settings.Datenpfad));
 }
 
 }  // namespace

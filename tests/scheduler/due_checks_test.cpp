@@ -35,7 +35,7 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
       {"AUFGABENTRAY1", 1, nullptr, true},
       {"AUFGABENTRAY1", 1, "", true},
       {"AUFGABENTRAY1", 1, "kein Datum", true},
-      {"AUFGABENTRAY1", 1, "24.12.2026", false},        // in the future
+      {"AUFGABENTRAY1", 1, "24.12.2026", true},         // in the future: a wrong clock
       {"AUFGABENTRAY1", 1, "05.12.2026 08:00", false},  // limit day with a time of day
       {"AUFGABENTRAY7", 7, "30.11.2026", false},        // six days ago
       {"AUFGABENTRAY7", 7, "29.11.2026", true},         // seven days ago
@@ -104,11 +104,13 @@ class Maintenance : public ClubTest {};
 
 TEST_F(Maintenance, BoundariesAndGenderRules) {
   const double today = Day(2026, 12, 6);
+  // Rows 4 and 3 of today: the purges count back from today.
   raw->Exec("INSERT INTO HISTORY (ID, ZEITSTEMPEL) VALUES (1, " + std::to_string(today - 731) +
             "), (2, " + std::to_string(today - 730) + "), (3, " + std::to_string(today - 729.5) +
-            ")");
+            "), (4, " + std::to_string(today) + ")");
   raw->Exec("INSERT INTO tblALLGReorganisationProtokoll (reoID, reoTimeStamp) VALUES (1, " +
-            std::to_string(today - 30.5) + "), (2, " + std::to_string(today - 30) + ")");
+            std::to_string(today - 30.5) + "), (2, " + std::to_string(today - 30) + "), (3, " +
+            std::to_string(today) + ")");
   raw->Exec(
       "INSERT INTO ADRESSEN (ADR_INR, Anrede, GESCHLECHT, WOHNGEBIET, FAM_NR) VALUES "
       "(1, 'Frau', '', 0, 0), (2, 'Frau', 'M', 3, 4), (3, 'Herr', NULL, NULL, NULL),"
@@ -116,10 +118,10 @@ TEST_F(Maintenance, BoundariesAndGenderRules) {
   raw->Exec("INSERT INTO tblFIBUAuswertungsgruppen (ID, awtAnzKonten) VALUES (1, NULL)");
   DailyMaintenance(*db, regional, clock, *log);
   EXPECT_EQ(raw->Column("SELECT ID FROM HISTORY ORDER BY ID"),
-            (std::vector<std::string>{"2", "3"}));
+            (std::vector<std::string>{"2", "3", "4"}));
   EXPECT_EQ(raw->Column("SELECT reoID FROM tblALLGReorganisationProtokoll WHERE reoID IS NOT NULL "
                         "AND reoEintrag IS NULL"),
-            std::vector<std::string>{"2"});
+            (std::vector<std::string>{"2", "3"}));
   EXPECT_EQ(raw->Column("SELECT ifnull(GESCHLECHT,'-') || ifnull(WOHNGEBIET,'-') || "
                         "ifnull(FAM_NR,'-') FROM ADRESSEN ORDER BY ADR_INR"),
             (std::vector<std::string>{"W--", "M34", "M--", "W-1"}));

@@ -66,7 +66,9 @@ DbError Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
       KB6_ODBC_TEXT(SQLGetDiagRec)(type, handle, 1, Api(state_text), &native, Api(message),
                                    static_cast<SQLSMALLINT>(message.size()), &length);
   if (!SQL_SUCCEEDED(rc)) return {-1, "Unbekannter ODBC-Fehler"};
-  return {native, Received(message, length)};
+  // 42S02: no such table or view; 42S22: no such column.
+  const std::string state = Received(state_text, 5);
+  return {native, Received(message, length), state == "42S02" || state == "42S22"};
 }
 
 // Owns one ODBC handle; statements are freed before their connection because

@@ -73,6 +73,7 @@ int wmain(int argc, wchar_t** wargv) {
   }
   if (const auto code = kb6::CheckMonitorDatabase(options)) return *code;
 
+  int exit_code = 0;
   try {
     kb6::WindowsMonitor monitor(kb6::Utf8FromWide(kb6::ExecutablePath()));
     g_window = monitor.native_window().handle();
@@ -85,6 +86,9 @@ int wmain(int argc, wchar_t** wargv) {
     if (options.once) {
       monitor.RunCycle();
       monitor.window().Unload();
+      // The same exit codes as on Linux: 2 not opened, 1 ran with failures.
+      const kb6::CycleReport& report = monitor.cycle().LastReport();
+      exit_code = !report.opened ? 2 : report.HasFailures() ? 1 : 0;
     } else if (monitor.window().Loaded()) {
       // Started from the desktop, the console window is this process's alone
       // and would stand beside the icon for nothing.
@@ -98,5 +102,5 @@ int wmain(int argc, wchar_t** wargv) {
     std::cerr << "KB6TRAY: " << e.what() << "\n";
     return 1;
   }
-  return 0;
+  return exit_code;
 }

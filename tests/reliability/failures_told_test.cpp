@@ -1,0 +1,226 @@
+// Faults in a club file that cost a cycle's work: each is counted in the
+// cycle's report, told in the log after the job's own result line, and the
+// interval runs again at the next cycle, at most three times a day. A table
+// an older file lacks stays silent.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "reliability/reliability_support.h"
+#include "scheduler/live_ports.h"
+#include "scheduler/timer_cycle.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+struct SilentWindow final : CycleWindow {
+  void SetTimerEnabled(bool) override {}
+  void SetToolTip(const std::string&) override {}
+  void ShowBalloon(const std::string&, const std::string&, int32_t) override {}
+  void Unload() override {}
+  void SetTrayText(const std::string&, const std::string&) override {}
+};
+
+// One monitor on a club file: database, run log, ports and cycle.
+struct Monitor {
+  Monitor(const std::string& path, const std::string& data, const FixedClock& clock)
+      : clock(clock) {
+    settings.AccessDatenbank = path;
+    settings.SQLServer_Host = "lokal";
+    settings.Datenpfad = data;
+    RegisterSqliteProvider(providers);
+  }
+  const CycleReport& Run() {
+    cycle.Run();
+    return cycle.LastReport();
+  }
+  const FixedClock& clock;
+  Settings settings;
+  ProviderRegistry providers;
+  const RegionalSettings regional = RegionalSettings::German();
+  Database db{settings, regional, clock, providers};
+  RunLog log{settings, db, regional, clock, "", "KB6TRAY"};
+  LivePorts ports{db, regional, clock, log};
+  SilentWindow window;
+  TimerCycle cycle{settings, ports, window};
+};
+
+class FailuresTold : public ::testing::Test {
+ protected:
+  void SetUp() override { GenerateClubDatabase(path, {60, 3}); }
+  std::unique_ptr<Monitor> NewMonitor(const std::string& data = "data") {
+    return std::make_unique<Monitor>(path, dir.File(data), clock);
+  }
+  // The entries of the log table in the order written, "type text".
+  std::vector<std::string> Entries() {
+    return RawDb(path).Column(
+        "SELECT reoTyp || ' ' || reoEintrag FROM tblALLGReorganisationProtokoll ORDER BY reoID");
+  }
+  static const JobReport* Job(const CycleReport& r, const std::string& name) {
+    for (const JobReport& j : r.jobs)
+      if (j.name == name) return &j;
+    return nullptr;
+  }
+
+  TempDir dir;
+  std::string path = dir.File("club.db");
+  FixedClock clock{Day(2026, 12, 7, 10, 0)};
+};
+
+// Each fault, what the log says after the job's result line, and the job's
+// report.
+TEST_F(FailuresTold, EachFaultIsToldAfterTheResultLineOfItsJob) {
+  const std::string first = "(SELECT MIN(ADR_INR) FROM ADRESSEN WHERE KZEHEMALIG = 0)";
+  const struct {
+    const char* name;
+    std::string arrange;
+    const char* job;
+    const char* result_line;  // the job's designed line, unchanged
+    const char* told;         // the error entry after it; empty: none
+    bool read_failed;
+    int failed;  // failed_writes of the job
+  } cases[] = {
+      {"trigger abort",
+       "UPDATE ADRESSEN SET BR_ANREDE = NULL; CREATE TRIGGER nein BEFORE UPDATE OF BR_ANREDE ON "
+       "ADRESSEN BEGIN SELECT RAISE(ABORT, 'Anrede gesperrt'); END",
+       "gfUpdateAdressen", "2 Es wurden 60 Adresse(n) aktualisiert.",
+       "1 Es wurden 60 Änderung(en) nicht geschrieben. Erste Ursache: Anrede gesperrt", false, 60},
+      {"dropped column", "ALTER TABLE ADRESSEN DROP COLUMN adrAlter", "gfUpdateAdressen",
+       "2 Es wurden 0 Adresse(n) aktualisiert.",
+       "1 Die Datensätze konnten nicht gelesen werden: 1 - no such column: adrAlter", true, 0},
+      {"+Inf birthday", "UPDATE ADRESSEN SET GEBTAG = 9e999 WHERE ADR_INR = " + first,
+       "gfUpdateAdressen", "2 Es wurden 60 Adresse(n) aktualisiert.",
+       "1 Es wurden 1 Änderung(en) nicht geschrieben. Erste Ursache: Überlauf", false, 1},
+      {"NUL byte in a name",
+       "UPDATE ADRESSEN SET ANREDE = 'Herr', BR_ANREDE = NULL, NAME1 = 'Nu' || char(0) || 'll' "
+       "WHERE ADR_INR = " +
+           first,
+       "gfUpdateAdressen", "2 Es wurden 60 Adresse(n) aktualisiert.",
+       "1 Es wurden 1 Änderung(en) nicht geschrieben. Erste Ursache: unrecognized token", false, 1},
+      {"optional table missing", "DROP TABLE tblFIBUAuswertungsgruppen", "DailyMaintenance",
+       "2 Die eintägige Überprüfung von diversen Programmdaten wurde erfolgreich abgeschlossen.",
+       "", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(path);
+    SetUp();
+    RawDb(path).Exec(c.arrange);
+    auto monitor = NewMonitor(std::string("data-") + c.name);
+    const CycleReport& report = monitor->Run();
+    const JobReport* job = Job(report, c.job);
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(job->read_failed, c.read_failed);
+    EXPECT_EQ(job->failed_writes, c.failed);
+    EXPECT_EQ(report.HasFailures(), *c.told != '\0');
+    const auto entries = Entries();
+    const auto line = std::find(entries.begin(), entries.end(), c.result_line);
+    ASSERT_NE(line, entries.end());
+    const std::string next = line + 1 == entries.end() ? "" : *(line + 1);
+    if (*c.told)
+      EXPECT_EQ(next.substr(0, std::string(c.told).size()), c.told);
+    else
+      EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                              [](const std::string& e) { return e[0] == '1'; }),
+                0);
+  }
+}
+
+// The bad value costs its row only: every other address is updated as on a
+// file without it.
+TEST_F(FailuresTold, AnInfiniteBirthdayStopsNoOtherAddress) {
+  RawDb(path).Exec("UPDATE ADRESSEN SET adrAlter = NULL, BR_ANREDE = NULL");
+  const std::string clean = dir.File("clean.db");
+  std::filesystem::copy_file(path, clean);
+  const std::string bad = "(SELECT MIN(ADR_INR) FROM ADRESSEN WHERE KZEHEMALIG = 0)";
+  const std::string key = RawDb(path).One("SELECT " + bad);
+  RawDb(path).Exec("UPDATE ADRESSEN SET GEBTAG = -9e999 WHERE ADR_INR = " + key);
+  NewMonitor()->Run();
+  Monitor(clean, dir.File("clean-data"), clock).Run();
+  const std::string rows =
+      "SELECT quote(ADR_INR) || quote(adrAlter) || quote(BR_ANREDE) || quote(OFFEN) || "
+      "quote(adrAlleAbteilungen) FROM ADRESSEN WHERE ADR_INR <> " +
+      key + " ORDER BY ADR_INR";
+  EXPECT_EQ(RawDb(path).Column(rows), RawDb(clean).Column(rows));
+}
+
+// Work lost to a trigger is redone by the next cycles of the day, three runs
+// in all, then the interval waits for the next day and says so. Two monitors
+// on the file share the count and never run the interval at once.
+TEST_F(FailuresTold, FailedIntervalRunsAgainThreeTimesADayThenWaits) {
+  RawDb(path).Exec(
+      "UPDATE ADRESSEN SET BR_ANREDE = NULL; CREATE TRIGGER nein BEFORE UPDATE OF BR_ANREDE ON "
+      "ADRESSEN BEGIN SELECT RAISE(ABORT, 'Anrede gesperrt'); END");
+  auto a = NewMonitor("a");
+  auto b = NewMonitor("b");
+  std::vector<size_t> daily_runs;
+  for (Monitor* m : {a.get(), b.get(), a.get(), b.get()}) {
+    const CycleReport& r = m->Run();
+    daily_runs.push_back(r.intervals.empty() || r.intervals[0].days != 1 ? 0 : 1);
+    clock.Set(clock.Now() + 1.0 / 1440);
+  }
+  EXPECT_EQ(daily_runs, (std::vector<size_t>{1, 1, 1, 0}));
+  const auto entries = Entries();
+  EXPECT_EQ(std::count(entries.begin(), entries.end(),
+                       "1 Die Datenreorganisation 1-tägig ist heute 3-mal mit Fehlern gelaufen; "
+                       "sie wird erst am nächsten Tag wiederholt."),
+            1);
+  // The next day, the trigger gone: the salutations are written.
+  RawDb(path).Exec("DROP TRIGGER nein");
+  clock.Set(Day(2026, 12, 8, 10, 0));
+  EXPECT_FALSE(a->Run().HasFailures());
+  EXPECT_EQ(RawDb(path).One("SELECT COUNT(*) FROM ADRESSEN WHERE KZEHEMALIG = 0 AND BR_ANREDE IS "
+                            "NULL"),
+            "0");
+}
+
+// The club file on a small tmpfs that fills while the cycle writes: the lost
+// changes are told with their cause, and once there is room again the next
+// cycle redoes the work; the file ends as a run without the fault leaves it.
+TEST_F(FailuresTold, AFullDiskCostsNoWorkOnceThereIsRoomAgain) {
+  TempDir mount_point;
+  if (mount("tmpfs", mount_point.path().c_str(), "tmpfs", 0, "size=16m") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  struct Unmount {
+    std::string at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mount_point.path()};
+  const std::string full = mount_point.File("club.db");
+  const std::string clean = dir.File("clean.db");
+  std::filesystem::copy_file(path, full);
+  std::filesystem::copy_file(path, clean);
+  // Fill the rest of the tmpfs, then give back a little room.
+  const std::string filler = mount_point.File("filler");
+  {
+    std::ofstream out(filler, std::ios::binary);
+    const std::string block(4096, 'x');
+    while (out.write(block.data(), block.size())) {
+    }
+  }
+  std::filesystem::resize_file(filler, std::filesystem::file_size(filler) - 48 * 1024);
+  auto monitor = std::make_unique<Monitor>(full, dir.File("data"), clock);
+  const CycleReport& first = monitor->Run();
+  EXPECT_TRUE(first.HasFailures());
+  const std::string log = LogText(dir.File("data"));
+  EXPECT_NE(log.find("nicht geschrieben. Erste Ursache: database or disk is full"),
+            std::string::npos)
+      << log;
+  std::filesystem::remove(filler);
+  clock.Set(clock.Now() + 1.0 / 1440);
+  const CycleReport& second = monitor->Run();
+  EXPECT_FALSE(second.intervals.empty());
+  for (const JobReport& j : second.jobs)
+    EXPECT_FALSE(j.Failed()) << j.name << ": " << j.failed_writes << " " << j.first_cause;
+  Monitor(clean, dir.File("clean-data"), clock).Run();
+  EXPECT_EQ(IntegrityCheck(full), "ok");
+  ExpectSameDerivedData(clean, full);
+}
+
+}  // namespace
+}  // namespace kb6::test

@@ -1,0 +1,142 @@
+// KB6TRAY --once as a systemd timer sees it: the exit code says whether the
+// cycle's work was done (0), done with failures (1) or not begun (2); a lock
+// held past the busy timeout in the middle of a cycle and a clock that was
+// years ahead cost nothing once they are gone.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "process_support.h"
+#include "reliability/reliability_support.h"
+#include "test_support.h"
+
+namespace kb6::test {
+namespace {
+
+int ExitCode(const ProcessResult& r) { return WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1; }
+
+class OnceTruth : public ::testing::Test {
+ protected:
+  void SetUp() override { GenerateClubDatabase(db, {80, 4}); }
+  ProcessResult Once(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
+    env.push_back(kNoProgressPause);
+    return RunKb6Tray(args, dir.File("err"), env);
+  }
+  ProcessResult OnceOn(const std::string& file, const std::string& now = "2026-12-07 10:00:00") {
+    return Once({"--once", "--access-db", file, "--datenpfad", dir.File("data")},
+                {"KB6TRAY_TEST_NOW=" + now});
+  }
+
+  TempDir dir;
+  std::string db = dir.File("club.db");
+};
+
+TEST_F(OnceTruth, ExitCodes) {
+  const std::string trigger = dir.File("trigger.db");
+  std::filesystem::copy_file(db, trigger);
+  RawDb(trigger).Exec(
+      "UPDATE ADRESSEN SET BR_ANREDE = NULL; CREATE TRIGGER nein BEFORE UPDATE OF BR_ANREDE ON "
+      "ADRESSEN BEGIN SELECT RAISE(ABORT, 'Anrede gesperrt'); END");
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int code;
+    const char* err;  // part of standard error
+  } cases[] = {
+      {"sound file", {"--access-db", db}, 0, ""},
+      {"nothing due", {"--access-db", db}, 0, ""},
+      {"trigger abort", {"--access-db", trigger}, 1, ""},
+      {"missing file", {"--access-db", dir.File("fehlt.db")}, 2, "wurde nicht gefunden"},
+      {"empty name", {"--access-db", ""}, 2, "KB6TRAY: "},
+      {"bad argument", {"--access-db", db, "--tray", "nirgends"}, 2, "--tray"},
+      {"no database", {}, 2, "--access-db FILE"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"--once", "--datenpfad", dir.File("data")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult r = Once(args);
+    EXPECT_EQ(ExitCode(r), c.code) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
+}
+
+// A child process that takes the write lock once the cycle has begun and
+// holds it for `seconds`, longer than the busy timeout of five seconds.
+pid_t HoldLockAfterStart(const std::string& path, const std::string& log_dir, double seconds) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  while (LogText(log_dir).find("wird gestartet") == std::string::npos)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  sqlite3* h = nullptr;
+  sqlite3_open_v2(path.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_busy_timeout(h, 10000);
+  const bool locked = sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(h);
+  _exit(locked ? 0 : 1);
+}
+
+// Statements that wait out the busy timeout fail: counted, told, exit 1;
+// the next run redoes the interval and the file ends as a clean run leaves
+// it.
+TEST_F(OnceTruth, ALockHeldPastTheBusyTimeoutMidCycleIsRedoneByTheNextRun) {
+  const std::string clean = dir.File("clean.db");
+  std::filesystem::copy_file(db, clean);
+  ASSERT_EQ(ExitCode(OnceOn(clean)), 0);
+  const std::string data = dir.File("locked-data");
+  const pid_t holder = HoldLockAfterStart(db, data, 7.0);
+  // With the progress pause the cycle takes long enough for the lock to come.
+  const ProcessResult r = RunKb6Tray({"--once", "--access-db", db, "--datenpfad", data},
+                                     dir.File("err"), {"KB6TRAY_TEST_NOW=2026-12-07 10:00:00"});
+  int status = 0;
+  waitpid(holder, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ExitCode(r), 1) << r.err;
+  const std::string log = LogText(data);
+  EXPECT_NE(log.find("nicht geschrieben. Erste Ursache: database is locked"), std::string::npos)
+      << log;
+  const ProcessResult again =
+      RunKb6Tray({"--once", "--access-db", db, "--datenpfad", data}, dir.File("err"),
+                 {"KB6TRAY_TEST_NOW=2026-12-07 10:05:00", kNoProgressPause});
+  EXPECT_EQ(ExitCode(again), 0) << again.err;
+  ExpectSameDerivedData(clean, db);
+}
+
+// A clock years ahead for one run deletes only what a run on the day of the
+// newest rows would; corrected, the next run names the jump, runs every
+// interval and exits 1.
+TEST_F(OnceTruth, AClockAheadForOneRunDeletesNoMoreAndStopsNothing) {
+  RawDb raw(db);
+  raw.Exec("DELETE FROM HISTORY");
+  // One HISTORY row a month for three years up to today.
+  raw.Exec(
+      "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n WHERE i < 36) "
+      "INSERT INTO HISTORY (ID, ZEITSTEMPEL) SELECT i + 1, " +
+      std::to_string(Day(2026, 12, 7)) + " - 30 * i FROM n");
+  const std::string history = "SELECT COUNT(*) FROM HISTORY";
+  const std::string stamps =
+      "SELECT group_concat(WERT) FROM (SELECT WERT FROM PARAMETER WHERE FELD LIKE "
+      "'AUFGABENTRAY%' ORDER BY FELD)";
+  ASSERT_EQ(ExitCode(OnceOn(db, "2038-01-20 10:00:00")), 0);
+  EXPECT_EQ(raw.One(history), "25");  // 730 days back from 07.12.2026: 12 gone
+  EXPECT_EQ(raw.One(stamps), "20.01.2038,20.01.2038,20.01.2038");
+  const ProcessResult r = OnceOn(db, "2026-12-07 11:00:00");
+  EXPECT_EQ(ExitCode(r), 1) << r.err;
+  EXPECT_NE(r.err.find("KB6TRAY: Die Systemuhr geht oder ging falsch: Die Datenreorganisation "
+                       "1-tägig ist zuletzt am 20.01.2038 gelaufen, heute ist der 07.12.2026."),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(raw.One(stamps), "07.12.2026,07.12.2026,07.12.2026");
+  EXPECT_EQ(raw.One(history), "25");
+  EXPECT_EQ(ExitCode(OnceOn(db, "2026-12-07 11:05:00")), 0);  // nothing due, nothing named
+}
+
+}  // namespace
+}  // namespace kb6::test
