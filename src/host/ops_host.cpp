@@ -58,16 +58,9 @@ double UnixTimeOfLocal(double serial) {
 }
 
 OpsHost::OpsHost(const OpsOptions& ops, const MonitorOptions& monitor, SdNotifier notifier)
-    : metrics_file_(ops.metrics_file), notifier_(std::move(notifier)) {
-  if (monitor.UsesSqlServer()) {
-    choice_.sqlserver_host = monitor.sqlserver_host;
-    choice_.sqlserver_db = monitor.sqlserver_db;
-    choice_.sqlserver_user = monitor.sqlserver_user;
-    const char* password = std::getenv("KB6TRAY_SQLSERVER_PASSWORD");
-    choice_.sqlserver_password = password ? password : "";
-  } else {
-    choice_.access_db = monitor.access_db;
-  }
+    : metrics_file_(ops.metrics_file),
+      choice_(DatabaseChoiceOf(monitor)),
+      notifier_(std::move(notifier)) {
   if (!metrics_file_.empty()) ResumeFromMetrics(ReadWhole(metrics_file_), metrics_);
 }
 

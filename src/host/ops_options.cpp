@@ -67,14 +67,7 @@ int ExitForParseError(const CLI::App& cli, const CLI::ParseError& e, int argc,
   return 2;
 }
 
-std::optional<int> RunStatusCommand(const OpsOptions& ops, const MonitorOptions& monitor) {
-  if (!ops.status) return std::nullopt;
-  if (const std::string missing = MissingDatabaseMessage(monitor); !missing.empty()) {
-    const std::string_view head = "KB6TRAY: ";
-    PrintUnknown("Ungültige Argumente: " +
-                 (missing.starts_with(head) ? missing.substr(head.size()) : missing));
-    return static_cast<int>(StatusState::kUnknown);
-  }
+report::DatabaseChoice DatabaseChoiceOf(const MonitorOptions& monitor) {
   report::DatabaseChoice choice;
   if (monitor.UsesSqlServer()) {
     choice.sqlserver_host = monitor.sqlserver_host;
@@ -85,7 +78,18 @@ std::optional<int> RunStatusCommand(const OpsOptions& ops, const MonitorOptions&
   } else {
     choice.access_db = monitor.access_db;
   }
-  LogRead read = ReadRunLog(choice);
+  return choice;
+}
+
+std::optional<int> RunStatusCommand(const OpsOptions& ops, const MonitorOptions& monitor) {
+  if (!ops.status) return std::nullopt;
+  if (const std::string missing = MissingDatabaseMessage(monitor); !missing.empty()) {
+    const std::string_view head = "KB6TRAY: ";
+    PrintUnknown("Ungültige Argumente: " +
+                 (missing.starts_with(head) ? missing.substr(head.size()) : missing));
+    return static_cast<int>(StatusState::kUnknown);
+  }
+  LogRead read = ReadRunLog(DatabaseChoiceOf(monitor));
   StatusInput in;
   in.open_error = std::move(read.open_error);
   in.read_error = std::move(read.read_error);

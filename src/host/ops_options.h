@@ -9,6 +9,7 @@
 
 #include "host/monitor_options.h"
 #include "host/tool_commands.h"
+#include "report/history_command.h"
 
 namespace kb6 {
 
@@ -30,6 +31,10 @@ int ExitForParseError(const CLI::App& cli, const CLI::ParseError& e, int argc,
 
 // The exit code of --status when it was asked for, else nullopt; the
 // database options as given.
+// The database the monitor's options select, the SQL Server password from
+// KB6TRAY_SQLSERVER_PASSWORD.
+report::DatabaseChoice DatabaseChoiceOf(const MonitorOptions& monitor);
+
 std::optional<int> RunStatusCommand(const OpsOptions& ops, const MonitorOptions& monitor);
 
 }  // namespace kb6

@@ -12,44 +12,11 @@
 #include <fstream>
 
 #include "reliability/reliability_support.h"
-#include "scheduler/live_ports.h"
-#include "scheduler/timer_cycle.h"
+#include "scheduler/monitor_harness.h"
 #include "test_support.h"
 
 namespace kb6::test {
 namespace {
-
-struct SilentWindow final : CycleWindow {
-  void SetTimerEnabled(bool) override {}
-  void SetToolTip(const std::string&) override {}
-  void ShowBalloon(const std::string&, const std::string&, int32_t) override {}
-  void Unload() override {}
-  void SetTrayText(const std::string&, const std::string&) override {}
-};
-
-// One monitor on a club file: database, run log, ports and cycle.
-struct Monitor {
-  Monitor(const std::string& path, const std::string& data, const FixedClock& clock)
-      : clock(clock) {
-    settings.AccessDatenbank = path;
-    settings.SQLServer_Host = "lokal";
-    settings.Datenpfad = data;
-    RegisterSqliteProvider(providers);
-  }
-  const CycleReport& Run() {
-    cycle.Run();
-    return cycle.LastReport();
-  }
-  const FixedClock& clock;
-  Settings settings;
-  ProviderRegistry providers;
-  const RegionalSettings regional = RegionalSettings::German();
-  Database db{settings, regional, clock, providers};
-  RunLog log{settings, db, regional, clock, "", "KB6TRAY"};
-  LivePorts ports{db, regional, clock, log};
-  SilentWindow window;
-  TimerCycle cycle{settings, ports, window};
-};
 
 class FailuresTold : public ::testing::Test {
  protected:

@@ -5,38 +5,20 @@
 #include <filesystem>
 #include <regex>
 
-#include "scheduler/live_ports.h"
-#include "scheduler/timer_cycle.h"
+#include "scheduler/monitor_harness.h"
 #include "test_support.h"
 
 namespace kb6::test {
 namespace {
-
-struct SilentWindow final : CycleWindow {
-  void SetTimerEnabled(bool) override {}
-  void SetToolTip(const std::string&) override {}
-  void ShowBalloon(const std::string&, const std::string&, int32_t) override {}
-  void Unload() override {}
-  void SetTrayText(const std::string&, const std::string&) override {}
-};
 
 TEST(CycleReport, NamesEveryJobWithTheNumberOfItsResultLine) {
   TempDir dir;
   const std::string path = dir.File("club.db");
   GenerateClubDatabase(path, ClubShape{.active_addresses = 40});
   FixedClock clock{Day(2026, 12, 6, 10, 30)};
-  const RegionalSettings regional = RegionalSettings::German();
-  Settings settings;
-  settings.AccessDatenbank = path;
-  settings.SQLServer_Host = "lokal";
-  settings.Datenpfad = dir.path();
-  ProviderRegistry providers;
-  RegisterSqliteProvider(providers);
-  Database db(settings, regional, clock, providers);
-  RunLog log(settings, db, regional, clock, dir.path(), "KB6TRAY");
-  LivePorts ports(db, regional, clock, log);
-  SilentWindow window;
-  TimerCycle cycle(settings, ports, window);
+  Monitor m(path, dir.path(), clock);
+  Settings& settings = m.settings;
+  TimerCycle& cycle = m.cycle;
 
   cycle.Run();
   const CycleReport& report = cycle.LastReport();
@@ -46,7 +28,7 @@ TEST(CycleReport, NamesEveryJobWithTheNumberOfItsResultLine) {
   EXPECT_EQ(report.intervals[0].key, "AUFGABENTRAY1");
   EXPECT_EQ(report.intervals[2].days, 14);
   // The numbers of the result lines, in the order the jobs wrote them.
-  const std::string text = ReadFile(log.LogFilePath());
+  const std::string text = ReadFile(m.log.LogFilePath());
   static const std::regex kResult(R"(\d\d:\d\d:\d\d Es wurden?(?:\(n\))?\D*(\d+) )");
   std::vector<int> logged;
   for (std::sregex_iterator m(text.begin(), text.end(), kResult), end; m != end; ++m)
