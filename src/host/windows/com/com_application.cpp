@@ -15,15 +15,22 @@ ComApplication::ComApplication(std::shared_ptr<ServedMonitor> served)
 
 void ComApplication::LastRelease() { monitor_.ClassTerminate(); }
 
-// No member reports a failure to the host: each traps its own errors.
+// No member reports a failure to the host: each traps its own errors, and
+// no C++ exception may unwind into the COM runtime's frames.
 HRESULT ComApplication::ShowTrayicon() {
-  monitor_.app().ShowTrayicon();
-  served_->NoteWindowState();
+  try {
+    monitor_.app().ShowTrayicon();
+    served_->NoteWindowState();
+  } catch (const std::exception&) {
+  }
   return S_OK;
 }
 
 HRESULT ComApplication::CloseTrayIcon() {
-  monitor_.app().CloseTrayIcon();
+  try {
+    monitor_.app().CloseTrayIcon();
+  } catch (const std::exception&) {
+  }
   return S_OK;
 }
 
