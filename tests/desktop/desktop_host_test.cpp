@@ -33,9 +33,10 @@ class DesktopHost : public ::testing::Test {
   std::string db = dir.File("club.db");
 };
 
+// With a notification area "auto" takes the desktop tray.
 TEST_F(DesktopHost, OneCycleShowsItsProgressAndBothNotifications) {
   FakeDesktop desktop(bus, true, true);
-  const ProcessResult r = RunKb6Tray(Args("desktop"), dir.File("err"), Env());
+  const ProcessResult r = RunKb6Tray(Args("auto"), dir.File("err"), Env());
   ASSERT_TRUE(ExitedCleanly(r)) << r.err;
   EXPECT_EQ(r.err.find("[Symbol]"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("[Hinweis]"), std::string::npos) << r.err;
@@ -82,36 +83,6 @@ TEST_F(DesktopHost, AMonitorStartedBeforeThePanelAppearsInIt) {
   EXPECT_TRUE(desktop.WaitFor(Has("unregister " + ItemName(pid))));
   EXPECT_EQ(WithPrefix(desktop.Lines(), "register"),
             std::vector<std::string>{"register " + ItemName(pid)});
-}
-
-TEST_F(DesktopHost, AutoFallsBackToStandardErrorWithoutANotificationArea) {
-  const struct {
-    bool watcher;
-    bool console;
-  } cases[] = {{false, true}, {true, false}};
-  int n = 0;
-  for (const auto& c : cases) {
-    // A fresh file each time, so that the cycle has work and balloons.
-    const std::string file = dir.File("club" + std::to_string(++n) + ".db");
-    GenerateClubDatabase(file, {20, 3});
-    FakeDesktop desktop(bus, c.watcher, true);
-    if (c.watcher) {
-    }
-    const ProcessResult r =
-        RunKb6Tray({"--once", "--tray", "auto", "--access-db", file, "--datenpfad", dir.path()},
-                   dir.File("err"), Env());
-    ASSERT_TRUE(ExitedCleanly(r)) << r.err;
-    EXPECT_EQ(r.err.rfind("[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n", 0) == 0,
-              c.console)
-        << r.err;
-    if (c.console) {
-      EXPECT_EQ(CountPrefix(desktop.Lines(), "notify"), 0u);
-    } else {
-      EXPECT_TRUE(desktop.WaitFor([](const std::vector<std::string>& l) {
-        return CountPrefix(l, "notify") == 2;
-      })) << testing::PrintToString(desktop.Lines());
-    }
-  }
 }
 
 }  // namespace

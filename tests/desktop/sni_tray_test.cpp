@@ -150,8 +150,6 @@ TEST_F(DesktopTray, BalloonsBecomeNotifications) {
   } cases[] = {
       {"Hinweis", "Die Datenreorganisation wird gestartet ...", 1,
        "notify KB6TRAY|dialog-information|Hinweis|Die Datenreorganisation wird gestartet ...|-1"},
-      {"Hinweis", "Die Datenreorganisation ist abgeschlossen.", 1,
-       "notify KB6TRAY|dialog-information|Hinweis|Die Datenreorganisation ist abgeschlossen.|-1"},
       {"", "ohne Symbol", 0, "notify KB6TRAY|||ohne Symbol|-1"},
   };
   size_t n = 0;
