@@ -71,7 +71,6 @@ class FakeDesktop {
                double seconds = 30, bool pump = false);
 
  private:
-  struct Impl;
   void Add(std::string line);
   static void Run(FakeDesktop* self, std::string address);
   void ReadItem(const std::string& sender, const std::string& name,

@@ -25,8 +25,7 @@ class DesktopTray : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!bus.Running()) GTEST_SKIP() << "dbus-daemon is not installed";
-    const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (old) saved_address = old;
+    if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) saved_address = old;
     setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
   }
   void TearDown() override {
