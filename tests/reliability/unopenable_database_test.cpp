@@ -39,10 +39,7 @@ class UnopenableDatabase : public ::testing::Test {
   std::string Folder(const std::string& name, bool writable) {
     const std::string f = dir.File(name);
     fs::create_directory(f);
-    fs::permissions(f, writable ? fs::perms::all
-                                : fs::perms::owner_read | fs::perms::owner_exec |
-                                      fs::perms::group_read | fs::perms::group_exec |
-                                      fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(f, writable ? fs::perms::all : fs::perms(0555));
     return f;
   }
   // Makes `path` the monitor user's own file (a no-op when not root).
