@@ -52,18 +52,12 @@ class ClubCheck : public ::testing::Test {
     a3 = raw.One("SELECT MIN(ADR_INR) FROM ADRESSEN WHERE ADR_INR > " + a2);
     const std::string m1 = raw.One("SELECT MIN(ID) FROM ABTEILUNGEN");
     const std::string m2 = raw.One("SELECT MAX(ID) FROM ABTEILUNGEN");
-    raw.Exec("UPDATE ADRESSEN SET GEBTAG = '1980-02-01' WHERE ADR_INR = " + a1);
-    raw.Exec("UPDATE ADRESSEN SET GEBTAG = '01.03.1981' WHERE ADR_INR = " + a2);
-    raw.Exec("UPDATE ADRESSEN SET GEBTAG = '31.02.1980' WHERE ADR_INR = " + a3);  // no date
-    raw.Exec("UPDATE ADRESSEN SET OFFEN = '12,50' WHERE ADR_INR = " + a1);
-    raw.Exec("UPDATE ADRESSEN SET OFFEN = '1.234,56' WHERE ADR_INR = " + a2);
-    raw.Exec("UPDATE ADRESSEN SET OFFEN = '12 EUR' WHERE ADR_INR = " + a3);
+    for (const auto& [adr, set] : std::vector<std::pair<std::string, std::string>>{
+             {a1, "GEBTAG = '1980-02-01', OFFEN = '12,50', ABW_ZAHLER = 1"},
+             {a2, "GEBTAG = '01.03.1981', OFFEN = '1.234,56', ABW_ZAHLER = 2, ZAHL_ADINR = 987654"},
+             {a3, "GEBTAG = '31.02.1980', OFFEN = '12 EUR', ABW_ZAHLER = 'Ja', KZEHEMALIG = NULL"}})
+      raw.Exec("UPDATE ADRESSEN SET " + set + " WHERE ADR_INR = " + adr);
     raw.Exec("UPDATE ABTEILUNGEN SET abtBeitrag = 'zwölf' WHERE ID = " + m1);
-    raw.Exec("UPDATE ADRESSEN SET ABW_ZAHLER = 1 WHERE ADR_INR = " + a1);
-    raw.Exec("UPDATE ADRESSEN SET ABW_ZAHLER = 2 WHERE ADR_INR = " + a2);
-    raw.Exec("UPDATE ADRESSEN SET ABW_ZAHLER = 'Ja' WHERE ADR_INR = " + a3);
-    raw.Exec("UPDATE ADRESSEN SET KZEHEMALIG = NULL WHERE ADR_INR = " + a3);
-    raw.Exec("UPDATE ADRESSEN SET ZAHL_ADINR = 987654 WHERE ADR_INR = " + a2);
     raw.Exec("INSERT INTO STAMM1 (ART, NR, NAME) VALUES ('A', NULL, 'Ohne Nummer')");
     raw.Exec("UPDATE ABTEILUNGEN SET NR_ABTEILUNG = NULL WHERE ID = " + m2);
     raw.Exec("UPDATE KOMMUNIKATION SET NR = NULL WHERE ID = (SELECT MIN(ID) FROM KOMMUNIKATION)");

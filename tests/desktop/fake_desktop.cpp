@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -147,11 +148,7 @@ FakeDesktop::FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications
       want_watcher_(watcher),
       want_notifications_(notifications) {
   thread_ = std::thread(&FakeDesktop::Run, this, bus.Address());
-  WaitFor([](const std::vector<std::string>& l) {
-    for (const auto& line : l)
-      if (line == "desktop up") return true;
-    return false;
-  });
+  WaitFor(Has(watcher ? "watcher up" : "desktop up"));
 }
 
 FakeDesktop::~FakeDesktop() {
@@ -422,6 +419,22 @@ std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,
   for (const auto& l : lines)
     if (l.rfind(prefix, 0) == 0) out.push_back(l);
   return out;
+}
+
+LinesDone Has(const std::string& line) {
+  return [line](const std::vector<std::string>& lines) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+}
+
+LinesDone Counted(const std::string& prefix, size_t n) {
+  return [prefix, n](const std::vector<std::string>& lines) {
+    return CountPrefix(lines, prefix) >= n;
+  };
+}
+
+std::string ItemName(pid_t pid, int generation) {
+  return "org.kde.StatusNotifierItem-" + std::to_string(pid) + "-" + std::to_string(generation);
 }
 
 size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {

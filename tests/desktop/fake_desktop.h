@@ -44,6 +44,7 @@ struct Pixmap {
 
 class FakeDesktop {
  public:
+  // Returns once the desktop (and the watcher, if wanted) is up.
   FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications);
   ~FakeDesktop();
   FakeDesktop(const FakeDesktop&) = delete;
@@ -70,7 +71,6 @@ class FakeDesktop {
                double seconds = 30, bool pump = false);
 
  private:
-  struct Impl;
   void Add(std::string line);
   static void Run(FakeDesktop* self, std::string address);
   void ReadItem(const std::string& sender, const std::string& name,
@@ -91,6 +91,13 @@ class FakeDesktop {
   std::set<std::string> registered_, tip_senders_;
   std::thread thread_;
 };
+
+using LinesDone = std::function<bool(const std::vector<std::string>&)>;
+// Conditions for WaitFor: `line` arrived; `n` lines starting with `prefix` arrived.
+LinesDone Has(const std::string& line);
+LinesDone Counted(const std::string& prefix, size_t n);
+// The bus name the tray's item takes in process `pid`, `generation`th item.
+std::string ItemName(pid_t pid, int generation = 1);
 
 // Lines that start with `prefix`.
 std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,

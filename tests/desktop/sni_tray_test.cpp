@@ -17,24 +17,7 @@
 namespace kb6::test {
 namespace {
 
-auto Has(const std::string& line) {
-  return [line](const std::vector<std::string>& lines) {
-    for (const auto& l : lines)
-      if (l == line) return true;
-    return false;
-  };
-}
-
-auto Counted(const std::string& prefix, size_t n) {
-  return [prefix, n](const std::vector<std::string>& lines) {
-    return CountPrefix(lines, prefix) >= n;
-  };
-}
-
-std::string ItemName(int generation) {
-  return "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" +
-         std::to_string(generation);
-}
+std::string ItemName(int generation) { return test::ItemName(getpid(), generation); }
 
 const std::string kProgress = "In Arbeit (01TG): \r\nDatensatz 300 von 1250 wird verarbeitet ...";
 
@@ -42,8 +25,7 @@ class DesktopTray : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!bus.Running()) GTEST_SKIP() << "dbus-daemon is not installed";
-    const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (old) saved_address = old;
+    if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) saved_address = old;
     setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
   }
   void TearDown() override {
@@ -72,7 +54,6 @@ class DesktopTray : public ::testing::Test {
 
 TEST_F(DesktopTray, RegistersAndAnswersThePanelWhileItsRegistrationIsPending) {
   FakeDesktop desktop(bus, true, false);
-  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
   ShowDesktopTray();
   // The watcher answers the registration only after it has read every
   // property; an item that waited for that answer could not serve the read.
@@ -103,7 +84,6 @@ TEST_F(DesktopTray, RegistersAndAnswersThePanelWhileItsRegistrationIsPending) {
 
 TEST_F(DesktopTray, ToolTipChangesAreAnnouncedAndSplitAtCrLf) {
   FakeDesktop desktop(bus, true, false);
-  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
   ShowDesktopTray();
   ASSERT_TRUE(desktop.WaitFor(Counted("tooltip", 1), 30, true));
   const struct {
@@ -128,7 +108,6 @@ TEST_F(DesktopTray, ToolTipChangesAreAnnouncedAndSplitAtCrLf) {
 
 TEST_F(DesktopTray, RemoveDropsTheItemAndAddBringsItBack) {
   FakeDesktop desktop(bus, true, false);
-  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
   ShowDesktopTray();
   ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(1)), 30, true));
   tray->Remove();
@@ -170,8 +149,6 @@ TEST_F(DesktopTray, BalloonsBecomeNotifications) {
   } cases[] = {
       {"Hinweis", "Die Datenreorganisation wird gestartet ...", 1,
        "notify KB6TRAY|dialog-information|Hinweis|Die Datenreorganisation wird gestartet ...|-1"},
-      {"Hinweis", "Die Datenreorganisation ist abgeschlossen.", 1,
-       "notify KB6TRAY|dialog-information|Hinweis|Die Datenreorganisation ist abgeschlossen.|-1"},
       {"", "ohne Symbol", 0, "notify KB6TRAY|||ohne Symbol|-1"},
   };
   size_t n = 0;
@@ -184,7 +161,6 @@ TEST_F(DesktopTray, BalloonsBecomeNotifications) {
 
 TEST_F(DesktopTray, ABusThatGoesAwayLeavesTheTrayUsable) {
   FakeDesktop desktop(bus, true, true);
-  ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
   ShowDesktopTray();
   ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(1)), 30, true));
   bus.Kill();
@@ -198,13 +174,11 @@ TEST_F(DesktopTray, ABusThatGoesAwayLeavesTheTrayUsable) {
   tray->Remove();
   tray->Add();
   tray.reset();
-  SUCCEED();
 }
 
 TEST_F(DesktopTray, AutoTakesTheDesktopOnlyWhenThereIsANotificationArea) {
   {
     FakeDesktop desktop(bus, true, false);
-    ASSERT_TRUE(desktop.WaitFor(Has("watcher up")));
     EXPECT_NE(dynamic_cast<SniTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
   }
   {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "process_support.h"
+#include "reliability/reliability_support.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -20,33 +21,42 @@ ProcessResult RunHost(const TempDir& dir, const std::vector<std::string>& args) 
   return RunKb6Tray(args, dir.File("stderr.txt"));
 }
 
-TEST(Host, HelpDocumentsTheOptions) {
+TEST(Host, VersionAndHelpNameTheOptions) {
   TempDir dir;
-  const pid_t pid = Spawn({KB6TRAY_EXE, "--help"}, dir.File("err"), dir.File("out"));
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  const std::string help = ReadFile(dir.File("out"));
-  for (const char* word :
-       {"--datenpfad", "--access-db", "--sqlserver-host", "--sqlserver-db", "--sqlserver-user",
-        "--programmversion", "--once", "KB6TRAY_SQLSERVER_PASSWORD"})
-    EXPECT_NE(help.find(word), std::string::npos) << word;
+  const struct {
+    const char* option;
+    std::vector<std::string> words;
+  } cases[] = {{"--version", {"KB6TRAY 1."}},
+               {"--help",
+                {"--datenpfad", "--access-db", "--sqlserver-host", "--sqlserver-db",
+                 "--sqlserver-user", "--programmversion", "--once", "KB6TRAY_SQLSERVER_PASSWORD",
+                 "--tray", "desktop", "console", "auto", "--version"}}};
+  for (const auto& c : cases) {
+    const pid_t pid = Spawn({KB6TRAY_EXE, c.option}, dir.File("err"), dir.File("out"));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.option;
+    const std::string out = ReadFile(dir.File("out"));
+    for (const auto& w : c.words) EXPECT_NE(out.find(w), std::string::npos) << c.option << w;
+  }
 }
 
 TEST(Host, BadOptionsAndMissingFilesExitWithTwoBeforeAnythingStarts) {
   TempDir dir;
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--once", "--access-db", dir.File("missing.db")},
-        std::vector<std::string>{"--once"}, std::vector<std::string>{"--bogus"}}) {
-    const ProcessResult r = RunHost(dir, args);
-    EXPECT_TRUE(WIFEXITED(r.status));
-    EXPECT_EQ(WEXITSTATUS(r.status), 2);
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {{{"--once", "--access-db", dir.File("missing.db")}, "nicht gefunden"},
+               {{"--once"}, ""},
+               {{"--bogus"}, ""},
+               {{"--tray", "window", "--once"}, ""}};
+  for (const auto& c : cases) {
+    const ProcessResult r = RunHost(dir, c.args);
+    EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 2) << c.args[0];
     EXPECT_FALSE(r.err.empty());
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
-  EXPECT_NE(
-      RunHost(dir, {"--once", "--access-db", dir.File("missing.db")}).err.find("nicht gefunden"),
-      std::string::npos);
 }
 
 TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
@@ -56,9 +66,7 @@ TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
       RunHost(dir, {"--once", "--access-db", dir.File("club.db"), "--datenpfad", dir.path()});
   ASSERT_EQ(WEXITSTATUS(r.status), 0) << r.err;
   EXPECT_EQ(r.err.rfind("[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n", 0), 0u);
-  std::string text;
-  for (const auto& e : std::filesystem::directory_iterator(dir.File("Logfiles")))
-    text += ReadFile(e.path());
+  const std::string text = LogText(dir.path());
   for (const char* line :
        {"Die Datenreorganisation 1-tägig wird gestartet ...", " Adresse(n) aktualisiert.",
         " Abteilung(en) aktualisiert.", " Spende(n) der Spendeart-Text aktualisiert.",
@@ -70,11 +78,9 @@ TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
         "Die Datenreorganisation 2-wöchig ist abgeschlossen."})
     EXPECT_NE(text.find(line), std::string::npos) << line;
   EXPECT_EQ(text.find("Ungültige"), std::string::npos) << text;
-  size_t balloons = 0;
-  for (size_t at = r.err.find("[Hinweis]"); at != std::string::npos;
-       at = r.err.find("[Hinweis]", at + 1))
-    ++balloons;
-  EXPECT_EQ(balloons, 2u);
+  const size_t first = r.err.find("[Hinweis]"), second = r.err.find("[Hinweis]", first + 1);
+  EXPECT_NE(second, std::string::npos);
+  EXPECT_EQ(r.err.find("[Hinweis]", second + 1), std::string::npos);  // two balloons
 }
 
 TEST(Host, UnreachableSqlServerEndsTheCycleQuietly) {
@@ -128,10 +134,8 @@ bool WaitForText(const std::string& file, const std::string& text) {
 }
 
 bool DayComplete(const TempDir& dir) {
-  std::string text;
-  for (const auto& e : std::filesystem::directory_iterator(dir.File("Logfiles")))
-    text += ReadFile(e.path());
-  return text.find("Die Datenreorganisation 2-wöchig ist abgeschlossen.") != std::string::npos;
+  return LogText(dir.path()).find("Die Datenreorganisation 2-wöchig ist abgeschlossen.") !=
+         std::string::npos;
 }
 
 TEST(Host, ACloseSignalEndsAnIdleMonitorAtOnce) {

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -242,9 +243,7 @@ TEST_F(HistoryCommand, SqlServerOptionsReadTheSameHistory_SqliteOdbcDriverStands
 }
 
 TEST_F(HistoryCommand, ADatabaseThatCannotBeReadEndsWithTwo) {
-  std::FILE* f = std::fopen(dir->File("not-a-db").c_str(), "w");
-  std::fputs("no database", f);
-  std::fclose(f);
+  std::ofstream(dir->File("not-a-db")) << "no database";
   const std::string no_log = dir->File("no-log.db");
   RawDb(no_log).Exec("CREATE TABLE ADRESSEN (ADR_INR INTEGER)");
   for (const std::string& file : {dir->File("not-a-db"), no_log}) {
