@@ -105,7 +105,7 @@ int RunOne(int addresses, const test::PrivateBus& bus, bool panel) {
   RegisterSqliteProvider(providers);
   Database db(settings, regional, clock, providers);
   RunLog log(settings, db, regional, clock, dir, "KB6TRAY");
-  LivePorts ports(db, log);
+  LivePorts ports(db, regional, clock, log);
   GlibEventLoop loop;
   GlibTimer timer(60000);
   std::ostringstream err;
