@@ -206,44 +206,18 @@ class ShapedStatements : public ::testing::Test {
 };
 
 TEST_F(ShapedStatements, LiteralsStoreAndCompareAsTheirTexts) {
-  const char* values[] = {"12",
-                          "'12'",
-                          "'12.0'",
-                          "1.0",
-                          "1.5",
-                          "-0",
-                          "-0.0",
-                          "0.1",
-                          "0.000",
-                          "235.00",
-                          "-57.00",
-                          "46363.1083333333",
-                          "46363.108333333333333",
-                          "0.30000000000000004",
-                          "9223372036854775807",
-                          "9223372036854775808",
-                          "-9223372036854775808",
-                          "12345678901234567890",
-                          "1e5",
-                          ".5",
-                          "1.",
-                          "007",
-                          "''",
-                          "'it''s'",
-                          "'Müller, Renée'",
-                          "' 12 '",
-                          "x'41'",
-                          "X'00ff'",
-                          "NULL",
-                          "-1",
-                          "(-1)"};
+  const char* values[] = {
+      // Numbers at the edges of integer and real, written in every form.
+      "12", "1.0", "1.5", "-0", "-0.0", "0.1", "0.000", "235.00", "-57.00", "46363.1083333333",
+      "46363.108333333333333", "0.30000000000000004", "9223372036854775807", "9223372036854775808",
+      "-9223372036854775808", "12345678901234567890", "1e5", ".5", "1.", "007", "-1", "(-1)",
+      // Texts that look like numbers or need quoting, blobs and Null.
+      "'12'", "'12.0'", "''", "'it''s'", "'Müller, Renée'", "' 12 '", "x'41'", "X'00ff'", "NULL"};
   int id = 0;
   for (const char* v : values) {
-    ++id;
-    const std::string all = std::string(v);
-    ExpectSame("INSERT INTO t (id, i, r, n, s, d, b, u) VALUES (" + std::to_string(id) + ", " +
-               all + ", " + all + ", " + all + ", " + all + ", " + all + ", " + all + ", " + all +
-               ")");
+    std::string row = std::to_string(++id);
+    for (int k = 0; k < 7; ++k) row += std::string(", ") + v;
+    ExpectSame("INSERT INTO t (id, i, r, n, s, d, b, u) VALUES (" + row + ")");
     for (const char* col : {"i", "r", "n", "s", "u"}) {
       ExpectSame(std::string("SELECT id FROM t WHERE ") + col + " = " + v + " ORDER BY id");
       ExpectSame(std::string("SELECT count(*) AS c FROM t WHERE ") + col + " < " + v);
@@ -374,11 +348,11 @@ TEST(AccessShape, ParametersFollowTheTranslation) {
   // A text in front of a double-quoted one: the translation puts a blank
   // between them, which the shape keeps.
   AccessShape shape;
-  ASSERT_TRUE(ShapeAccessStatement("SELECT 'a'\"b\" FROM t", shape));
-  const auto translated = TranslateAccessShape("SELECT 'a'\"b\" FROM t", shape);
+  const char* adjacent = "SELECT 'a'\"b\" FROM t";
+  ASSERT_TRUE(ShapeAccessStatement(adjacent, shape));
+  const auto translated = TranslateAccessShape(adjacent, shape);
   ASSERT_TRUE(translated);
-  EXPECT_EQ(TranslatedText("SELECT 'a'\"b\" FROM t", shape, *translated),
-            TranslateAccessToSqlite("SELECT 'a'\"b\" FROM t"));
+  EXPECT_EQ(TranslatedText(adjacent, shape, *translated), TranslateAccessToSqlite(adjacent));
   // A joined UPDATE moves its tables behind SET: the parameters follow the
   // translated order.
   const char* joined =
