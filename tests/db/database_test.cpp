@@ -160,7 +160,7 @@ TEST_F(DatabaseTest, RecordCounter) {
   EXPECT_EQ(db->GetNextID("NOTABLE", "ID"), 0);
 }
 
-TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRows) {
+TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   std::vector<std::string> logged;
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
   raw->Exec(
@@ -171,14 +171,11 @@ TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRows) {
   // An update that fails every time ends too, after a bounded number of tries.
   raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'TF', 'ID', 5)");
   raw->Exec(
-      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
+      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER WHEN OLD.TABELLE = 'TF' BEGIN "
       "SELECT RAISE(ABORT, 'gesperrt'); END");
   EXPECT_EQ(db->GetNextID("TF", "ID"), 0);
   EXPECT_GE(logged.size(), 2u);
   EXPECT_LE(logged.size(), 10u);
-}
-
-TEST_F(DatabaseTest, RecordCounterAtItsLimitFailsInsteadOfRepeatingAKey) {
   // No counter row yet, the highest key is the largest there is.
   raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (2147483647, 1)");
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);

@@ -32,6 +32,7 @@ TEST_F(Fees, FeeKeyRules) {
                     tomorrow = Dt(Day(2026, 12, 7)), last_year = Dt(Day(2025, 3, 1)),
                     this_year = Dt(Day(2026, 3, 1));
   const std::string ladder = ", JB2, JB3, ANZ_PERS1, ANZ_PERS2, ANZ_PERS3", bj = ", BERECH_ART, JB";
+  const std::string bzj = ", BERECH_ART, ZW, JB";
   struct Case {
     const char* what;
     std::string mcols, mvals, kcols, kvals;
@@ -56,10 +57,8 @@ TEST_F(Fees, FeeKeyRules) {
       {"starts tomorrow", bj, ", 1, 60", ", DATUM1", ", " + tomorrow, 1, 0},
       {"starts today", bj, ", 1, 60", ", DATUM1", ", " + today, 1, 60},
       {"date value 0 sets no bound", bj, ", 1, 60", ", DATUM1, DATUM2", ", 0, 0", 1, 60},
-      {"mode 5 last year", ", BERECH_ART, ZW, JB", ", 2, 5, 30", ", DATUM3", ", " + last_year, 1,
-       0},
-      {"mode 5 this year", ", BERECH_ART, ZW, JB", ", 2, 5, 30", ", DATUM3", ", " + this_year, 1,
-       30},
+      {"mode 5 last year", bzj, ", 2, 5, 30", ", DATUM3", ", " + last_year, 1, 0},
+      {"mode 5 this year", bzj, ", 2, 5, 30", ", DATUM3", ", " + this_year, 1, 30},
       {"mode 5 no debit date", ", ZW, JB", ", 5, 30", "", "", 1, 30},
   };
   for (const Case& c : cases)
