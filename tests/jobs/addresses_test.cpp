@@ -48,6 +48,8 @@ TEST_F(Addresses, Salutations) {
       {"Frau ", nullptr, nullptr, "X", "Sehr geehrte Damen und Herren,"},
       {"Frau", nullptr, nullptr, nullptr, "Sehr geehrte Frau ,"},
       {"Frau", nullptr, nullptr, "O'Connor", "Sehr geehrte Frau O'Connor,"},
+      // A crafted name changes only its own row, not those before it or the fixed one.
+      {"Frau", nullptr, nullptr, "x' WHERE 1=1 --", "Sehr geehrte Frau x' WHERE 1=1 --,"},
   };
   auto q = [](const char* s) { return s ? "'" + QuoteText(s) + "'" : std::string("NULL"); };
   int key = 0;
@@ -63,17 +65,6 @@ TEST_F(Addresses, Salutations) {
   for (const Case& c : cases) want.push_back(c.want);
   want.push_back("Liebe Z,");
   EXPECT_EQ(raw->Column("SELECT BR_ANREDE FROM ADRESSEN ORDER BY ADR_INR"), want);
-}
-
-TEST_F(Addresses, ACraftedNameChangesOnlyItsOwnRow) {
-  raw->Exec(
-      "INSERT INTO ADRESSEN (ADR_INR, ANREDE, NAME1) VALUES "
-      "(1, 'Frau', 'x'' WHERE 1=1 --'), (2, 'Herr', 'Maier'), (3, 'Frau', 'Z')");
-  raw->Exec("UPDATE ADRESSEN SET BR_ANREDE = 'fest' WHERE ADR_INR = 3");
-  jobs->gfUpdateAdressen();
-  EXPECT_EQ(raw->Column("SELECT BR_ANREDE FROM ADRESSEN ORDER BY ADR_INR"),
-            (std::vector<std::string>{"Sehr geehrte Frau x' WHERE 1=1 --,",
-                                      "Sehr geehrter Herr Maier,", "fest"}));
 }
 
 TEST_F(Addresses, OpenBalances) {
