@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "common/dates.h"
@@ -14,6 +15,17 @@ const RegionalSettings de = RegionalSettings::German();
 
 double D(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
   return SerialFromCivil({y, m, d, hh, mm, ss});
+}
+
+// "number text" of the error `f` raises, "" when it raises none.
+template <typename F>
+std::string Raised(F f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return std::to_string(e.number()) + " " + e.what();
+  }
+  return "";
 }
 
 TEST(Dates, SerialsCountFromTheEndOf1899) {
@@ -69,26 +81,19 @@ TEST(Regional, TextFormOfValues) {
 }
 
 TEST(Regional, NullRaisesTheGermanDescription) {
-  try {
-    de.ToText(Value::Null());
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_STREQ(e.what(), "Ungültige Verwendung von Null");
-  }
-  EXPECT_THROW(de.ToLong(Value::Null()), RuntimeError);
-  EXPECT_THROW(de.ToDouble(Value::Null()), RuntimeError);
+  EXPECT_EQ(Raised([] { de.ToText(Value::Null()); }), "94 Ungültige Verwendung von Null");
+  EXPECT_NE(Raised([] { de.ToLong(Value::Null()); }), "");
+  EXPECT_NE(Raised([] { de.ToDouble(Value::Null()); }), "");
 }
 
 TEST(Regional, DateTextsUnderGermanSettings) {
   struct Case {
     const char* text;
-    double serial;  // -1: no date
+    double serial;
   } cases[] = {
       {"04.12.2026", D(2026, 12, 4)},
       {"4.12.2026", D(2026, 12, 4)},
       {" 29.02.2000 ", D(2000, 2, 29)},
-      {"29.02.2001", -1},
-      {"31.04.2020", -1},
       {"04.12.26", D(2026, 12, 4)},
       {"04.12.75", D(1975, 12, 4)},
       {"2026-12-04", D(2026, 12, 4)},
@@ -96,21 +101,11 @@ TEST(Regional, DateTextsUnderGermanSettings) {
       {"04.12.2026 14:07", D(2026, 12, 4, 14, 7)},
       {"14:07:09", D(1899, 12, 30, 14, 7, 9)},
       {"12/04/2026", D(2026, 4, 12)},
-      {"", -1},
-      {"abc", -1},
-      {"0", -1},
-      {"12.5", -1},
-      {"00.12.2026", -1},
-      {"04.12.2026 25:00", -1},
   };
-  for (const Case& c : cases) {
-    auto got = de.ParseDate(c.text);
-    if (c.serial < 0) {
-      EXPECT_FALSE(got) << c.text;
-    } else {
-      EXPECT_EQ(got.value_or(-99), c.serial) << c.text;
-    }
-  }
+  for (const Case& c : cases) EXPECT_EQ(de.ParseDate(c.text).value_or(-99), c.serial) << c.text;
+  for (const char* no_date :
+       {"29.02.2001", "31.04.2020", "", "abc", "0", "12.5", "00.12.2026", "04.12.2026 25:00"})
+    EXPECT_FALSE(de.ParseDate(no_date)) << no_date;
   // Before the scale's day 0 the time counts away from zero as well.
   EXPECT_EQ(de.ParseDate("6.12.1822 01:30"), D(1822, 12, 6, 1, 30));
   EXPECT_EQ(de.FormatDate(*de.ParseDate("6.12.1822 01:30"), "dd/mm/yyyy hh:mm:ss"),
@@ -154,19 +149,9 @@ TEST(Regional, RoundingToIntegersIsBankersAndChecked) {
   for (const Case& c : cases) EXPECT_EQ(de.ToLong(Value(c.in)), c.out) << c.in;
   EXPECT_EQ(de.ToLong(Value("2,5")), 2);
   EXPECT_EQ(de.ToInteger(Value(32767.0)), 32767);
-  try {
-    de.ToInteger(Value(32767.5));
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_STREQ(e.what(), "Überlauf");
-  }
-  EXPECT_THROW(de.ToLong(Value(3e9)), RuntimeError);
-  try {
-    de.ToLong(Value("zwölf"));
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_STREQ(e.what(), "Typen unverträglich");
-  }
+  EXPECT_EQ(Raised([] { de.ToInteger(Value(32767.5)); }), "6 Überlauf");
+  EXPECT_EQ(Raised([] { de.ToLong(Value(3e9)); }), "6 Überlauf");
+  EXPECT_EQ(Raised([] { de.ToLong(Value("zwölf")); }), "13 Typen unverträglich");
 }
 
 TEST(Regional, DatePatterns) {
@@ -213,22 +198,12 @@ TEST(Regional, NumberPatterns) {
 // Arithmetic on bad data and numbers no date can have raise "Überlauf"
 // rather than turning into text no statement can use.
 TEST(Regional, NumbersOutsideTheirRangeOverflow) {
-  const RegionalSettings de = RegionalSettings::German();
   const double inf = std::numeric_limits<double>::infinity();
-  auto overflows = [](auto f) {
-    try {
-      f();
-    } catch (const RuntimeError& e) {
-      return e.number() == 6;
-    }
-    return false;
-  };
-  EXPECT_TRUE(overflows([&] { de.FormatNumber(inf, "#0.00"); }));
-  EXPECT_TRUE(overflows([&] { de.FormatNumber(std::nan(""), "000"); }));
-  EXPECT_TRUE(overflows([&] { de.ToText(Value(-inf)); }));
-  EXPECT_TRUE(overflows([&] { de.ToDate(Value(1e9)); }));
-  EXPECT_TRUE(overflows([&] { de.ToDate(Value("-1e300")); }));
-  EXPECT_TRUE(overflows([&] { de.FormatDate(-1e308, "dd/mm/yyyy"); }));
+  for (const auto& f : std::initializer_list<std::function<void()>>{
+           [&] { de.FormatNumber(inf, "#0.00"); }, [] { de.FormatNumber(std::nan(""), "000"); },
+           [&] { de.ToText(Value(-inf)); }, [] { de.ToDate(Value(1e9)); },
+           [] { de.ToDate(Value("-1e300")); }, [] { de.FormatDate(-1e308, "dd/mm/yyyy"); }})
+    EXPECT_EQ(Raised(f), "6 Überlauf");
   EXPECT_EQ(de.ToDate(Value(2958465.5)), 2958465.5);  // 31.12.9999 12:00 is still a date
 }
 

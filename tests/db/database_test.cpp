@@ -100,6 +100,11 @@ TEST_F(DatabaseTest, ExecuteSqlResultsAndLogging) {
   // One statement per call: a second one is refused, not run unseen.
   EXPECT_EQ(db->ExecuteSQL("UPDATE PARAMETER SET WERT='a'; DELETE FROM PARAMETER", true), -99);
   EXPECT_EQ(raw->One("SELECT Count(*) FROM PARAMETER"), "2");
+  // A count beyond 16 bits is still a count.
+  raw->Exec(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 40000) "
+      "INSERT INTO FUNKTIONEN (ADR_INR) SELECT i FROM n");
+  EXPECT_EQ(db->ExecuteSQL("UPDATE FUNKTIONEN SET ADR_INR = ADR_INR + 1", true), 40000);
 }
 
 TEST_F(DatabaseTest, RepeatedStatementSeesOtherWriters) {
@@ -113,10 +118,6 @@ TEST_F(DatabaseTest, RepeatedStatementSeesOtherWriters) {
     // statement must not keep the old snapshot with it.
     raw->Exec("UPDATE PARAMETER SET WERT='neu'");
   }
-  raw->Exec("ALTER TABLE PARAMETER ADD COLUMN X INTEGER");
-  Recordset rs;
-  std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='A'";
-  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
 }
 
 TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
@@ -145,13 +146,6 @@ TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
   EXPECT_THROW(rs.Field("A"), RuntimeError);
 }
 
-TEST_F(DatabaseTest, LargeUpdateCountIsNotAFailure) {
-  raw->Exec(
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 40000) "
-      "INSERT INTO FUNKTIONEN (ADR_INR) SELECT i FROM n");
-  EXPECT_EQ(db->ExecuteSQL("UPDATE FUNKTIONEN SET ADR_INR = ADR_INR + 1", true), 40000);
-}
-
 TEST_F(DatabaseTest, RecordCounter) {
   EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);  // fresh table
   EXPECT_EQ(raw->One("SELECT WERT || LUSER || ID FROM SATZZAEHLER WHERE TABELLE='FUNKTIONEN'"),
@@ -166,7 +160,7 @@ TEST_F(DatabaseTest, RecordCounter) {
   EXPECT_EQ(db->GetNextID("NOTABLE", "ID"), 0);
 }
 
-TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRows) {
+TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   std::vector<std::string> logged;
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
   raw->Exec(
@@ -177,14 +171,11 @@ TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRows) {
   // An update that fails every time ends too, after a bounded number of tries.
   raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'TF', 'ID', 5)");
   raw->Exec(
-      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER BEGIN "
+      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER WHEN OLD.TABELLE = 'TF' BEGIN "
       "SELECT RAISE(ABORT, 'gesperrt'); END");
   EXPECT_EQ(db->GetNextID("TF", "ID"), 0);
   EXPECT_GE(logged.size(), 2u);
   EXPECT_LE(logged.size(), 10u);
-}
-
-TEST_F(DatabaseTest, RecordCounterAtItsLimitFailsInsteadOfRepeatingAKey) {
   // No counter row yet, the highest key is the largest there is.
   raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (2147483647, 1)");
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);

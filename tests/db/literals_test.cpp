@@ -59,18 +59,17 @@ TEST_F(Literals, AddInsertFieldValues) {
 TEST_F(Literals, DateLiteralsOfBothBackEnds) {
   const Value plain = Value::Date(Day(2003, 2, 5));
   const Value timed = Value::Date(Day(2003, 2, 5, 14, 7, 9));
-  const Value time_only = Value("14:07:09");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, plain), "#2-5-2003#");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, timed), "#2-5-2003 14:07#");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("keins")), "#01-01-1980#");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("30.12.1899")), "#12-30-1899#");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("01.01.1900")), "#1-1-1900#");
+  auto lit = [&](const Value& v) { return SQLDateLiteral(db->CurrentDialect(), regional, v); };
+  EXPECT_EQ(lit(plain), "#2-5-2003#");
+  EXPECT_EQ(lit(timed), "#2-5-2003 14:07#");
+  EXPECT_EQ(lit(Value("keins")), "#01-01-1980#");
+  EXPECT_EQ(lit(Value("30.12.1899")), "#12-30-1899#");
+  EXPECT_EQ(lit(Value("01.01.1900")), "#1-1-1900#");
   db->ConnectSQLServer();  // sets the SQL Server dialect; no server is needed for literals
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, plain), "{d '2003-02-05'}");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, timed), "{ts '2003-02-05 14:07:09'}");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, time_only),
-            "{ts '1899-12-30 14:07:09'}");
-  EXPECT_EQ(SQLDateLiteral(db->CurrentDialect(), regional, Value("keins")), "{d '1980-01-01' }");
+  EXPECT_EQ(lit(plain), "{d '2003-02-05'}");
+  EXPECT_EQ(lit(timed), "{ts '2003-02-05 14:07:09'}");
+  EXPECT_EQ(lit(Value("14:07:09")), "{ts '1899-12-30 14:07:09'}");
+  EXPECT_EQ(lit(Value("keins")), "{d '1980-01-01' }");
 }
 
 TEST_F(Literals, NumbersAmountsAndQuotes) {
@@ -87,12 +86,6 @@ TEST_F(Literals, NumbersAmountsAndQuotes) {
   EXPECT_EQ(CheckDateValue(regional, zero), "Kein Datum");
 }
 
-}  // namespace
-}  // namespace kb6::test
-
-namespace kb6::test {
-namespace {
-
 TEST(SqlKeyLiteral, NumbersStayPlainAnythingElseIsQuoted) {
   const RegionalSettings r = RegionalSettings::German();
   const std::pair<Value, const char*> cases[] = {
@@ -107,8 +100,7 @@ TEST(SqlKeyLiteral, NumbersStayPlainAnythingElseIsQuoted) {
       {Value(""), "''"},
       {Value("-"), "'-'"},
       {Value("1,5"), "'1,5'"},
-      {Value("1234567890123456789"), "'1234567890123456789'"},
-  };
+      {Value("1234567890123456789"), "'1234567890123456789'"}};
   for (const auto& [key, literal] : cases) EXPECT_EQ(SqlKeyLiteral(r, key), literal) << literal;
   EXPECT_EQ(SqlKeyLiteral(r, Value::Null()), "");
 }

@@ -42,9 +42,7 @@ TEST(SqlServerRewrite, StatementRewrite) {
        "UPDATE T  SET N = \"x TRUE WHERE y\"  WHERE K=1"},
   };
   for (const Case& c : cases) EXPECT_EQ(RewriteStatementForSqlServer(c.in), c.out) << c.in;
-}
-
-TEST(SqlServerRewrite, WhereBeforeSetIsAFailure) {
+  // WHERE before SET is a failure.
   EXPECT_THROW(RewriteStatementForSqlServer("UPDATE T WHERE X=1 SET Y=2"), RuntimeError);
 }
 
