@@ -126,6 +126,10 @@ void ResumeFromMetrics(const std::string& text, MetricsState& s) {
 }
 
 std::string WriteFileAtomically(const std::string& path, const std::string& text) {
+  // The rename would put a plain file in the place of a device, a FIFO or a
+  // folder of that name (/dev/null, for root): only a file is replaced.
+  struct stat sb {};
+  if (stat(path.c_str(), &sb) == 0 && !S_ISREG(sb.st_mode)) return "keine gewöhnliche Datei";
   const std::string temp = path + ".tmp" + std::to_string(getpid());
   unlink(temp.c_str());  // left by a process of this id that ended half way
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

@@ -1,5 +1,7 @@
 #include "host/ops_host.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <ctime>
 #include <fstream>
@@ -35,7 +37,11 @@ class NotifyingTray final : public TrayIcon {
   const SdNotifier& notifier_;
 };
 
+// The previous metrics file; anything but a regular file (a FIFO would block
+// the start until a writer came) reads as empty.
 std::string ReadWhole(const std::string& path) {
+  struct stat sb {};
+  if (stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode)) return "";
   std::ifstream f(path, std::ios::binary);
   std::ostringstream s;
   s << f.rdbuf();
@@ -108,9 +114,10 @@ void OpsHost::AfterCycle(const CycleReport& report) {
     m.jobs[job.name] = JobMetrics{job.rows, job.failed_writes};
   // The intervals' last runs come from the run log, so that a process that
   // has not run an interval itself (a restart, --once) still shows it.
-  if (report.opened) {
+  if (report.opened && (!intervals_read_ || !report.intervals.empty())) {
     const LogRead read = ReadRunLog(choice_);
     if (read.open_error.empty() && read.read_error.empty()) {
+      intervals_read_ = true;
       const report::History history = WholeHistory(read.rows, report.ended);
       const auto runs = LastCompletedRuns(history);
       for (size_t i = 0; i < runs.size(); ++i)

@@ -45,6 +45,9 @@ class OpsHost {
   guint watchdog_source_ = 0;
   MetricsState metrics_;
   std::string metrics_error_;  // the cause last told to the operator
+  // The intervals' last runs change only when one runs: the run log is read
+  // at the first cycle and after cycles that ran an interval.
+  bool intervals_read_ = false;
 };
 
 // A local day serial as Unix time, by the time zone's rules.

@@ -1,10 +1,10 @@
 #include "host/status_check.h"
 
 #include <cmath>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "common/dates.h"
+#include "report/history_output.h"
 
 namespace kb6 {
 namespace {
@@ -31,19 +31,7 @@ std::string OneLine(const std::string& text) {
 }
 
 std::string DateTimeText(double serial) {
-  const CivilDateTime c = CivilFromSerial(serial);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", c.day, c.month, c.year, c.hour,
-                c.minute, c.second);
-  return buf;
-}
-
-std::string IsoText(double serial) {
-  const CivilDateTime c = CivilFromSerial(serial);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", c.year, c.month, c.day, c.hour,
-                c.minute, c.second);
-  return buf;
+  return report::DateText(serial) + " " + report::TimeText(serial);
 }
 
 long long Seconds(double days) { return std::llround(days * kSecondsPerDay); }
@@ -197,7 +185,7 @@ std::string StatusJson(const StatusResult& r) {
                   {"age_seconds", nullptr},
                   {"seconds", nullptr}};
       if (s.last) {
-        one["last_end"] = IsoText(s.last->ended);
+        one["last_end"] = report::IsoText(s.last->ended);
         one["age_seconds"] = std::llround(s.age_seconds);
         one["seconds"] = Seconds(s.last->ended - s.last->started);
       }
@@ -209,7 +197,7 @@ std::string StatusJson(const StatusResult& r) {
   if (const report::Cycle* c = r.Newest())
     out["last_cycle"] = {
         {"run_id", c->guid},
-        {"start", IsoText(c->start)},
+        {"start", report::IsoText(c->start)},
         {"seconds", std::llround(c->Seconds())},
         {"errors", c->errors},
         {"first_error", r.first_error.empty() ? json(nullptr) : json(r.first_error)}};
