@@ -35,19 +35,15 @@ std::string Database::ConnectAccess() {
   // connection, and every job ran on nothing and logged success.
   if (settings_.AccessDatenbank.empty()) return kNoDatabaseFile;
   try {
-    if (!settings_.AccessDatenbank.empty()) {
-      // The file name is quoted when it holds ";" or quotes, so that it can
-      // never add attributes of its own.
-      access_connection_string_ = "Provider=Microsoft Jet 4.0 OLE DB Provider;Data Source=" +
-                                  QuoteConnectionValue(settings_.AccessDatenbank) +
-                                  ";Jet OLEDB:Database Password=" + kAccessPassword;
-      if (read_only_) access_connection_string_ += ";Mode=Read";
-      if (immutable_) access_connection_string_ += ";Immutable=True";
-    }
-    if (!access_connection_string_.empty()) {
-      connection_ = std::make_unique<Connection>(providers_);
-      connection_->Open(access_connection_string_);
-    }
+    // The file name is quoted when it holds ";" or quotes, so that it can
+    // never add attributes of its own.
+    access_connection_string_ = "Provider=Microsoft Jet 4.0 OLE DB Provider;Data Source=" +
+                                QuoteConnectionValue(settings_.AccessDatenbank) +
+                                ";Jet OLEDB:Database Password=" + kAccessPassword;
+    if (read_only_) access_connection_string_ += ";Mode=Read";
+    if (immutable_) access_connection_string_ += ";Immutable=True";
+    connection_ = std::make_unique<Connection>(providers_);
+    connection_->Open(access_connection_string_);
     return "";
   } catch (const std::exception& e) {
     return e.what();

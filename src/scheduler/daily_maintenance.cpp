@@ -8,7 +8,6 @@
 #include "db/literals.h"
 #include "jobs/job_failures.h"
 #include "runlog/run_log.h"
-#include "scheduler/cycle_report.h"
 
 namespace kb6 {
 namespace {

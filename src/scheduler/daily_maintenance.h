@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/clock.h"
-#include "scheduler/cycle_report.h"
+#include "jobs/job_report.h"
 
 namespace kb6 {
 
