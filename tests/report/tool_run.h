@@ -15,4 +15,8 @@ struct ToolRun {
 ToolRun RunTool(const std::string& dir, const std::vector<std::string>& args,
                 const std::vector<std::string>& env = {});
 
+class RawDb;
+// The day number (as `Day`) of the newest run log entry matching `where`.
+double NewestEntryDay(RawDb& raw, const std::string& where);
+
 }  // namespace kb6::test
