@@ -66,11 +66,7 @@ class StatusCommand : public ::testing::Test {
 
   // `code`: the exit code the run must end with (1: it ran with failures).
   static void Once(const std::string& db, const std::string& when, int code = 0) {
-    const std::vector<std::string> command = OnceCommand(db, dir->File("data"));
-    ASSERT_EQ(
-        RunTool(dir->path(), {command.begin() + 1, command.end()}, {kNoProgressPause, Now(when)})
-            .code,
-        code);
+    ASSERT_EQ(OnceAt(dir->path(), db, when), code);
   }
   static ToolRun Status(const std::vector<std::string>& args, const std::string& when) {
     std::vector<std::string> all = {"--status"};

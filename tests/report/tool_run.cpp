@@ -24,6 +24,13 @@ ToolRun RunTool(const std::string& dir, const std::vector<std::string>& args,
   return r;
 }
 
+int OnceAt(const std::string& dir, const std::string& db, const std::string& when) {
+  const std::vector<std::string> command = OnceCommand(db, dir + "/data");
+  return RunTool(dir, {command.begin() + 1, command.end()},
+                 {kNoProgressPause, "KB6TRAY_TEST_NOW=" + when})
+      .code;
+}
+
 double NewestEntryDay(RawDb& raw, const std::string& where) {
   const std::string q =
       " FROM tblALLGReorganisationProtokoll WHERE " + where + " ORDER BY reoID DESC LIMIT 1";
