@@ -31,11 +31,7 @@ class HistoryCommand : public ::testing::Test {
     db = dir->File("club.db");
     GenerateClubDatabase(db, {40, 5});
     auto once = [](const std::string& when, int code = 0) {
-      const std::vector<std::string> command = OnceCommand(db, dir->File("data"));
-      ASSERT_EQ(
-          RunTool(dir->path(), {command.begin() + 1, command.end()}, {kNoProgressPause, Now(when)})
-              .code,
-          code);
+      ASSERT_EQ(OnceAt(dir->path(), db, when), code);
     };
     once("2026-12-01 10:00:00+1");
     // A kind-4 donation booking whose fee-key master is missing traps the

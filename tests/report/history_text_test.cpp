@@ -56,22 +56,17 @@ TEST(HistoryText, ControlCharactersAreShownAsEscapes) {
   }
 }
 
+// Runs in Europe/Berlin and puts back the TZ it found.
 class BerlinTime : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    saved_ = tz ? std::optional<std::string>(tz) : std::nullopt;
-    setenv("TZ", "Europe/Berlin", 1);
+  void SetUp() override { Use("Europe/Berlin"); }
+  void TearDown() override { Use(saved_); }
+  static void Use(const std::optional<std::string>& tz) {
+    tz ? setenv("TZ", tz->c_str(), 1) : unsetenv("TZ");
     tzset();
   }
-  void TearDown() override {
-    if (saved_)
-      setenv("TZ", saved_->c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-  std::optional<std::string> saved_;
+  const char* tz_ = std::getenv("TZ");
+  const std::optional<std::string> saved_ = tz_ ? std::optional<std::string>(tz_) : std::nullopt;
 };
 
 TEST_F(BerlinTime, CyclesAcrossTheClockChangeShowTheirRealLength) {

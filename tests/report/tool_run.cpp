@@ -2,6 +2,8 @@
 
 #include <sys/wait.h>
 
+#include <cstdio>
+
 #include "process_support.h"
 #include "test_support.h"
 
@@ -20,6 +22,22 @@ ToolRun RunTool(const std::string& dir, const std::vector<std::string>& args,
   r.out = ReadFile(out);
   r.err = ReadFile(err);
   return r;
+}
+
+int OnceAt(const std::string& dir, const std::string& db, const std::string& when) {
+  const std::vector<std::string> command = OnceCommand(db, dir + "/data");
+  return RunTool(dir, {command.begin() + 1, command.end()},
+                 {kNoProgressPause, "KB6TRAY_TEST_NOW=" + when})
+      .code;
+}
+
+double NewestEntryDay(RawDb& raw, const std::string& where) {
+  const std::string q =
+      " FROM tblALLGReorganisationProtokoll WHERE " + where + " ORDER BY reoID DESC LIMIT 1";
+  int d = 0, m = 0, y = 0, hh = 0, mm = 0, ss = 0;
+  std::sscanf(raw.One("SELECT reoDatum" + q).c_str(), "%d.%d.%d", &d, &m, &y);
+  std::sscanf(raw.One("SELECT reoUhrzeit" + q).c_str(), "%d:%d:%d", &hh, &mm, &ss);
+  return Day(y, m, d, hh, mm, ss);
 }
 
 }  // namespace kb6::test

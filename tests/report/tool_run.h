@@ -15,4 +15,11 @@ struct ToolRun {
 ToolRun RunTool(const std::string& dir, const std::vector<std::string>& args,
                 const std::vector<std::string>& env = {});
 
+// A --once cycle on `db` with the clock faked to `when`; its exit code.
+int OnceAt(const std::string& dir, const std::string& db, const std::string& when);
+
+class RawDb;
+// The day number (as `Day`) of the newest run log entry matching `where`.
+double NewestEntryDay(RawDb& raw, const std::string& where);
+
 }  // namespace kb6::test
