@@ -41,24 +41,6 @@ TEST(Host, VersionAndHelpNameTheOptions) {
   }
 }
 
-TEST(Host, BadOptionsAndMissingFilesExitWithTwoBeforeAnythingStarts) {
-  TempDir dir;
-  const struct {
-    std::vector<std::string> args;
-    const char* says;
-  } cases[] = {{{"--once", "--access-db", dir.File("missing.db")}, "nicht gefunden"},
-               {{"--once"}, ""},
-               {{"--bogus"}, ""},
-               {{"--tray", "window", "--once"}, ""}};
-  for (const auto& c : cases) {
-    const ProcessResult r = RunHost(dir, c.args);
-    EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 2) << c.args[0];
-    EXPECT_FALSE(r.err.empty());
-    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-  }
-  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
-}
-
 TEST(Host, OnceRunsEveryIntervalOnAFirstRun) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {20, 7});

@@ -99,24 +99,6 @@ TEST_F(FailuresTold, EachFaultIsToldAfterTheResultLineOfItsJob) {
   }
 }
 
-// The bad value costs its row only: every other address is updated as on a
-// file without it.
-TEST_F(FailuresTold, AnInfiniteBirthdayStopsNoOtherAddress) {
-  RawDb(path).Exec("UPDATE ADRESSEN SET adrAlter = NULL, BR_ANREDE = NULL");
-  const std::string clean = dir.File("clean.db");
-  std::filesystem::copy_file(path, clean);
-  const std::string bad = "(SELECT MIN(ADR_INR) FROM ADRESSEN WHERE KZEHEMALIG = 0)";
-  const std::string key = RawDb(path).One("SELECT " + bad);
-  RawDb(path).Exec("UPDATE ADRESSEN SET GEBTAG = -9e999 WHERE ADR_INR = " + key);
-  NewMonitor()->Run();
-  Monitor(clean, dir.File("clean-data"), clock).Run();
-  const std::string rows =
-      "SELECT quote(ADR_INR) || quote(adrAlter) || quote(BR_ANREDE) || quote(OFFEN) || "
-      "quote(adrAlleAbteilungen) FROM ADRESSEN WHERE ADR_INR <> " +
-      key + " ORDER BY ADR_INR";
-  EXPECT_EQ(RawDb(path).Column(rows), RawDb(clean).Column(rows));
-}
-
 // Work lost to a trigger is redone by the next cycles of the day, three runs
 // in all, then the interval waits for the next day and says so. Two monitors
 // on the file share the count and never run the interval at once.

@@ -54,6 +54,7 @@ TEST_F(OnceTruth, ExitCodes) {
       {"missing file", {"--access-db", dir.File("fehlt.db")}, 2, "wurde nicht gefunden"},
       {"empty name", {"--access-db", ""}, 2, "KB6TRAY: "},
       {"bad argument", {"--access-db", db, "--tray", "nirgends"}, 2, "--tray"},
+      {"unknown option", {"--access-db", db, "--bogus"}, 2, "--bogus"},
       {"no database", {}, 2, "--access-db FILE"},
   };
   for (const auto& c : cases) {
@@ -64,6 +65,7 @@ TEST_F(OnceTruth, ExitCodes) {
     EXPECT_EQ(ExitCode(r), c.code) << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("fehlt.db")));
 }
 
 // A child process that takes the write lock once the cycle has begun and
