@@ -106,7 +106,6 @@ TEST(NewGuid, RegistryFormRandomAndUpperCase) {
   std::set<std::string> seen;
   for (int i = 0; i < 200; ++i) {
     const std::string g = NewGuidString();
-    ASSERT_EQ(g.size(), 38u);
     EXPECT_TRUE(std::regex_match(g, form)) << g;
     seen.insert(g);
   }
