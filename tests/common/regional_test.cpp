@@ -63,7 +63,6 @@ TEST(Regional, TextFormOfValues) {
       {Value(true), "Wahr"},
       {Value(int32_t{-42}), "-42"},
       {Value(12.5), "12,5"},
-      {Value(1234.5), "1234,5"},
       {Value(0.1 + 0.2), "0,3"},
       {Value(1e20), "1E+20"},
       // Whole numbers: below 10^15 every digit, from there on 15 significant ones.
@@ -74,7 +73,6 @@ TEST(Regional, TextFormOfValues) {
       {Value::Date(D(2026, 12, 4)), "04.12.2026"},
       {Value::Date(D(2026, 12, 4, 14, 7, 9)), "04.12.2026 14:07:09"},
       {Value::Date(D(1899, 12, 30, 14, 7, 9)), "14:07:09"},
-      {Value("O'Connor"), "O'Connor"},
   };
   for (const Case& c : cases) EXPECT_EQ(de.ToText(c.v), c.text);
   EXPECT_EQ(de.TextOrEmpty(Value::Null()), "");
@@ -156,8 +154,6 @@ TEST(Regional, RoundingToIntegersIsBankersAndChecked) {
 
 TEST(Regional, DatePatterns) {
   const double t = D(2026, 12, 4, 9, 5, 3);
-  EXPECT_EQ(de.FormatDate(t, "dd/mm/yyyy"), "04.12.2026");
-  EXPECT_EQ(de.FormatDate(t, "hh:mm:ss"), "09:05:03");
   EXPECT_EQ(de.FormatDate(t, "yymmdd"), "261204");
   EXPECT_EQ(de.FormatDate(t, "dd.mm.yyyy hh:mm:ss"), "04.12.2026 09:05:03");
   RegionalSettings slash = de;
@@ -173,21 +169,17 @@ TEST(Regional, NumberPatterns) {
   } cases[] = {
       {7, "000", "007"},
       {1234, "000", "1234"},
-      {5, "000", "005"},
       {1234.5, "#0.00", "1234,50"},
       {-2, "#0.00", "-2,00"},
       {0.125, "#0.00", "0,13"},
       {1.005, "#0.00", "1,01"},
       {-0.001, "#0.00", "0,00"},
-      {0.5, "#0.00", "0,50"},
       {1234.5, "##,###,##0.00", "1.234,50"},
-      {25, "##,###,##0.00", "25,00"},
       {1234567.891, "##,###,##0.00", "1.234.567,89"},
       {0, "##,###,##0.00", "0,00"},
       {-1234.5, "##,###,##0.00", "-1.234,50"},
       {-7, "000", "-007"},
       {-0.0, "000", "000"},
-      {-1234567, "##,###,##0.00", "-1.234.567,00"},
       {999999999999999, "000", "999999999999999"},
       {1e15, "000", "1000000000000000"},
       {4503599627370497.0, "000", "4503599627370500"},

@@ -100,20 +100,5 @@ TEST_F(AccessDialect, TranslationKeepsLiteralsAndNames) {
   EXPECT_EQ(ParseAccessDateLiteral("2-5-2003 14:07"), Day(2003, 2, 5, 14, 7));
 }
 
-// Every number must land where it stood, also where the joined UPDATE moves
-// the parts.
-TEST_F(AccessDialect, RepeatedShapesKeepTheirOwnNumbers) {
-  for (int round = 0; round < 2; ++round) {
-    for (const char* n : {"1", "27", "3.5", "1e3"}) {
-      const std::string k = n;
-      EXPECT_EQ(TranslateAccessToSqlite("UPDATE A SET X = (B & ' ' & C) WHERE D=" + k),
-                "UPDATE A SET X = (acc_concat(B, ' ', C)) WHERE D=" + k);
-      const std::string joined = "UPDATE A, B SET A.x = " + k + " + 2 WHERE A.id = " + k;
-      EXPECT_EQ(TranslateAccessToSqlite(joined),
-                "UPDATE A SET x = acc_plus(" + k + ", 2)  FROM  B WHERE A.id = " + k);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace kb6::test

@@ -66,9 +66,8 @@ std::string Text(const std::vector<uint8_t>& utf16le) {
 TdsLogin DecodeLogin7(const std::vector<uint8_t>& login) {
   TdsLogin out;
   out.user = Text(Field(login, 40));
-  out.raw_password = Field(login, 44);
   // The client swapped each byte's nibbles and then XORed 0xA5.
-  std::vector<uint8_t> plain = out.raw_password;
+  std::vector<uint8_t> plain = Field(login, 44);
   for (uint8_t& b : plain) {
     b ^= 0xA5;
     b = static_cast<uint8_t>(b << 4 | b >> 4);

@@ -17,7 +17,6 @@ struct TdsLogin {
   std::string password;
   std::string database;
   std::string server;
-  std::vector<uint8_t> raw_password;  // as on the wire, still scrambled
 };
 
 class FakeTdsServer {

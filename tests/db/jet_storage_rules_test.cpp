@@ -17,27 +17,6 @@ std::string Stored(RawDb& raw, const std::string& column, const std::string& tab
                  table + " WHERE " + where);
 }
 
-TEST_F(JetStorageRules, TheMonitorsOwnStatementsStoreSerialsAndMinusOne) {
-  // The record counter writes LAENDERUNG='06.12.2026 10:30:00'.
-  ASSERT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);
-  ASSERT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 2);
-  EXPECT_EQ(Stored(*raw, "LAENDERUNG", "SATZZAEHLER", "TABELLE = 'FUNKTIONEN'"), "real 46362.4375");
-  raw->Exec("INSERT INTO BJOURNAL (ID, ART) VALUES (1, '2'), (2, '2')");
-  ASSERT_EQ(db->ExecuteSQL("UPDATE BJOURNAL SET bjoSpendenartErstellt=1 WHERE ID=1", false), 1);
-  EXPECT_EQ(Stored(*raw, "bjoSpendenartErstellt", "BJOURNAL", "ID = 1"), "integer -1");
-
-  // Plain SQL of another program: Access's TRUE is -1, #12-6-2026# is 46362.
-  EXPECT_EQ(raw->One("SELECT COUNT(*) FROM BJOURNAL WHERE bjoSpendenartErstellt = -1"), "1");
-  EXPECT_EQ(raw->One("SELECT COUNT(*) FROM SATZZAEHLER WHERE LAENDERUNG > 46362 "
-                     "AND LAENDERUNG < 46363"),
-            "1");
-  // And the monitor's own dialect.
-  Recordset rs;
-  std::string sql = "SELECT COUNT(*) AS N FROM BJOURNAL WHERE bjoSpendenartErstellt = TRUE";
-  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
-  EXPECT_EQ(rs.Field("N").AsInt(), 1);
-}
-
 TEST_F(JetStorageRules, EveryWayOfAssigningFollowsTheRules) {
   raw->Exec("INSERT INTO STAMM1 (ID, ART, NR, NAME) VALUES (7, 'B', 7, 'x')");
   const struct {

@@ -109,8 +109,6 @@ TEST_F(OdbcSessionTest, ExecuteCountsRowsAndFailuresCarryTheDriversDiagnostic) {
     }
     return "";
   };
-  EXPECT_NE(failure([&] { s->Query("SELEC nonsense"); }).find("syntax error"), std::string::npos);
-  EXPECT_NE(failure([&] { s->Execute("UPDATE NOSUCH SET A = 1"); }), "");
   EXPECT_NE(failure([] {
               OpenOdbcSession("DRIVER={no such driver};DATABASE={x}");
             }).find("[unixODBC][Driver Manager]"),

@@ -4,7 +4,6 @@
 // driver connects or which database it asks for.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -35,31 +34,18 @@ class SqlServerLoginFakeTdsTest : public ::testing::Test {
   ProviderRegistry providers;
 };
 
-std::string Hex(const std::vector<uint8_t>& bytes) {
-  std::string out;
-  char two[3];
-  for (const uint8_t b : bytes) {
-    std::snprintf(two, sizeof two, "%02x", b);
-    out += two;
-  }
-  return out;
-}
-
 TEST_F(SqlServerLoginFakeTdsTest, UserAndPasswordArriveByteForByte) {
-  const char* values[] = {
-      "ab}",
-      "x};DATABASE=master;y",
-      "x};PORT=1434;y",
-      "x};SERVER=10.0.0.1;y",
-      "{a}",
-      "a=b",
-      "}}",
-      " \tedges\t ",
-      "Müller€",
-      "Kennwort\xf0\x9f\x98\x80",
-      "\"q'uo\"te'",
-      "p;UID=sa",
-  };
+  const char* values[] = {"x};DATABASE=master;y",
+                          "x};PORT=1434;y",
+                          "x};SERVER=10.0.0.1;y",
+                          "{a}",
+                          "a=b",
+                          "}}",
+                          " \tedges\t ",
+                          "Müller€",
+                          "Kennwort\xf0\x9f\x98\x80",
+                          "\"q'uo\"te'",
+                          "p;UID=sa"};
   const std::string database = "Verein; #1=[x]";
   settings.SQLServer_DB = database;
   size_t arrived = 0;
@@ -78,10 +64,6 @@ TEST_F(SqlServerLoginFakeTdsTest, UserAndPasswordArriveByteForByte) {
         EXPECT_EQ(logins[i].database, database);
         EXPECT_EQ(logins[i].server, "127.0.0.1");
       }
-      RecordProperty(std::string(in_user ? "user:" : "password:") + value,
-                     "user=" + logins[arrived].user + " password=" + logins[arrived].password +
-                         " database=" + logins[arrived].database +
-                         " password_on_wire=" + Hex(logins[arrived].raw_password));
       arrived = logins.size();
     }
   }
