@@ -56,14 +56,6 @@ GDBusInterfaceInfo* Interface(const char* xml) {
   return info;
 }
 
-std::string Str(GVariant* dict, const char* key) {
-  GVariant* v = g_variant_lookup_value(dict, key, G_VARIANT_TYPE_STRING);
-  if (!v) return "<none>";
-  std::string s = g_variant_get_string(v, nullptr);
-  g_variant_unref(v);
-  return s;
-}
-
 std::string ToolTipLine(GVariant* tool_tip) {
   const gchar *icon = nullptr, *title = nullptr, *description = nullptr;
   GVariant* pixmaps = nullptr;
@@ -175,11 +167,6 @@ void FakeDesktop::Add(std::string line) {
 std::vector<std::string> FakeDesktop::Lines() {
   std::lock_guard lock(mutex_);
   return lines_;
-}
-
-std::vector<Pixmap> FakeDesktop::Pixmaps() {
-  std::lock_guard lock(mutex_);
-  return pixmaps_;
 }
 
 bool FakeDesktop::WaitFor(const std::function<bool(const std::vector<std::string>&)>& done,
@@ -302,29 +289,6 @@ void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
           return;
         }
         GVariant* dict = g_variant_get_child_value(reply, 0);
-        self->Add("item " + Str(dict, "Id") + "|" + Str(dict, "Title") + "|" +
-                  Str(dict, "Category") + "|" + Str(dict, "Status"));
-        std::string sizes = "pixmaps";
-        std::vector<Pixmap> pixmaps;
-        if (GVariant* icons = g_variant_lookup_value(dict, "IconPixmap", nullptr)) {
-          GVariantIter iter;
-          g_variant_iter_init(&iter, icons);
-          gint32 w = 0, h = 0;
-          GVariant* bytes = nullptr;
-          while (g_variant_iter_next(&iter, "(ii@ay)", &w, &h, &bytes)) {
-            gsize n = 0;
-            const auto* p = static_cast<const uint8_t*>(g_variant_get_fixed_array(bytes, &n, 1));
-            pixmaps.push_back({w, h, std::vector<uint8_t>(p, p + n)});
-            sizes += " " + std::to_string(w) + "x" + std::to_string(h);
-            g_variant_unref(bytes);
-          }
-          g_variant_unref(icons);
-        }
-        {
-          std::lock_guard lock(self->mutex_);
-          self->pixmaps_ = std::move(pixmaps);
-        }
-        self->Add(sizes);
         if (GVariant* tip = g_variant_lookup_value(dict, "ToolTip", nullptr)) {
           self->Add(ToolTipLine(tip));
           g_variant_unref(tip);
@@ -431,10 +395,6 @@ LinesDone Counted(const std::string& prefix, size_t n) {
   return [prefix, n](const std::vector<std::string>& lines) {
     return CountPrefix(lines, prefix) >= n;
   };
-}
-
-std::string ItemName(pid_t pid, int generation) {
-  return "org.kde.StatusNotifierItem-" + std::to_string(pid) + "-" + std::to_string(generation);
 }
 
 size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {

@@ -36,12 +36,6 @@ class PrivateBus {
   std::string address_;
 };
 
-// The icon's pixmaps as a host receives them.
-struct Pixmap {
-  int width = 0, height = 0;
-  std::vector<uint8_t> bytes;
-};
-
 class FakeDesktop {
  public:
   // Returns once the desktop (and the watcher, if wanted) is up.
@@ -57,13 +51,10 @@ class FakeDesktop {
   // Lines in order of arrival:
   //   "watcher up" / "watcher down"
   //   "register NAME"                 RegisterStatusNotifierItem
-  //   "item Id|Title|Category|Status" the properties read at registration
-  //   "pixmaps 16x16 22x22 ..."
   //   "tooltip TITLE|DESCRIPTION"     read at registration and after each NewToolTip
   //   "notify APP|ICON|SUMMARY|BODY|TIMEOUT"
   //   "unregister NAME"               the registered name left the bus
   std::vector<std::string> Lines();
-  std::vector<Pixmap> Pixmaps();
   // Waits until `done` holds for the lines, at most `seconds`; meanwhile
   // dispatches this thread's default main context when `pump` is set (an
   // item living in the test process must answer the watcher).
@@ -81,7 +72,6 @@ class FakeDesktop {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> lines_;
-  std::vector<Pixmap> pixmaps_;
   GDBusConnection* bus_ = nullptr;
   guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0, notify_name_ = 0;
   bool want_watcher_, want_notifications_;
@@ -96,8 +86,6 @@ using LinesDone = std::function<bool(const std::vector<std::string>&)>;
 // Conditions for WaitFor: `line` arrived; `n` lines starting with `prefix` arrived.
 LinesDone Has(const std::string& line);
 LinesDone Counted(const std::string& prefix, size_t n);
-// The bus name the tray's item takes in process `pid`, `generation`th item.
-std::string ItemName(pid_t pid, int generation = 1);
 
 // Lines that start with `prefix`.
 std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,
