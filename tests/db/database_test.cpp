@@ -146,20 +146,6 @@ TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
   EXPECT_THROW(rs.Field("A"), RuntimeError);
 }
 
-TEST_F(DatabaseTest, RecordCounter) {
-  EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);  // fresh table
-  EXPECT_EQ(raw->One("SELECT WERT || LUSER || ID FROM SATZZAEHLER WHERE TABELLE='FUNKTIONEN'"),
-            "1KBTRAY1");
-  EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 2);
-  raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (57, 1)");
-  EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 58);
-  EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "58");
-  // Written as '06.12.2026 10:30:00', stored as its day serial.
-  EXPECT_EQ(raw->One("SELECT LAENDERUNG FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "46362.4375");
-  // The query cannot be opened: 0.
-  EXPECT_EQ(db->GetNextID("NOTABLE", "ID"), 0);
-}
-
 TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   std::vector<std::string> logged;
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });

@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint8_t kPreLogin = 0x12;
 constexpr uint8_t kLogin7 = 0x10;
-constexpr uint8_t kTabularResult = 0x04;
 constexpr uint8_t kEndOfMessage = 0x01;
 
 bool ReadFully(int fd, uint8_t* out, size_t n) {
@@ -126,33 +125,11 @@ void FakeTdsServer::Answer(int connection) {
   if (!ReadMessage(connection, type, payload) || type != kPreLogin) return;
   // VERSION and ENCRYPTION options, then their data: version 15.0.2000,
   // encryption not supported, so the login comes in the clear.
-  const uint8_t reply[] = {kTabularResult,
-                           kEndOfMessage,
-                           0,
-                           8 + 18,
-                           0,
-                           0,
-                           1,
-                           0,
-                           0x00,
-                           0,
-                           11,
-                           0,
-                           6,
-                           0x01,
-                           0,
-                           17,
-                           0,
-                           1,
-                           0xFF,
-                           0x0F,
-                           0x00,
-                           0x07,
-                           0xD0,
-                           0x00,
-                           0x00,
-                           0x02};
-  if (::send(connection, reply, sizeof reply, MSG_NOSIGNAL) != sizeof reply) return;
+  static const char reply[] =
+      "\x04\x01\x00\x1a\x00\x00\x01\x00"              // header: tabular result, end of message
+      "\x00\x00\x0b\x00\x06\x01\x00\x11\x00\x01\xff"  // VERSION at 11, ENCRYPTION at 17
+      "\x0f\x00\x07\xd0\x00\x00\x02";                 // 15.0.2000, encryption not supported
+  if (::send(connection, reply, sizeof reply - 1, MSG_NOSIGNAL) != sizeof reply - 1) return;
   if (!ReadMessage(connection, type, payload) || type != kLogin7) return;
   TdsLogin login = DecodeLogin7(payload);
   std::lock_guard lock(mutex_);
