@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,59 @@
 #include "db/access_shape.h"
 #include "db/access_translation.h"
 #include "db/provider.h"
+#include "db/sqlite_handles.h"
 #include "db/sqlite_prepared_statements.h"
 #include "db/sqlite_provider.h"
 #include "db/statement_shape.h"
-#include "statement_runs.h"
 #include "test_support.h"
 
 namespace kb6::test {
 namespace {
+
+SqliteHandle OpenTestFile(const std::string& path) {
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  return SqliteHandle(raw);
+}
+
+// Steps `st` to its end and writes down all a caller could see: rows as
+// "name:type:value|" cells (reals by their bits), the error, the changes.
+std::string StepAndDescribe(sqlite3* db, sqlite3_stmt* st) {
+  std::string out;
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+      out += sqlite3_column_name(st, i);
+      out += ':' + std::to_string(sqlite3_column_type(st, i)) + ':';
+      if (sqlite3_column_type(st, i) == SQLITE_FLOAT) {
+        const double d = sqlite3_column_double(st, i);
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        out += std::to_string(bits);
+      } else if (const unsigned char* t = sqlite3_column_text(st, i)) {
+        out.append(reinterpret_cast<const char*>(t),
+                   static_cast<size_t>(sqlite3_column_bytes(st, i)));
+      }
+      out += '|';
+    }
+    out += '\n';
+  }
+  if (rc != SQLITE_DONE) out += std::string("error ") + sqlite3_errmsg(db);
+  return out + "changes " + std::to_string(sqlite3_changes(db));
+}
+
+// The text as the provider ran it before shapes: prepared as it is, text
+// after the first statement refused.
+std::string RunAsText(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, &tail) != SQLITE_OK)
+    return std::string("error ") + sqlite3_errmsg(db);
+  const SqliteStatement st(raw);
+  if (tail && std::string(tail).find_first_not_of(" ;") != std::string::npos)
+    return "error Zeichen nach dem Ende der SQL-Anweisung gefunden.";
+  return StepAndDescribe(db, st.get());
+}
 
 // A bound text would carry on past a NUL where SQLite ends the statement's
 // text; a placeholder byte in a name would read as a literal in the key.
@@ -63,8 +109,8 @@ class ShapedStatements : public ::testing::Test {
         << access_sql;
   }
   TempDir dir;
-  SqliteFile text_db = OpenTestFile(dir.File("text.db"));
-  SqliteFile shape_db = OpenTestFile(dir.File("shape.db"));
+  SqliteHandle text_db = OpenTestFile(dir.File("text.db"));
+  SqliteHandle shape_db = OpenTestFile(dir.File("shape.db"));
   PreparedStatements statements{shape_db.get()};
 };
 
