@@ -1,35 +1,12 @@
 #include "fake_desktop.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 namespace kb6::test {
 namespace {
-
-constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
 
 constexpr const char* kWatcherXml = R"xml(<node>
   <interface name="org.kde.StatusNotifierWatcher">
@@ -73,63 +50,19 @@ struct ItemCall {
 
 }  // namespace
 
-// ---------------------------------------------------------------- PrivateBus
-
 PrivateBus::PrivateBus() {
   if (!std::filesystem::exists("/usr/bin/dbus-daemon")) return;
-  char tmpl[] = "/tmp/kb6bus-XXXXXX";
-  if (!mkdtemp(tmpl)) return;
-  dir_ = tmpl;
-  const std::string config = dir_ + "/session.conf";
-  std::ofstream(config) << kBusConfig;
-  int out[2];
-  if (pipe(out) != 0) return;
-  const std::string config_arg = "--config-file=" + config;
-  const char* argv[] = {"/usr/bin/dbus-daemon", config_arg.c_str(),  "--nofork",
-                        "--nopidfile",          "--print-address=1", nullptr};
-  const int devnull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  const pid_t parent = getpid();
-  pid_t pid = fork();
-  if (pid == 0) {
-    // The bus ends with this process, also when a test crashes.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(127);
-    dup2(out[1], 1);
-    dup2(devnull, 2);
-    close(out[0]);
-    execv(argv[0], const_cast<char**>(argv));
-    _exit(127);
-  }
-  pid_ = pid;
-  if (devnull >= 0) close(devnull);
-  close(out[1]);
-  // The address is the daemon's first line; give it ten seconds.
-  std::string line;
-  pollfd p{out[0], POLLIN, 0};
-  while (pid_ > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0) {
-    char buf[256];
-    const ssize_t n = read(out[0], buf, sizeof buf);
-    if (n <= 0) break;
-    line.append(buf, static_cast<size_t>(n));
-  }
-  close(out[0]);
-  if (line.find('\n') == std::string::npos) {
-    Kill();
-    return;
-  }
-  address_ = line.substr(0, line.find('\n'));
+  g_test_dbus_up(bus_);
+  address_ = g_test_dbus_get_bus_address(bus_);
 }
 
 PrivateBus::~PrivateBus() {
-  Kill();
-  if (!dir_.empty()) std::filesystem::remove_all(dir_);
-}
-
-void PrivateBus::Kill() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  if (Running()) g_test_dbus_stop(bus_);
+  g_object_unref(bus_);
+  if (had_address_)
+    setenv("DBUS_SESSION_BUS_ADDRESS", saved_address_.c_str(), 1);
+  else
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 // --------------------------------------------------------------- FakeDesktop

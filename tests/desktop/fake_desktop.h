@@ -5,9 +5,9 @@
 #pragma once
 
 #include <gio/gio.h>
-#include <sys/types.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -17,22 +17,24 @@
 
 namespace kb6::test {
 
-// dbus-daemon with a configuration of its own: no activatable services, so
-// nothing on this machine is started by a call to a missing name.
+// GIO's test bus: a dbus-daemon with no activatable services (nothing on
+// this machine is started by a call to a missing name) that ends with the
+// test process. While it lives it is the session bus.
 class PrivateBus {
  public:
   PrivateBus();
   ~PrivateBus();
   PrivateBus(const PrivateBus&) = delete;
   PrivateBus& operator=(const PrivateBus&) = delete;
-  bool Running() const { return pid_ > 0; }
+  bool Running() const { return !address_.empty(); }
   const std::string& Address() const { return address_; }
   std::string EnvEntry() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
-  void Kill();
+  void Kill() { g_test_dbus_stop(bus_); }
 
  private:
-  std::string dir_;
-  pid_t pid_ = -1;
+  GTestDBus* bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
+  const bool had_address_ = std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr;
+  std::string saved_address_ = had_address_ ? std::getenv("DBUS_SESSION_BUS_ADDRESS") : "";
   std::string address_;
 };
 
