@@ -3,14 +3,18 @@
 #include "tray/desktop/sni_tray.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <sstream>
 
 #include "fake_desktop.h"
 #include "host/tray_choice.h"
 #include "scheduler/timer_cycle.h"
+#include "test_support.h"
 #include "tray/console_tray.h"
 
 namespace kb6::test {
@@ -141,12 +145,33 @@ TEST_F(DesktopTray, AutoTakesTheDesktopOnlyWhenThereIsANotificationArea) {
     FakeDesktop desktop(bus, false, false);
     EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
   }
-  EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kConsole, err).get()), nullptr);
   // No bus at all: auto prints, desktop refuses with the cause.
   setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/kb6-bus", 1);
   EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
   EXPECT_EQ(MakeTray(TrayChoice::kDesktop, err), nullptr);
   EXPECT_NE(err.str().find("--tray desktop braucht den Sitzungsbus"), std::string::npos);
+}
+
+// A bus that takes the connection and never answers (a socket listened on
+// and never accepted): the monitor does not hang at start-up.
+TEST_F(DesktopTray, AFrozenBusIsGivenUpWithinSeconds) {
+  TempDir dir;
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, dir.File("bus").c_str(), sizeof addr.sun_path - 1);
+  const struct Socket {
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ~Socket() { close(fd); }
+  } listener;
+  ASSERT_EQ(bind(listener.fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(listener.fd, 8), 0);
+  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.File("bus")).c_str(), 1);
+  EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
+  EXPECT_EQ(MakeTray(TrayChoice::kDesktop, err), nullptr);
+  EXPECT_NE(err.str().find("KB6TRAY: --tray desktop braucht den Sitzungsbus: Der Sitzungsbus "
+                           "antwortet nicht innerhalb von 3 Sekunden.\n"),
+            std::string::npos)
+      << err.str();
 }
 
 }  // namespace
