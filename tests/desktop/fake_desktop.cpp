@@ -34,17 +34,14 @@ GDBusInterfaceInfo* Interface(const char* xml) {
 }
 
 std::string ToolTipLine(GVariant* tool_tip) {
-  const gchar *icon = nullptr, *title = nullptr, *description = nullptr;
-  GVariant* pixmaps = nullptr;
-  g_variant_get(tool_tip, "(&s@a(iiay)&s&s)", &icon, &pixmaps, &title, &description);
-  g_variant_unref(pixmaps);
+  const gchar *title = nullptr, *description = nullptr;
+  g_variant_get(tool_tip, "(&s@a(iiay)&s&s)", nullptr, nullptr, &title, &description);
   return std::string("tooltip ") + title + "|" + description;
 }
 
-// Per registration: what the watcher knows of one item.
+// A registration waiting for the item's properties.
 struct ItemCall {
   FakeDesktop* desktop;
-  std::string sender, name;
   GDBusMethodInvocation* invocation;
 };
 
@@ -205,7 +202,7 @@ void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
               me);
         },
         this, nullptr));
-  auto call = std::make_unique<ItemCall>(ItemCall{this, sender, name, invocation});
+  auto call = std::make_unique<ItemCall>(ItemCall{this, invocation});
   g_dbus_connection_call(
       bus_, name.c_str(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "GetAll",
       g_variant_new("(s)", "org.kde.StatusNotifierItem"), G_VARIANT_TYPE("(a{sv})"),
