@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
-#include <utility>
 
 #include "test_support.h"
 
@@ -146,20 +144,6 @@ TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
   EXPECT_THROW(rs.Field("A"), RuntimeError);
 }
 
-TEST_F(DatabaseTest, RecordCounter) {
-  EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);  // fresh table
-  EXPECT_EQ(raw->One("SELECT WERT || LUSER || ID FROM SATZZAEHLER WHERE TABELLE='FUNKTIONEN'"),
-            "1KBTRAY1");
-  EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 2);
-  raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (57, 1)");
-  EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 58);
-  EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "58");
-  // Written as '06.12.2026 10:30:00', stored as its day serial.
-  EXPECT_EQ(raw->One("SELECT LAENDERUNG FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "46362.4375");
-  // The query cannot be opened: 0.
-  EXPECT_EQ(db->GetNextID("NOTABLE", "ID"), 0);
-}
-
 TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   std::vector<std::string> logged;
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
@@ -189,37 +173,6 @@ TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   // Only negative keys: counting starts at 1.
   raw->Exec("INSERT INTO FUNKTIONEN (ID, ADR_INR) VALUES (-7, 1)");
   EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);
-}
-
-// Runs a hook on a second connection to the same file right before the
-// first statement that starts with `prefix` reaches SQLite.
-class InterposingSession final : public ProviderSession {
- public:
-  InterposingSession(std::unique_ptr<ProviderSession> inner, std::string prefix,
-                     std::function<void()> hook)
-      : inner_(std::move(inner)), prefix_(std::move(prefix)), hook_(std::move(hook)) {}
-  int64_t Execute(const std::string& sql) override {
-    if (hook_ && sql.rfind(prefix_, 0) == 0) std::exchange(hook_, nullptr)();
-    return inner_->Execute(sql);
-  }
-  void Query(const std::string& sql, RowSet& out) override { inner_->Query(sql, out); }
-
- private:
-  std::unique_ptr<ProviderSession> inner_;
-  std::string prefix_;
-  std::function<void()> hook_;
-};
-
-TEST_F(DatabaseTest, RecordCounterRetriesAfterACompetingWriter) {
-  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T', 'ID', 10)");
-  providers.Register(kJetProviderName, [&](const ConnectionAttributes& a) {
-    return std::make_unique<InterposingSession>(
-        OpenSqliteSession(a.Get("Data Source")), "UPDATE SATZZAEHLER",
-        [&] { raw->Exec("UPDATE SATZZAEHLER SET WERT = 20 WHERE TABELLE = 'T'"); });
-  });
-  ASSERT_TRUE(db->OpenDatabase());
-  EXPECT_EQ(db->GetNextID("T", "ID"), 21);
-  EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='T'"), "21");
 }
 
 }  // namespace

@@ -9,14 +9,6 @@ namespace {
 
 class Literals : public ClubTest {};
 
-TEST_F(Literals, AddInsertFieldBuildsBothLists) {
-  std::string s = "INSERT INTO PARAMETER () VALUES ()";
-  AddInsertField(db->CurrentDialect(), regional, s, "7", "ID", "N", false);
-  EXPECT_EQ(s, "INSERT INTO PARAMETER (ID) VALUES (7)");
-  AddInsertField(db->CurrentDialect(), regional, s, "AUFGABENTRAY1", "FELD", "a", false);
-  EXPECT_EQ(s, "INSERT INTO PARAMETER (ID, FELD) VALUES (7, 'AUFGABENTRAY1')");
-}
-
 TEST_F(Literals, AddInsertFieldValues) {
   struct Case {
     const char* value;

@@ -2,17 +2,159 @@
 // server (no SQL Server can run here): what the settings hold must arrive
 // in the LOGIN7 packet byte for byte, and no value may change where the
 // driver connects or which database it asks for.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
 
 #include "db/odbc/odbc_provider.h"
-#include "fake_tds_server.h"
+#include "db/odbc/utf16.h"
 #include "test_support.h"
 
 namespace kb6::test {
 namespace {
+
+// What one LOGIN7 packet carried, its texts decoded from UTF-16LE to UTF-8.
+struct TdsLogin {
+  std::string user, password, database, server;
+};
+
+constexpr uint8_t kPreLogin = 0x12;
+constexpr uint8_t kLogin7 = 0x10;
+constexpr uint8_t kEndOfMessage = 0x01;
+
+bool ReadFully(int fd, uint8_t* out, size_t n) {
+  while (n > 0) {
+    const ssize_t got = ::recv(fd, out, n, 0);
+    if (got <= 0) return false;
+    out += got;
+    n -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+// One TDS message: its packets' payloads joined; false when the peer left.
+bool ReadMessage(int fd, uint8_t& type, std::vector<uint8_t>& payload) {
+  payload.clear();
+  for (;;) {
+    uint8_t header[8];
+    if (!ReadFully(fd, header, sizeof header)) return false;
+    const size_t length = static_cast<size_t>(header[2]) << 8 | header[3];
+    if (length < sizeof header) return false;
+    type = header[0];
+    const size_t old = payload.size();
+    payload.resize(old + length - sizeof header);
+    if (!ReadFully(fd, payload.data() + old, length - sizeof header)) return false;
+    if (header[1] & kEndOfMessage) return true;
+  }
+}
+
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
+}
+
+// A LOGIN7 field: offset and length in characters at "at" of the fixed part.
+std::vector<uint8_t> Field(const std::vector<uint8_t>& login, size_t at) {
+  const size_t offset = Le16(login, at), units = Le16(login, at + 2);
+  if (offset + 2 * units > login.size()) throw std::runtime_error("LOGIN7 field out of range");
+  return {login.begin() + static_cast<std::ptrdiff_t>(offset),
+          login.begin() + static_cast<std::ptrdiff_t>(offset + 2 * units)};
+}
+
+std::string Text(const std::vector<uint8_t>& utf16le) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < utf16le.size(); i += 2)
+    units += static_cast<char16_t>(utf16le[i] | utf16le[i + 1] << 8);
+  return Utf8FromUtf16(units);
+}
+
+TdsLogin DecodeLogin7(const std::vector<uint8_t>& login) {
+  TdsLogin out;
+  out.user = Text(Field(login, 40));
+  // The client swapped each byte's nibbles and then XORed 0xA5.
+  std::vector<uint8_t> plain = Field(login, 44);
+  for (uint8_t& b : plain) {
+    b ^= 0xA5;
+    b = static_cast<uint8_t>(b << 4 | b >> 4);
+  }
+  out.password = Text(plain);
+  out.server = Text(Field(login, 52));
+  out.database = Text(Field(login, 68));
+  return out;
+}
+
+// VERSION and ENCRYPTION options, then their data: version 15.0.2000,
+// encryption not supported, so the login comes in the clear.
+constexpr char kPreLoginReply[] =
+    "\x04\x01\x00\x1a\x00\x00\x01\x00"              // header: tabular result, end of message
+    "\x00\x00\x0b\x00\x06\x01\x00\x11\x00\x01\xff"  // VERSION at 11, ENCRYPTION at 17
+    "\x0f\x00\x07\xd0\x00\x00\x02";                 // 15.0.2000, encryption not supported
+
+// A stand-in for a SQL Server's login, which cannot run here: it listens on
+// 127.0.0.1, answers the TDS pre-login (no encryption), decodes each LOGIN7
+// packet that arrives and hangs up. The driver then reports a failed login.
+class FakeTdsServer {
+ public:
+  FakeTdsServer() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) ||
+        ::listen(listener_, 4) ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size)) {
+      if (listener_ >= 0) ::close(listener_);
+      throw std::runtime_error("socket/bind/listen");
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~FakeTdsServer() {
+    ::shutdown(listener_, SHUT_RDWR);  // wakes the accept
+    thread_.join();
+    ::close(listener_);
+  }
+  int port() const { return port_; }
+  std::vector<TdsLogin> Logins() {
+    std::lock_guard lock(mutex_);
+    return logins_;
+  }
+
+ private:
+  void Serve() {
+    for (;;) {
+      const int connection = ::accept(listener_, nullptr, nullptr);
+      if (connection < 0) return;
+      // A driver that stops talking must not keep the test waiting for ever.
+      timeval limit{10, 0};
+      ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+      uint8_t type = 0;
+      std::vector<uint8_t> payload;
+      if (ReadMessage(connection, type, payload) && type == kPreLogin &&
+          ::send(connection, kPreLoginReply, sizeof kPreLoginReply - 1, MSG_NOSIGNAL) ==
+              sizeof kPreLoginReply - 1 &&
+          ReadMessage(connection, type, payload) && type == kLogin7) {
+        std::lock_guard lock(mutex_);
+        logins_.push_back(DecodeLogin7(payload));
+      }
+      ::close(connection);
+    }
+  }
+
+  int listener_;
+  int port_ = 0;
+  std::mutex mutex_;
+  std::vector<TdsLogin> logins_;
+  std::thread thread_;
+};
 
 class SqlServerLoginFakeTdsTest : public ::testing::Test {
  protected:

@@ -3,7 +3,9 @@
 // rows lead each job through every statement it can build.
 #include <gtest/gtest.h>
 
-#include "db/sqlserver_recording_double.h"
+#include <cstdlib>
+#include <fstream>
+
 #include "jobs/aufgaben.h"
 #include "scheduler/daily_maintenance.h"
 #include "scheduler/due_checks.h"
@@ -11,6 +13,75 @@
 
 namespace kb6::test {
 namespace {
+
+RowSet Rows(std::vector<std::string> columns, std::vector<std::vector<Value>> rows) {
+  return RowSet{std::move(columns), std::move(rows)};
+}
+
+// A SQL Server cannot run here: this test double registers as "SQLOLEDB.1",
+// records every statement ("Q: " queries, "X: " changes, in the order sent)
+// and answers from scripts. The first script whose needle the statement
+// contains wins, one with a use count only that often. Unscripted queries
+// answer with nothing, unscripted changes with one row affected.
+class SqlServerRecordingDouble {
+ public:
+  void Answer(std::string needle, RowSet rows, int uses = -1) {
+    answers_.push_back({std::move(needle), std::move(rows), 0, uses});
+  }
+  void Affect(std::string needle, int64_t count, int uses = -1) {
+    affects_.push_back({std::move(needle), {}, count, uses});
+  }
+  void Register(ProviderRegistry& registry) {
+    registry.Register("SQLOLEDB.1", [this](const ConnectionAttributes&) {
+      return std::make_unique<Session>(*this);
+    });
+  }
+  std::vector<std::string> statements;
+
+ private:
+  struct Script {
+    std::string needle;
+    RowSet rows;
+    int64_t count = 1;
+    int uses = -1;
+  };
+  static const Script* Find(std::vector<Script>& scripts, const std::string& sql) {
+    for (auto& s : scripts) {
+      if (s.uses == 0 || sql.find(s.needle) == std::string::npos) continue;
+      if (s.uses > 0) --s.uses;
+      return &s;
+    }
+    return nullptr;
+  }
+  struct Session final : ProviderSession {
+    explicit Session(SqlServerRecordingDouble& d) : owner(d) {}
+    int64_t Execute(const std::string& sql) override {
+      owner.statements.push_back("X: " + sql);
+      const Script* s = Find(owner.affects_, sql);
+      return s ? s->count : 1;
+    }
+    void Query(const std::string& sql, RowSet& out) override {
+      owner.statements.push_back("Q: " + sql);
+      const Script* s = Find(owner.answers_, sql);
+      out = s ? s->rows : RowSet{};
+    }
+    SqlServerRecordingDouble& owner;
+  };
+  std::vector<Script> answers_, affects_;
+};
+
+// Compares a stream with tests/golden/sqlserver/<name>.txt, one statement per
+// line; KB6_UPDATE_GOLDEN=1 rewrites the file instead (review the diff).
+void ExpectGoldenStream(const std::string& name, const std::vector<std::string>& statements) {
+  const std::string path = std::string(KB6_GOLDEN_DIR) + "/sqlserver/" + name + ".txt";
+  std::string actual;
+  for (const auto& s : statements) actual += s + "\n";
+  if (const char* update = std::getenv("KB6_UPDATE_GOLDEN"); update && *update == '1') {
+    std::ofstream(path, std::ios::binary) << actual;
+    return;
+  }
+  EXPECT_EQ(ReadFile(path), actual) << path << " (KB6_UPDATE_GOLDEN=1 rewrites it)";
+}
 
 Value D(int y, int m, int d) { return Value::Date(Day(y, m, d)); }
 const Value N = Value::Null();

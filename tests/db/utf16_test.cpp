@@ -7,23 +7,6 @@
 namespace kb6::test {
 namespace {
 
-TEST(Utf16, TextsTravelBothWaysUnchanged) {
-  const struct {
-    const char* utf8;
-    std::u16string utf16;
-  } cases[] = {
-      {"", u""},
-      {"Müller", u"M\u00fcller"},
-      {"ab};€", u"ab};\u20ac"},
-      {"\xf0\x9f\x98\x80 x", u"\xd83d\xde00 x"},  // outside the BMP: a surrogate pair
-      {"\xef\xbf\xbd", u"\xfffd"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Utf16FromUtf8(c.utf8), c.utf16) << c.utf8;
-    EXPECT_EQ(Utf8FromUtf16(c.utf16), c.utf8) << c.utf8;
-  }
-}
-
 TEST(Utf16, WhatIsNotTextBecomesReplacementCharacters) {
   const struct {
     std::string utf8;

@@ -1,35 +1,12 @@
 #include "fake_desktop.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 namespace kb6::test {
 namespace {
-
-constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
 
 constexpr const char* kWatcherXml = R"xml(<node>
   <interface name="org.kde.StatusNotifierWatcher">
@@ -56,88 +33,33 @@ GDBusInterfaceInfo* Interface(const char* xml) {
   return info;
 }
 
-std::string Str(GVariant* dict, const char* key) {
-  GVariant* v = g_variant_lookup_value(dict, key, G_VARIANT_TYPE_STRING);
-  if (!v) return "<none>";
-  std::string s = g_variant_get_string(v, nullptr);
-  g_variant_unref(v);
-  return s;
-}
-
 std::string ToolTipLine(GVariant* tool_tip) {
-  const gchar *icon = nullptr, *title = nullptr, *description = nullptr;
-  GVariant* pixmaps = nullptr;
-  g_variant_get(tool_tip, "(&s@a(iiay)&s&s)", &icon, &pixmaps, &title, &description);
-  g_variant_unref(pixmaps);
+  const gchar *title = nullptr, *description = nullptr;
+  g_variant_get(tool_tip, "(&s@a(iiay)&s&s)", nullptr, nullptr, &title, &description);
   return std::string("tooltip ") + title + "|" + description;
 }
 
-// Per registration: what the watcher knows of one item.
+// A registration waiting for the item's properties.
 struct ItemCall {
   FakeDesktop* desktop;
-  std::string sender, name;
   GDBusMethodInvocation* invocation;
 };
 
 }  // namespace
 
-// ---------------------------------------------------------------- PrivateBus
-
 PrivateBus::PrivateBus() {
   if (!std::filesystem::exists("/usr/bin/dbus-daemon")) return;
-  char tmpl[] = "/tmp/kb6bus-XXXXXX";
-  if (!mkdtemp(tmpl)) return;
-  dir_ = tmpl;
-  const std::string config = dir_ + "/session.conf";
-  std::ofstream(config) << kBusConfig;
-  int out[2];
-  if (pipe(out) != 0) return;
-  const std::string config_arg = "--config-file=" + config;
-  const char* argv[] = {"/usr/bin/dbus-daemon", config_arg.c_str(),  "--nofork",
-                        "--nopidfile",          "--print-address=1", nullptr};
-  const int devnull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  const pid_t parent = getpid();
-  pid_t pid = fork();
-  if (pid == 0) {
-    // The bus ends with this process, also when a test crashes.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(127);
-    dup2(out[1], 1);
-    dup2(devnull, 2);
-    close(out[0]);
-    execv(argv[0], const_cast<char**>(argv));
-    _exit(127);
-  }
-  pid_ = pid;
-  if (devnull >= 0) close(devnull);
-  close(out[1]);
-  // The address is the daemon's first line; give it ten seconds.
-  std::string line;
-  pollfd p{out[0], POLLIN, 0};
-  while (pid_ > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0) {
-    char buf[256];
-    const ssize_t n = read(out[0], buf, sizeof buf);
-    if (n <= 0) break;
-    line.append(buf, static_cast<size_t>(n));
-  }
-  close(out[0]);
-  if (line.find('\n') == std::string::npos) {
-    Kill();
-    return;
-  }
-  address_ = line.substr(0, line.find('\n'));
+  g_test_dbus_up(bus_);
+  address_ = g_test_dbus_get_bus_address(bus_);
 }
 
 PrivateBus::~PrivateBus() {
-  Kill();
-  if (!dir_.empty()) std::filesystem::remove_all(dir_);
-}
-
-void PrivateBus::Kill() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  if (Running()) g_test_dbus_stop(bus_);
+  g_object_unref(bus_);
+  if (had_address_)
+    setenv("DBUS_SESSION_BUS_ADDRESS", saved_address_.c_str(), 1);
+  else
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 // --------------------------------------------------------------- FakeDesktop
@@ -175,11 +97,6 @@ void FakeDesktop::Add(std::string line) {
 std::vector<std::string> FakeDesktop::Lines() {
   std::lock_guard lock(mutex_);
   return lines_;
-}
-
-std::vector<Pixmap> FakeDesktop::Pixmaps() {
-  std::lock_guard lock(mutex_);
-  return pixmaps_;
 }
 
 bool FakeDesktop::WaitFor(const std::function<bool(const std::vector<std::string>&)>& done,
@@ -285,7 +202,7 @@ void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
               me);
         },
         this, nullptr));
-  auto call = std::make_unique<ItemCall>(ItemCall{this, sender, name, invocation});
+  auto call = std::make_unique<ItemCall>(ItemCall{this, invocation});
   g_dbus_connection_call(
       bus_, name.c_str(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "GetAll",
       g_variant_new("(s)", "org.kde.StatusNotifierItem"), G_VARIANT_TYPE("(a{sv})"),
@@ -302,29 +219,6 @@ void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
           return;
         }
         GVariant* dict = g_variant_get_child_value(reply, 0);
-        self->Add("item " + Str(dict, "Id") + "|" + Str(dict, "Title") + "|" +
-                  Str(dict, "Category") + "|" + Str(dict, "Status"));
-        std::string sizes = "pixmaps";
-        std::vector<Pixmap> pixmaps;
-        if (GVariant* icons = g_variant_lookup_value(dict, "IconPixmap", nullptr)) {
-          GVariantIter iter;
-          g_variant_iter_init(&iter, icons);
-          gint32 w = 0, h = 0;
-          GVariant* bytes = nullptr;
-          while (g_variant_iter_next(&iter, "(ii@ay)", &w, &h, &bytes)) {
-            gsize n = 0;
-            const auto* p = static_cast<const uint8_t*>(g_variant_get_fixed_array(bytes, &n, 1));
-            pixmaps.push_back({w, h, std::vector<uint8_t>(p, p + n)});
-            sizes += " " + std::to_string(w) + "x" + std::to_string(h);
-            g_variant_unref(bytes);
-          }
-          g_variant_unref(icons);
-        }
-        {
-          std::lock_guard lock(self->mutex_);
-          self->pixmaps_ = std::move(pixmaps);
-        }
-        self->Add(sizes);
         if (GVariant* tip = g_variant_lookup_value(dict, "ToolTip", nullptr)) {
           self->Add(ToolTipLine(tip));
           g_variant_unref(tip);
@@ -431,10 +325,6 @@ LinesDone Counted(const std::string& prefix, size_t n) {
   return [prefix, n](const std::vector<std::string>& lines) {
     return CountPrefix(lines, prefix) >= n;
   };
-}
-
-std::string ItemName(pid_t pid, int generation) {
-  return "org.kde.StatusNotifierItem-" + std::to_string(pid) + "-" + std::to_string(generation);
 }
 
 size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {

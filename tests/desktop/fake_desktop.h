@@ -5,9 +5,9 @@
 #pragma once
 
 #include <gio/gio.h>
-#include <sys/types.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -17,29 +17,25 @@
 
 namespace kb6::test {
 
-// dbus-daemon with a configuration of its own: no activatable services, so
-// nothing on this machine is started by a call to a missing name.
+// GIO's test bus: a dbus-daemon with no activatable services (nothing on
+// this machine is started by a call to a missing name) that ends with the
+// test process. While it lives it is the session bus.
 class PrivateBus {
  public:
   PrivateBus();
   ~PrivateBus();
   PrivateBus(const PrivateBus&) = delete;
   PrivateBus& operator=(const PrivateBus&) = delete;
-  bool Running() const { return pid_ > 0; }
+  bool Running() const { return !address_.empty(); }
   const std::string& Address() const { return address_; }
   std::string EnvEntry() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
-  void Kill();
+  void Kill() { g_test_dbus_stop(bus_); }
 
  private:
-  std::string dir_;
-  pid_t pid_ = -1;
+  GTestDBus* bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
+  const bool had_address_ = std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr;
+  std::string saved_address_ = had_address_ ? std::getenv("DBUS_SESSION_BUS_ADDRESS") : "";
   std::string address_;
-};
-
-// The icon's pixmaps as a host receives them.
-struct Pixmap {
-  int width = 0, height = 0;
-  std::vector<uint8_t> bytes;
 };
 
 class FakeDesktop {
@@ -57,13 +53,10 @@ class FakeDesktop {
   // Lines in order of arrival:
   //   "watcher up" / "watcher down"
   //   "register NAME"                 RegisterStatusNotifierItem
-  //   "item Id|Title|Category|Status" the properties read at registration
-  //   "pixmaps 16x16 22x22 ..."
   //   "tooltip TITLE|DESCRIPTION"     read at registration and after each NewToolTip
   //   "notify APP|ICON|SUMMARY|BODY|TIMEOUT"
   //   "unregister NAME"               the registered name left the bus
   std::vector<std::string> Lines();
-  std::vector<Pixmap> Pixmaps();
   // Waits until `done` holds for the lines, at most `seconds`; meanwhile
   // dispatches this thread's default main context when `pump` is set (an
   // item living in the test process must answer the watcher).
@@ -81,7 +74,6 @@ class FakeDesktop {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> lines_;
-  std::vector<Pixmap> pixmaps_;
   GDBusConnection* bus_ = nullptr;
   guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0, notify_name_ = 0;
   bool want_watcher_, want_notifications_;
@@ -96,8 +88,6 @@ using LinesDone = std::function<bool(const std::vector<std::string>&)>;
 // Conditions for WaitFor: `line` arrived; `n` lines starting with `prefix` arrived.
 LinesDone Has(const std::string& line);
 LinesDone Counted(const std::string& prefix, size_t n);
-// The bus name the tray's item takes in process `pid`, `generation`th item.
-std::string ItemName(pid_t pid, int generation = 1);
 
 // Lines that start with `prefix`.
 std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,
