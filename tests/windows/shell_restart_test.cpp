@@ -1,8 +1,11 @@
-// A shell that restarts forgets every notification icon and broadcasts
-// "TaskbarCreated": the icon that was shown comes back, one that was
-// removed stays away. Real shell (Wine's explorer) under Xvfb.
+// The notification icon at a real shell (Wine's explorer) under Xvfb: texts
+// beyond the shell's fields, a balloon, and a shell that restarts, forgets
+// every icon and broadcasts "TaskbarCreated": the icon that was shown comes
+// back, one that was removed stays away.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <string>
 
 #include "host/windows/resource.h"
 #include "tray/windows/shell_tray.h"
@@ -47,10 +50,18 @@ TEST(ShellRestart, TaskbarCreatedBringsBackOnlyAShownIcon) {
   EXPECT_TRUE(ShellKnowsIcon(window));
   EXPECT_TRUE(tray.Shown());
 
+  // Texts beyond the shell's fields are cut, not refused.
+  EXPECT_NO_THROW(tray.SetToolTip(std::string(200, 'a') + "äöü😀"));
+  EXPECT_NO_THROW(tray.ShowBalloon("Hinweis", std::string(400, 'x'), 0));
+  EXPECT_NO_THROW(tray.ShowBalloon("Hinweis", "Die Datenreorganisation wird gestartet ...", 1));
+
   tray.Remove();
   ShellRestarts(window);
   EXPECT_FALSE(ShellKnowsIcon(window));
   EXPECT_FALSE(tray.Shown());
+  EXPECT_NO_THROW(tray.Remove());  // removing a removed icon asks nothing of the shell
+  tray.Add();                      // loading again shows it again
+  EXPECT_TRUE(ShellKnowsIcon(window));
 }
 
 }  // namespace
