@@ -1,8 +1,7 @@
 // A host program as a real COM client of the registered KB6TRAY.exe:
 // registration keys, clsApplication through its dual interface, a timer
 // cycle on a demo club file, clsAufgaben's SetTrayText event at a connected
-// sink, the close and the server's end, and the IDispatch convention for the
-// call shapes a script cannot make. Script clients: tests/windows/vbs.
+// sink, the close and the server's end. Calls by name: tests/windows/vbs.
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <ocidl.h>
@@ -76,57 +75,6 @@ class ComClient : public ::testing::Test {
   }
   void TearDown() override { EXPECT_EQ(RunServer(L"/UnregServer /AllUsers"), 0); }
 };
-
-VARIANT Of(VARTYPE vt) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = vt;
-  return v;
-}
-
-// Calls a script's tools cannot spell (named arguments, a value too big for
-// the declared type, a get of a write-only property) answer as the
-// IDispatch convention says.
-TEST_F(ComClient, CallShapesAScriptCannotMakeAreRefusedByTheConvention) {
-  Apartment apartment;
-  ComPtr<IDispatch> app = Create<IDispatch>(L"KB6TRAY.clsApplication", IID_IDispatch);
-  ASSERT_TRUE(app);
-  DISPID version = DISPID_UNKNOWN;
-  LPOLESTR name = const_cast<LPOLESTR>(L"Programmversion");
-  ASSERT_EQ(app->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &version), S_OK);
-  VARIANT too_big = Of(VT_R8), small = Of(VT_I2);
-  too_big.dblVal = 1e12;
-  small.iVal = 6;
-  DISPID put = DISPID_PROPERTYPUT, other = 5;
-  const struct {
-    const char* what;
-    WORD flags;
-    DISPPARAMS params;
-    HRESULT expected;
-  } shapes[] = {
-      {"put of a value too big", DISPATCH_PROPERTYPUT, {&too_big, &put, 1, 1}, DISP_E_OVERFLOW},
-      {"put named other than the value",
-       DISPATCH_PROPERTYPUT,
-       {&small, &other, 1, 1},
-       DISP_E_NONAMEDARGS},
-      {"put without a value", DISPATCH_PROPERTYPUT, {nullptr, nullptr, 0, 0}, DISP_E_BADPARAMCOUNT},
-      {"get of a write-only property",
-       DISPATCH_PROPERTYGET,
-       {nullptr, nullptr, 0, 0},
-       DISP_E_MEMBERNOTFOUND},
-  };
-  for (const auto& s : shapes) {
-    SCOPED_TRACE(s.what);
-    DISPPARAMS params = s.params;
-    UINT bad_argument = 99;
-    EXPECT_EQ(app->Invoke(version, IID_NULL, LOCALE_USER_DEFAULT, s.flags, &params, nullptr,
-                          nullptr, &bad_argument),
-              s.expected);
-    if (s.expected == DISP_E_OVERFLOW) {
-      EXPECT_EQ(bad_argument, 0u);
-    }
-  }
-}
 
 // A sink of clsAufgaben's events, as a host's WithEvents variable.
 class TrayTextSink final : public IDispatch {

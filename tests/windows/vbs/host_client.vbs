@@ -54,6 +54,8 @@ app.Programmversion = 603 : CheckError 0, "Programmversion from a literal"
 ' What cannot be converted, what does not exist.
 app.Programmversion = "zwölf" : CheckError 13, "Programmversion from a text that is no number"
 app.Programmversion = Null : CheckError 13, "Programmversion from Null"
+app.Programmversion = 1E12 : CheckError 6, "Programmversion from a number too big"
+nothingAtAll = app.Programmversion : CheckError 438, "reading a write-only property"
 app.Unbekannt = 1 : CheckError 438, "an unknown property"
 app.ShowTrayicon 1 : CheckError 450, "ShowTrayicon with an argument"
 On Error GoTo 0
