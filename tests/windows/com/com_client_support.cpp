@@ -76,12 +76,12 @@ std::vector<std::string> LogLines(const std::wstring& datenpfad) {
   return lines;
 }
 
-bool WaitForRunEnds(const std::wstring& datenpfad, int ends) {
+bool WaitForLogLines(const std::wstring& datenpfad, const std::string& tail, int count) {
   for (int i = 0; i < 3000; ++i) {
     int seen = 0;
     for (const auto& line : LogLines(datenpfad))
-      if (line.ends_with(" ist abgeschlossen.")) ++seen;
-    if (seen >= ends) return true;
+      if (line.ends_with(tail)) ++seen;
+    if (seen >= count) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;

@@ -47,9 +47,9 @@ struct Scratch {
 
 // The log lines written below `datenpfad` (UTF-8, without times), in order.
 std::vector<std::string> LogLines(const std::wstring& datenpfad);
-// Waits until the log below `datenpfad` holds `ends` lines of a finished
-// run ("... ist abgeschlossen."); false after five minutes.
-bool WaitForRunEnds(const std::wstring& datenpfad, int ends);
+// Waits until the log below `datenpfad` holds `count` lines ending with
+// `tail`; false after five minutes.
+bool WaitForLogLines(const std::wstring& datenpfad, const std::string& tail, int count);
 
 // The log table's entries (reoEintrag), in order.
 std::vector<std::string> ReadLogTable(const std::wstring& club);

@@ -132,7 +132,8 @@ TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   HANDLE server = OpenServerProcess();
   ASSERT_NE(server, nullptr);
   // The first cycle sets the back end's kind; the job then connects itself.
-  ASSERT_TRUE(WaitForRunEnds(scratch.dir, 3)) << "no full cycle in the log below the Datenpfad";
+  ASSERT_TRUE(WaitForLogLines(scratch.dir, " ist abgeschlossen.", 3))
+      << "no full cycle in the log below the Datenpfad";
 
   ComPtr<_clsAufgaben> jobs = Create<_clsAufgaben>(L"KB6TRAY.clsAufgaben", IID__clsAufgaben);
   ASSERT_TRUE(jobs);

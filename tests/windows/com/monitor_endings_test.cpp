@@ -56,13 +56,7 @@ TEST(MonitorEndings, SessionEndDuringACycleEndsAtItsProgressWait) {
   Server monitor(OnClub(scratch), Timing(L"200", L"1"));
   const HWND window = MainWindow();
   ASSERT_NE(window, nullptr);
-  bool started = false;
-  for (int i = 0; i < 600 && !started; ++i) {
-    for (const std::string& line : LogLines(scratch.dir))
-      started = started || line.ends_with(" wird gestartet ...");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_TRUE(started);
+  ASSERT_TRUE(WaitForLogLines(scratch.dir, " wird gestartet ...", 1));
   DWORD_PTR answer = 0;
   ASSERT_NE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 10000, &answer), 0);
   EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
