@@ -30,9 +30,8 @@ Dim app
 Set app = CreateObject("KB6TRAY.clsApplication")
 
 ' Variables of each kind; literals and the variables themselves.
-Dim host, whole, wide, real, flag, nothingAtAll, numberAsText
+Dim host, wide, real, flag, nothingAtAll, numberAsText
 host = "lokal"
-whole = CInt(6)
 wide = CLng(600)
 real = 601.4
 flag = True
@@ -42,10 +41,8 @@ Err.Clear
 app.Datenpfad = datenpfad : CheckError 0, "Datenpfad from a String variable"
 app.AccessDatenbank = club : CheckError 0, "AccessDatenbank from a String variable with umlauts"
 app.SQLServer_Host = host : CheckError 0, "SQLServer_Host from a String variable"
-app.Programmversion = whole : CheckError 0, "Programmversion from an Integer variable"
 app.Programmversion = real : CheckError 0, "Programmversion from a Double variable"
 app.Programmversion = numberAsText : CheckError 0, "Programmversion from a number in a String variable"
-app.Programmversion = flag : CheckError 0, "Programmversion from a Boolean variable"
 app.SQLServer_DB = flag : CheckError 0, "SQLServer_DB from a Boolean variable"
 app.SQLServer_User = nothingAtAll : CheckError 0, "SQLServer_User from an Empty variable"
 app.SQLServer_Passwort = wide : CheckError 0, "SQLServer_Passwort from a Long variable"
@@ -90,18 +87,11 @@ Do While RunsEnded() < 3 And waited < 600
 Loop
 Check RunsEnded() = 3, "a cycle ran its three intervals"
 
-' The jobs by name, each with its result.
+' Jobs by name: one without a result, one with.
 Dim jobs : Set jobs = CreateObject("KB6TRAY.clsAufgaben")
 Dim result
 On Error Resume Next
-jobs.gfUpdateDatumsfelder : CheckError 0, "gfUpdateDatumsfelder"
 jobs.gfUpdateAdressen : CheckError 0, "gfUpdateAdressen"
-jobs.gfUpdateAbteilungen : CheckError 0, "gfUpdateAbteilungen"
-jobs.gfUpdateAbteilungenAnzahl : CheckError 0, "gfUpdateAbteilungenAnzahl"
-jobs.gfUpdateSpendenliste : CheckError 0, "gfUpdateSpendenliste"
-jobs.gfUpdateAdressenKomplett : CheckError 0, "gfUpdateAdressenKomplett"
-jobs.gfUpdateFeldAnzahlAdressen : CheckError 0, "gfUpdateFeldAnzahlAdressen"
-jobs.gfRefreshAnzahlAbteilungen : CheckError 0, "gfRefreshAnzahlAbteilungen"
 result = jobs.gfRefreshAbteilungsuebersicht : CheckError 0, "gfRefreshAbteilungsuebersicht"
 Check result = True, "gfRefreshAbteilungsuebersicht returns True"
 Set jobs = Nothing
