@@ -1,7 +1,10 @@
-// The notification icon at a real shell (Wine's explorer) under Xvfb: texts
+// The Win32 layer on a real window under Wine with Xvfb: the PeekMessage
+// pump, and the notification icon at a real shell (Wine's explorer): texts
 // beyond the shell's fields, a balloon, and a shell that restarts, forgets
 // every icon and broadcasts "TaskbarCreated": the icon that was shown comes
-// back, one that was removed stays away.
+// back, one that was removed stays away. The timer: the COM client's cycles.
+#include "tray/windows/win32_window.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,7 +12,7 @@
 
 #include "host/windows/resource.h"
 #include "tray/windows/shell_tray.h"
-#include "tray/windows/win32_window.h"
+#include "tray/windows/win32_loop.h"
 
 namespace kb6::test {
 namespace {
@@ -62,6 +65,27 @@ TEST(ShellRestart, TaskbarCreatedBringsBackOnlyAShownIcon) {
   EXPECT_NO_THROW(tray.Remove());  // removing a removed icon asks nothing of the shell
   tray.Add();                      // loading again shows it again
   EXPECT_TRUE(ShellKnowsIcon(window));
+}
+
+// The progress wait's pump serves the window's messages, and a quit request
+// that arrives meanwhile stays for the main loop.
+TEST(Win32Loop, ProcessPendingServesMessagesAndKeepsAQuitRequest) {
+  Win32Window window{L"Korbinar Systemüberwachung", IDI_KB6TRAY};
+  Win32EventLoop loop;
+  bool closed = false;
+  window.SetMessageHandler(WM_CLOSE, [&](WPARAM, LPARAM) -> LRESULT {
+    closed = true;
+    return 0;
+  });
+  PostMessageW(window.handle(), WM_CLOSE, 0, 0);
+  PostQuitMessage(7);
+  loop.ProcessPending();
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(IsWindow(window.handle()));  // a close request leaves the window
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 7u);
 }
 
 }  // namespace
