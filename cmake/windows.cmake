@@ -118,7 +118,7 @@ target_compile_definitions(kb6tests PRIVATE KB6_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/
 # The COM clients: a host program and a script against the registered
 # KB6TRAY.exe, which must stand in the same folder.
 add_executable(kb6comtests tests/windows/com/com_client_test.cpp
-  tests/windows/com/dispatch_arguments_test.cpp tests/windows/com/monitor_endings_test.cpp
+  tests/windows/com/monitor_endings_test.cpp
   tests/windows/com/com_client_support.cpp tools/club_generator.cpp)
 target_include_directories(kb6comtests PRIVATE tests tools)
 target_include_directories(kb6comtests PRIVATE src)

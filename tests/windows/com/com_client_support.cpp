@@ -1,16 +1,13 @@
 #include "com_client_support.h"
 
-#include <sqlite3.h>
-#include <tlhelp32.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
 #include <thread>
 
 #include "club_generator.h"
+#include "db/sqlite_provider.h"
 #include "platform/windows/text_windows.h"
 
 namespace kb6test {
@@ -22,20 +19,32 @@ std::wstring ServerPath() {
   return (fs::path(self).parent_path() / L"KB6TRAY.exe").wstring();
 }
 
-DWORD RunServer(const std::wstring& args) {
+Server::Server(const std::wstring& args, const std::vector<Setting>& settings) {
+  // The child inherits the settings; the test's own environment keeps none.
+  for (const auto& [name, value] : settings) SetEnvironmentVariableW(name, value);
   std::wstring line = L"\"" + ServerPath() + L"\" " + args;
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return static_cast<DWORD>(-1);
-  WaitForSingleObject(pi.hProcess, 120000);
-  DWORD code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return code;
+  ok_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi_) != 0;
+  for (const auto& setting : settings) SetEnvironmentVariableW(setting.first, nullptr);
 }
+
+Server::~Server() {
+  if (!ok_) return;
+  if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 99);
+  CloseHandle(pi_.hThread);
+  CloseHandle(pi_.hProcess);
+}
+
+long Server::ExitCodeWithin(DWORD ms) const {
+  if (!ok_ || WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(pi_.hProcess, &code);
+  return static_cast<long>(code);
+}
+
+long RunServer(const std::wstring& args) { return Server(args).ExitCodeWithin(120000); }
 
 Scratch::Scratch() {
   static int serial = 0;
@@ -57,10 +66,9 @@ std::vector<std::string> LogLines(const std::wstring& datenpfad) {
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       // The file is in code page 1252; the time takes the first nine characters.
-      const int n =
-          MultiByteToWideChar(1252, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-      std::wstring wide(n, L'\0');
-      MultiByteToWideChar(1252, 0, line.data(), static_cast<int>(line.size()), wide.data(), n);
+      std::wstring wide(line.size(), L'\0');
+      wide.resize(MultiByteToWideChar(1252, 0, line.data(), static_cast<int>(line.size()),
+                                      wide.data(), static_cast<int>(wide.size())));
       const std::string utf8 = kb6::Utf8FromWide(wide);
       lines.push_back(utf8.size() > 9 ? utf8.substr(9) : utf8);
     }
@@ -68,93 +76,36 @@ std::vector<std::string> LogLines(const std::wstring& datenpfad) {
   return lines;
 }
 
-bool WaitForRunEnds(const std::wstring& datenpfad, int ends) {
+bool WaitForLogLines(const std::wstring& datenpfad, const std::string& tail, int count) {
   for (int i = 0; i < 3000; ++i) {
     int seen = 0;
     for (const auto& line : LogLines(datenpfad))
-      if (line.ends_with(" ist abgeschlossen.")) ++seen;
-    if (seen >= ends) return true;
+      if (line.ends_with(tail)) ++seen;
+    if (seen >= count) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;
 }
 
-TableRows ReadLogTable(const std::wstring& club) {
-  TableRows rows;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(kb6::Utf8FromWide(club).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-      SQLITE_OK) {
-    sqlite3_busy_timeout(db, 10000);
-    sqlite3_stmt* st = nullptr;
-    std::set<std::string> guids;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT reoEintrag, reoGUID FROM tblALLGReorganisationProtokoll "
-                           "ORDER BY rowid",
-                           -1, &st, nullptr) == SQLITE_OK) {
-      while (sqlite3_step(st) == SQLITE_ROW) {
-        auto text = [&](int c) {
-          const auto* t = sqlite3_column_text(st, c);
-          return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
-        };
-        rows.entries.push_back(text(0));
-        guids.insert(text(1));
-      }
-    }
-    sqlite3_finalize(st);
-    rows.guids.assign(guids.begin(), guids.end());
-  }
-  sqlite3_close(db);
-  return rows;
+std::vector<std::string> ReadLogTable(const std::wstring& club) {
+  const kb6::RowSet table =
+      kb6::OpenSqliteSession(kb6::Utf8FromWide(club), nullptr, kb6::SqliteAccess::kReadOnly)
+          ->Query("SELECT reoEintrag FROM tblALLGReorganisationProtokoll ORDER BY rowid");
+  std::vector<std::string> entries;
+  for (const auto& row : table.rows) entries.push_back(row[0].AsText());
+  return entries;
 }
 
 HANDLE OpenServerProcess() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  HANDLE found = nullptr;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
-       more = Process32NextW(snapshot, &entry))
-    if (_wcsicmp(entry.szExeFile, L"KB6TRAY.exe") == 0)
-      found =
-          OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-  CloseHandle(snapshot);
-  return found;
+  DWORD id = 0;
+  if (HWND window = FindWindowW(L"KB6TRAY_fMain", nullptr)) GetWindowThreadProcessId(window, &id);
+  return id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id) : nullptr;
 }
 
 bool WaitForExit(HANDLE process) {
   // The close is honoured at the end of the next cycle; a few short timer
   // intervals at most. The bound only keeps a hung server from hanging CI.
   return WaitForSingleObject(process, 120000) == WAIT_OBJECT_0;
-}
-
-namespace {
-
-DISPID IdOf(IDispatch* object, const wchar_t* name) {
-  DISPID id = DISPID_UNKNOWN;
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
-    return DISPID_UNKNOWN;
-  return id;
-}
-
-}  // namespace
-
-HRESULT PutByName(IDispatch* object, const wchar_t* name, VARIANT value) {
-  const DISPID id = IdOf(object, name);
-  if (id == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{&value, &named, 1, 1};
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
-                        nullptr, nullptr);
-}
-
-HRESULT CallByName(IDispatch* object, const wchar_t* name, VARIANT* result) {
-  const DISPID id = IdOf(object, name);
-  if (id == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
-  DISPPARAMS params{nullptr, nullptr, 0, 0};
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result,
-                        nullptr, nullptr);
 }
 
 }  // namespace kb6test

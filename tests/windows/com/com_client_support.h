@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kb6tray_h.h"
@@ -16,8 +17,25 @@ using Microsoft::WRL::ComPtr;
 
 // KB6TRAY.exe beside the test program.
 std::wstring ServerPath();
-// Runs KB6TRAY.exe with `args`; returns its exit code.
-DWORD RunServer(const std::wstring& args);
+
+// KB6TRAY.exe started with `args` and test settings in its environment
+// (KB6TRAY_TIMER_MS, ...); ended by force if it still runs at the end.
+class Server {
+ public:
+  using Setting = std::pair<const wchar_t*, const wchar_t*>;
+  explicit Server(const std::wstring& args, const std::vector<Setting>& settings = {});
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+  // The exit code, or -1 when the process has not ended within `ms`.
+  long ExitCodeWithin(DWORD ms) const;
+
+ private:
+  bool ok_ = false;
+  PROCESS_INFORMATION pi_{};
+};
+// Runs KB6TRAY.exe with `args` to its end; returns its exit code.
+long RunServer(const std::wstring& args);
 
 // A fresh folder below the temporary folder, with a demo club file
 // (300 active addresses) as club.db.
@@ -29,26 +47,17 @@ struct Scratch {
 
 // The log lines written below `datenpfad` (UTF-8, without times), in order.
 std::vector<std::string> LogLines(const std::wstring& datenpfad);
-// Waits until the log below `datenpfad` holds `ends` lines of a finished
-// run ("... ist abgeschlossen."); false after five minutes.
-bool WaitForRunEnds(const std::wstring& datenpfad, int ends);
+// Waits until the log below `datenpfad` holds `count` lines ending with
+// `tail`; false after five minutes.
+bool WaitForLogLines(const std::wstring& datenpfad, const std::string& tail, int count);
 
-// The log table's entries (reoEintrag) and the distinct reoGUIDs.
-struct TableRows {
-  std::vector<std::string> entries;
-  std::vector<std::string> guids;
-};
-TableRows ReadLogTable(const std::wstring& club);
+// The log table's entries (reoEintrag), in order.
+std::vector<std::string> ReadLogTable(const std::wstring& club);
 
 // The one running KB6TRAY.exe, opened for waiting; null when none runs.
 HANDLE OpenServerProcess();
 // Waits for the process to end (bounded at two minutes); true when it ended.
 bool WaitForExit(HANDLE process);
-
-// Writes a property by name through IDispatch, as a script does.
-HRESULT PutByName(IDispatch* object, const wchar_t* name, VARIANT value);
-// Calls a method by name through IDispatch.
-HRESULT CallByName(IDispatch* object, const wchar_t* name, VARIANT* result);
 
 // A BSTR owned by the test.
 class Text {

@@ -13,59 +13,28 @@
 namespace kb6test {
 namespace {
 
-// KB6TRAY.exe on the scratch club file, with the given test settings.
-class Monitor {
- public:
-  Monitor(const Scratch& scratch, const wchar_t* timer_ms, const wchar_t* pause)
-      : Monitor(L"--access-db \"" + scratch.club + L"\" --datenpfad \"" + scratch.dir + L"\"",
-                timer_ms, pause) {}
-  Monitor(const std::wstring& args, const wchar_t* timer_ms, const wchar_t* pause) {
-    SetEnvironmentVariableW(L"KB6TRAY_TIMER_MS", timer_ms);
-    SetEnvironmentVariableW(L"KB6TRAY_PROGRESS_PAUSE", pause);
-    SetEnvironmentVariableW(L"KB6TRAY_EMBEDDING_IDLE_MS", L"500");
-    std::wstring line = L"\"" + ServerPath() + L"\" " + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    ok_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                         &pi_) != 0;
-    SetEnvironmentVariableW(L"KB6TRAY_TIMER_MS", nullptr);
-    SetEnvironmentVariableW(L"KB6TRAY_PROGRESS_PAUSE", nullptr);
-    SetEnvironmentVariableW(L"KB6TRAY_EMBEDDING_IDLE_MS", nullptr);
-  }
-  ~Monitor() {
-    if (!ok_) return;
-    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 99);
-    CloseHandle(pi_.hThread);
-    CloseHandle(pi_.hProcess);
-  }
-  Monitor(const Monitor&) = delete;
-  Monitor& operator=(const Monitor&) = delete;
+// KB6TRAY.exe on the scratch club file with the timer and progress pause
+// given.
+std::wstring OnClub(const Scratch& scratch) {
+  return L"--access-db \"" + scratch.club + L"\" --datenpfad \"" + scratch.dir + L"\"";
+}
+std::vector<Server::Setting> Timing(const wchar_t* timer_ms, const wchar_t* pause) {
+  return {{L"KB6TRAY_TIMER_MS", timer_ms}, {L"KB6TRAY_PROGRESS_PAUSE", pause}};
+}
 
-  // The monitor's hidden main window, once it is there.
-  HWND Window() const {
-    for (int i = 0; ok_ && i < 600; ++i) {
-      if (HWND w = FindWindowW(L"KB6TRAY_fMain", nullptr)) return w;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return nullptr;
+// The monitor's hidden main window, once it is there.
+HWND MainWindow() {
+  for (int i = 0; i < 600; ++i) {
+    if (HWND w = FindWindowW(L"KB6TRAY_fMain", nullptr)) return w;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  // The exit code, or -1 when the process has not ended within `ms`.
-  long ExitCodeWithin(DWORD ms) const {
-    if (WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(pi_.hProcess, &code);
-    return static_cast<long>(code);
-  }
-
- private:
-  bool ok_ = false;
-  PROCESS_INFORMATION pi_{};
-};
+  return nullptr;
+}
 
 TEST(MonitorEndings, WmCloseEndsAnIdleMonitorBeforeItsFirstTick) {
   Scratch scratch;
-  Monitor monitor(scratch, L"60000", L"0");
-  const HWND window = monitor.Window();
+  Server monitor(OnClub(scratch), Timing(L"60000", L"0"));
+  const HWND window = MainWindow();
   ASSERT_NE(window, nullptr);
   PostMessageW(window, WM_CLOSE, 0, 0);
   // Long before the one-minute tick: a close that waited for the next
@@ -77,23 +46,17 @@ TEST(MonitorEndings, WmCloseEndsAnIdleMonitorBeforeItsFirstTick) {
 // COM may start a server that then receives no object (two clients starting
 // at once): it ends after its grace period, shortened here to half a second.
 TEST(MonitorEndings, EmbeddingServerThatServesNoObjectEnds) {
-  Monitor server(L"-Embedding", L"60000", L"0");
+  Server server(L"-Embedding", {{L"KB6TRAY_EMBEDDING_IDLE_MS", L"500"}});
   EXPECT_EQ(server.ExitCodeWithin(60000), 0);
 }
 
 TEST(MonitorEndings, SessionEndDuringACycleEndsAtItsProgressWait) {
   Scratch scratch;
   // One second after each progress text: the cycle takes minutes.
-  Monitor monitor(scratch, L"200", L"1");
-  const HWND window = monitor.Window();
+  Server monitor(OnClub(scratch), Timing(L"200", L"1"));
+  const HWND window = MainWindow();
   ASSERT_NE(window, nullptr);
-  bool started = false;
-  for (int i = 0; i < 600 && !started; ++i) {
-    for (const std::string& line : LogLines(scratch.dir))
-      started = started || line.ends_with(" wird gestartet ...");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_TRUE(started);
+  ASSERT_TRUE(WaitForLogLines(scratch.dir, " wird gestartet ...", 1));
   DWORD_PTR answer = 0;
   ASSERT_NE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 10000, &answer), 0);
   EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
@@ -108,7 +71,7 @@ TEST(MonitorEndings, SessionEndDuringACycleEndsAtItsProgressWait) {
   EXPECT_EQ(lines.back(), "fMain - Timer_Timer - " + ended);
   // Every line the file holds went to the table too, the last one included:
   // the club file was left sound.
-  const std::vector<std::string> entries = ReadLogTable(scratch.club).entries;
+  const std::vector<std::string> entries = ReadLogTable(scratch.club);
   EXPECT_EQ(entries.size(), lines.size());
   ASSERT_FALSE(entries.empty());
   EXPECT_EQ(entries.back(), ended);

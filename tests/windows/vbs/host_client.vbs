@@ -25,16 +25,13 @@ End Sub
 Dim club, datenpfad
 club = WScript.Arguments(0)
 datenpfad = WScript.Arguments(1)
-WScript.Echo "club file: " & club
-WScript.Echo "Datenpfad: " & datenpfad
 
 Dim app
 Set app = CreateObject("KB6TRAY.clsApplication")
 
 ' Variables of each kind; literals and the variables themselves.
-Dim text, host, whole, wide, real, flag, nothingAtAll, numberAsText
+Dim host, wide, real, flag, nothingAtAll, numberAsText
 host = "lokal"
-whole = CInt(6)
 wide = CLng(600)
 real = 601.4
 flag = True
@@ -44,19 +41,18 @@ Err.Clear
 app.Datenpfad = datenpfad : CheckError 0, "Datenpfad from a String variable"
 app.AccessDatenbank = club : CheckError 0, "AccessDatenbank from a String variable with umlauts"
 app.SQLServer_Host = host : CheckError 0, "SQLServer_Host from a String variable"
-app.Programmversion = whole : CheckError 0, "Programmversion from an Integer variable"
 app.Programmversion = real : CheckError 0, "Programmversion from a Double variable"
 app.Programmversion = numberAsText : CheckError 0, "Programmversion from a number in a String variable"
-app.Programmversion = flag : CheckError 0, "Programmversion from a Boolean variable"
 app.SQLServer_DB = flag : CheckError 0, "SQLServer_DB from a Boolean variable"
 app.SQLServer_User = nothingAtAll : CheckError 0, "SQLServer_User from an Empty variable"
 app.SQLServer_Passwort = wide : CheckError 0, "SQLServer_Passwort from a Long variable"
 app.Programmversion = 603 : CheckError 0, "Programmversion from a literal"
-app.Programmversion = wide : CheckError 0, "Programmversion from a Long variable"
 
 ' What cannot be converted, what does not exist.
 app.Programmversion = "zwölf" : CheckError 13, "Programmversion from a text that is no number"
 app.Programmversion = Null : CheckError 13, "Programmversion from Null"
+app.Programmversion = 1E12 : CheckError 6, "Programmversion from a number too big"
+nothingAtAll = app.Programmversion : CheckError 438, "reading a write-only property"
 app.Unbekannt = 1 : CheckError 438, "an unknown property"
 app.ShowTrayicon 1 : CheckError 450, "ShowTrayicon with an argument"
 On Error GoTo 0
@@ -65,22 +61,15 @@ On Error GoTo 0
 app.ShowTrayicon
 Dim fso : Set fso = CreateObject("Scripting.FileSystemObject")
 Dim logFolder : logFolder = fso.BuildPath(datenpfad, "Logfiles")
-Function LogLines()
-  LogLines = Array()
-  If Not fso.FolderExists(logFolder) Then Exit Function
-  Dim f, all
-  all = ""
-  For Each f In fso.GetFolder(logFolder).Files
-    all = all & fso.OpenTextFile(f.Path, 1).ReadAll()
-  Next
-  LogLines = Split(all, vbCrLf)
-End Function
-Function CountEnding(lines, tail)
-  Dim n, l : n = 0
-  For Each l In lines
-    If Right(l, Len(tail)) = tail Then n = n + 1
-  Next
-  CountEnding = n
+' The finished runs in the log files: lines ending "ist abgeschlossen.".
+Function RunsEnded()
+  Dim f, n : n = 0
+  If fso.FolderExists(logFolder) Then
+    For Each f In fso.GetFolder(logFolder).Files
+      n = n + UBound(Split(fso.OpenTextFile(f.Path, 1).ReadAll(), "ist abgeschlossen." & vbCrLf))
+    Next
+  End If
+  RunsEnded = n
 End Function
 ' Wine's cscript has no WScript.Sleep: ping waits about a second, and
 ' where it cannot, the loop spins out the half second itself.
@@ -92,33 +81,19 @@ Sub Pause()
   Loop
 End Sub
 Dim waited : waited = 0
-Do While CountEnding(LogLines(), "ist abgeschlossen.") < 3 And waited < 600
+Do While RunsEnded() < 3 And waited < 600
   Pause
   waited = waited + 1
 Loop
-Dim lines : lines = LogLines()
-Check CountEnding(lines, "ist abgeschlossen.") = 3, "a cycle ran its three intervals"
-Dim l
-For Each l In lines
-  If Len(l) > 9 Then WScript.Echo "  log: " & Mid(l, 10)
-Next
+Check RunsEnded() = 3, "a cycle ran its three intervals"
 
-' The jobs by name, each with its result; an argument too many is refused.
+' Jobs by name: one without a result, one with.
 Dim jobs : Set jobs = CreateObject("KB6TRAY.clsAufgaben")
-Dim job
 Dim result
 On Error Resume Next
-jobs.gfUpdateDatumsfelder : CheckError 0, "gfUpdateDatumsfelder"
 jobs.gfUpdateAdressen : CheckError 0, "gfUpdateAdressen"
-jobs.gfUpdateAbteilungen : CheckError 0, "gfUpdateAbteilungen"
-jobs.gfUpdateAbteilungenAnzahl : CheckError 0, "gfUpdateAbteilungenAnzahl"
-jobs.gfUpdateSpendenliste : CheckError 0, "gfUpdateSpendenliste"
-jobs.gfUpdateAdressenKomplett : CheckError 0, "gfUpdateAdressenKomplett"
-jobs.gfUpdateFeldAnzahlAdressen : CheckError 0, "gfUpdateFeldAnzahlAdressen"
-jobs.gfRefreshAnzahlAbteilungen : CheckError 0, "gfRefreshAnzahlAbteilungen"
 result = jobs.gfRefreshAbteilungsuebersicht : CheckError 0, "gfRefreshAbteilungsuebersicht"
 Check result = True, "gfRefreshAbteilungsuebersicht returns True"
-jobs.gfUpdateAdressen 1, 2 : CheckError 450, "a job with arguments"
 Set jobs = Nothing
 
 app.CloseTrayIcon : CheckError 0, "CloseTrayIcon"

@@ -1,0 +1,92 @@
+// The Win32 layer on a real window under Wine with Xvfb: the PeekMessage
+// pump, and the notification icon at a real shell (Wine's explorer): texts
+// beyond the shell's fields, a balloon, and a shell that restarts, forgets
+// every icon and broadcasts "TaskbarCreated": the icon that was shown comes
+// back, one that was removed stays away. The timer: the COM client's cycles.
+#include "tray/windows/win32_window.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "host/windows/resource.h"
+#include "tray/windows/shell_tray.h"
+#include "tray/windows/win32_loop.h"
+
+namespace kb6::test {
+namespace {
+
+NOTIFYICONDATAW IconOf(const Win32Window& window) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window.handle();
+  data.uID = 1;
+  return data;
+}
+
+// The shell answers a change of an icon it knows, and refuses one it lacks.
+bool ShellKnowsIcon(const Win32Window& window) {
+  NOTIFYICONDATAW data = IconOf(window);
+  data.uFlags = NIF_MESSAGE;
+  data.uCallbackMessage = ShellTray::kCallbackMessage;
+  return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void ShellRestarts(const Win32Window& window) {
+  NOTIFYICONDATAW data = IconOf(window);
+  Shell_NotifyIconW(NIM_DELETE, &data);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                      SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+TEST(ShellRestart, TaskbarCreatedBringsBackOnlyAShownIcon) {
+  Win32Window window(L"Korbinar Systemüberwachung", IDI_KB6TRAY);
+  ShellTray tray(window);
+  tray.SetIcon();
+  tray.SetToolTip("In Arbeit (01TG): \r\nDatensatz 100 von 300 wird verarbeitet ...");
+  tray.Add();
+  ASSERT_TRUE(ShellKnowsIcon(window));
+
+  ShellRestarts(window);
+  EXPECT_TRUE(ShellKnowsIcon(window));
+  EXPECT_TRUE(tray.Shown());
+
+  // Texts beyond the shell's fields are cut, not refused.
+  EXPECT_NO_THROW(tray.SetToolTip(std::string(200, 'a') + "äöü😀"));
+  EXPECT_NO_THROW(tray.ShowBalloon("Hinweis", std::string(400, 'x'), 0));
+  EXPECT_NO_THROW(tray.ShowBalloon("Hinweis", "Die Datenreorganisation wird gestartet ...", 1));
+
+  tray.Remove();
+  ShellRestarts(window);
+  EXPECT_FALSE(ShellKnowsIcon(window));
+  EXPECT_FALSE(tray.Shown());
+  EXPECT_NO_THROW(tray.Remove());  // removing a removed icon asks nothing of the shell
+  tray.Add();                      // loading again shows it again
+  EXPECT_TRUE(ShellKnowsIcon(window));
+}
+
+// The progress wait's pump serves the window's messages, and a quit request
+// that arrives meanwhile stays for the main loop.
+TEST(Win32Loop, ProcessPendingServesMessagesAndKeepsAQuitRequest) {
+  Win32Window window{L"Korbinar Systemüberwachung", IDI_KB6TRAY};
+  Win32EventLoop loop;
+  bool closed = false;
+  window.SetMessageHandler(WM_CLOSE, [&](WPARAM, LPARAM) -> LRESULT {
+    closed = true;
+    return 0;
+  });
+  PostMessageW(window.handle(), WM_CLOSE, 0, 0);
+  PostQuitMessage(7);
+  loop.ProcessPending();
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(IsWindow(window.handle()));  // a close request leaves the window
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 7u);
+}
+
+}  // namespace
+}  // namespace kb6::test
