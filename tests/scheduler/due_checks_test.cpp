@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "scheduler/daily_maintenance.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -92,47 +91,6 @@ TEST_F(DueChecks, AStampChangedSinceItWasReadIsNotClaimedAgain) {
     EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock)) << stored;
     EXPECT_EQ(Stored("AUFGABENTRAY1"), "06.12.2026") << stored;
   }
-}
-
-class Maintenance : public ClubTest {};
-
-TEST_F(Maintenance, BoundariesAndGenderRules) {
-  const double today = Day(2026, 12, 6);
-  // Rows 4 and 3 of today: the purges count back from today.
-  raw->Exec("INSERT INTO HISTORY (ID, ZEITSTEMPEL) VALUES (1, " + std::to_string(today - 731) +
-            "), (2, " + std::to_string(today - 730) + "), (3, " + std::to_string(today - 729.5) +
-            "), (4, " + std::to_string(today) + ")");
-  raw->Exec("INSERT INTO tblALLGReorganisationProtokoll (reoID, reoTimeStamp) VALUES (1, " +
-            std::to_string(today - 30.5) + "), (2, " + std::to_string(today - 30) + "), (3, " +
-            std::to_string(today) + ")");
-  raw->Exec(
-      "INSERT INTO ADRESSEN (ADR_INR, Anrede, GESCHLECHT, WOHNGEBIET, FAM_NR) VALUES "
-      "(1, 'Frau', '', 0, 0), (2, 'Frau', 'M', 3, 4), (3, 'Herr', NULL, NULL, NULL),"
-      " (4, 'frau', NULL, -2, 1)");
-  raw->Exec("INSERT INTO tblFIBUAuswertungsgruppen (ID, awtAnzKonten) VALUES (1, NULL)");
-  DailyMaintenance(*db, regional, clock, *log);
-  EXPECT_EQ(raw->Column("SELECT ID FROM HISTORY ORDER BY ID"),
-            (std::vector<std::string>{"2", "3", "4"}));
-  EXPECT_EQ(raw->Column("SELECT reoID FROM tblALLGReorganisationProtokoll WHERE reoID IS NOT NULL "
-                        "AND reoEintrag IS NULL"),
-            (std::vector<std::string>{"2", "3"}));
-  EXPECT_EQ(raw->Column("SELECT ifnull(GESCHLECHT,'-') || ifnull(WOHNGEBIET,'-') || "
-                        "ifnull(FAM_NR,'-') FROM ADRESSEN ORDER BY ADR_INR"),
-            (std::vector<std::string>{"W--", "M34", "M--", "W-1"}));
-  EXPECT_EQ(
-      raw->One("SELECT awtAnzKonten || '/' || awtAnzPlanbetraege FROM tblFIBUAuswertungsgruppen"),
-      "0/0");
-  EXPECT_EQ(LogLines().back(),
-            "10:30:00 Die eintägige Überprüfung von diversen Programmdaten wurde erfolgreich "
-            "abgeschlossen.");
-}
-
-TEST_F(Maintenance, MissingTableFailsSilently) {
-  raw->Exec("DROP TABLE tblFIBUAuswertungsgruppen");
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, Anrede) VALUES (1, 'Herr')");
-  DailyMaintenance(*db, regional, clock, *log);
-  EXPECT_EQ(raw->One("SELECT GESCHLECHT FROM ADRESSEN"), "M");
-  ASSERT_EQ(LogLines().size(), 1u);  // only the information entry
 }
 
 }  // namespace
