@@ -152,15 +152,6 @@ TEST(Regional, RoundingToIntegersIsBankersAndChecked) {
   EXPECT_EQ(Raised([] { de.ToLong(Value("zwölf")); }), "13 Typen unverträglich");
 }
 
-TEST(Regional, DatePatterns) {
-  const double t = D(2026, 12, 4, 9, 5, 3);
-  EXPECT_EQ(de.FormatDate(t, "yymmdd"), "261204");
-  EXPECT_EQ(de.FormatDate(t, "dd.mm.yyyy hh:mm:ss"), "04.12.2026 09:05:03");
-  RegionalSettings slash = de;
-  slash.date_separator = '/';
-  EXPECT_EQ(slash.FormatDate(t, "dd/mm/yyyy"), "04/12/2026");
-}
-
 TEST(Regional, NumberPatterns) {
   struct Case {
     double n;

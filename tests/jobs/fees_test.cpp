@@ -65,21 +65,6 @@ TEST_F(Fees, FeeKeyRules) {
     EXPECT_DOUBLE_EQ(FeeOf(c.mcols, c.mvals, c.kcols, c.kvals, c.adr), c.fee) << c.what;
 }
 
-TEST_F(Fees, SumsKeysAndLeavesFormerMembersAlone) {
-  raw->Exec(
-      "INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, 24.5)");
-  raw->Exec(
-      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES "
-      "(1, 1, 3, NULL), (2, 2, 3, 5), (3, 4, 3, 77)");
-  raw->Exec(
-      "INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1), (1, 3, 2),"
-      " (4, 3, 1)");
-  jobs->gfUpdateAbteilungen();
-  EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
-            (std::vector<std::string>{"84.5", "0.0", "77.0"}));
-  EXPECT_EQ(Entries().back(), "Es wurden 2 Abteilung(en) aktualisiert.");
-}
-
 TEST_F(Fees, NullRateEndsTheJobThroughItsTrap) {
   raw->Exec(
       "INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, NULL)");

@@ -48,16 +48,6 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
   }
 }
 
-TEST_F(DueChecks, FirstRunOnAnEmptyTableStampsAllThreeWithCounterKeys) {
-  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));
-  EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db, regional, clock));
-  EXPECT_TRUE(XF_DoAufgabenZweiWoechentlich(*db, regional, clock));
-  EXPECT_FALSE(XF_DoAufgabenEintaegig(*db, regional, clock));  // same day
-  EXPECT_EQ(raw->Column("SELECT ID || ' ' || FELD || ' ' || WERT FROM PARAMETER ORDER BY ID"),
-            (std::vector<std::string>{"1 AUFGABENTRAY1 06.12.2026", "2 AUFGABENTRAY7 06.12.2026",
-                                      "3 AUFGABENTRAY14 06.12.2026"}));
-}
-
 TEST_F(DueChecks, AFailingQueryReportsDueAndTheUniqueKeyKeepsOneRow) {
   raw->Exec("INSERT INTO PARAMETER (ID, FELD, WERT) VALUES (1, 'AUFGABENTRAY1', '06.12.2026')");
   raw->Exec("ALTER TABLE PARAMETER RENAME COLUMN WERT TO WERT_ALT");
