@@ -78,12 +78,6 @@ TEST(Regional, TextFormOfValues) {
   EXPECT_EQ(de.TextOrEmpty(Value::Null()), "");
 }
 
-TEST(Regional, NullRaisesTheGermanDescription) {
-  EXPECT_EQ(Raised([] { de.ToText(Value::Null()); }), "94 Ungültige Verwendung von Null");
-  EXPECT_NE(Raised([] { de.ToLong(Value::Null()); }), "");
-  EXPECT_NE(Raised([] { de.ToDouble(Value::Null()); }), "");
-}
-
 TEST(Regional, DateTextsUnderGermanSettings) {
   struct Case {
     const char* text;
