@@ -39,7 +39,6 @@ TEST_F(Addresses, Salutations) {
     const char* want;
   } cases[] = {
       {"frau", "Dr.", "von", "Berg", "Sehr geehrte Frau Dr. von Berg,"},
-      {"Herrn", nullptr, nullptr, "Maier", "Sehr geehrter Herr Maier,"},
       {"HERR", "", "", "Maier", "Sehr geehrter Herr Maier,"},
       {"Familie", nullptr, nullptr, "Jäger", "Sehr geehrte Familie Jäger,"},
       {"Firma", nullptr, nullptr, "Bau AG", "Sehr geehrte Damen und Herren,"},
@@ -47,7 +46,6 @@ TEST_F(Addresses, Salutations) {
       {nullptr, nullptr, nullptr, "X", "Sehr geehrte Damen und Herren,"},
       {"Frau ", nullptr, nullptr, "X", "Sehr geehrte Damen und Herren,"},
       {"Frau", nullptr, nullptr, nullptr, "Sehr geehrte Frau ,"},
-      {"Frau", nullptr, nullptr, "O'Connor", "Sehr geehrte Frau O'Connor,"},
       // A crafted name changes only its own row, not those before it or the fixed one.
       {"Frau", nullptr, nullptr, "x' WHERE 1=1 --", "Sehr geehrte Frau x' WHERE 1=1 --,"},
   };
