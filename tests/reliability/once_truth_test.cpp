@@ -1,7 +1,8 @@
 // KB6TRAY --once as a systemd timer sees it: the exit code says whether the
 // cycle's work was done (0), done with failures (1) or not begun (2); a lock
-// held past the busy timeout in the middle of a cycle and a clock that was
-// years ahead cost nothing once they are gone.
+// at the start is waited for up to the busy timeout; a lock held past it in
+// the middle of a cycle and a clock that was years ahead cost nothing once
+// they are gone.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -66,6 +67,37 @@ TEST_F(OnceTruth, ExitCodes) {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("fehlt.db")));
+}
+
+// Another program's write lock when a run starts: given back within the
+// busy timeout, the run waits and does its work; held past it, the database
+// counts as not opened, the file keeps every byte and the run is quiet but
+// for one line on standard error.
+TEST_F(OnceTruth, ALockAtTheStartIsWaitedForUpToTheBusyTimeout) {
+  for (const double seconds : {7.0, 2.0}) {
+    SCOPED_TRACE(seconds);
+    const std::string before = ReadFile(db), data = dir.File("data-" + std::to_string(seconds));
+    RawDb locker(db);
+    locker.Exec("BEGIN IMMEDIATE");
+    std::thread release([&] {
+      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+      locker.Exec("COMMIT");
+    });
+    const ProcessResult r = Once({"--once", "--access-db", db, "--datenpfad", data});
+    release.join();
+    if (seconds < 5) {
+      EXPECT_EQ(ExitCode(r), 0) << r.err;
+      continue;
+    }
+    EXPECT_EQ(ExitCode(r), 2) << r.err;
+    EXPECT_EQ(ReadFile(db), before);
+    EXPECT_FALSE(std::filesystem::exists(data));
+    EXPECT_EQ(r.err.find("[Hinweis]"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("KB6TRAY: Die Datenbank kann nicht geöffnet werden: Die Datenbankdatei '" +
+                         db + "' ist gesperrt: database is locked\n"),
+              std::string::npos)
+        << r.err;
+  }
 }
 
 // A child process that takes the write lock once the cycle has begun and

@@ -92,57 +92,40 @@ void ClubFile(const std::string& path, const char* journal_mode) {
   RawDb(path).Exec(std::string("PRAGMA journal_mode=") + journal_mode);
 }
 
-TEST_F(UnopenableDatabase, FilesThatAreNoClubFileStayUntouched) {
+TEST_F(UnopenableDatabase, FilesThatAreNoClubFileOrNotWritableStayUntouched) {
+  using Make = std::function<void(const std::string&)>;
+  const Make club_wal = [](const std::string& p) { ClubFile(p, "WAL"); };
+  const Make club_rollback = [](const std::string& p) { ClubFile(p, "DELETE"); };
   const struct {
     const char* name;
-    std::function<void(const std::string&)> make;
-    const char* cause;
-  } cases[] = {
-      {"empty file", [](const std::string& p) { std::ofstream{p}; }, "keine SQLite-Datenbank"},
-      {"text file", [](const std::string& p) { std::ofstream{p} << "NR;NAME\n1;Huber\n"; },
-       "keine SQLite-Datenbank"},
-      {"SQLite file in rollback mode", [](const std::string& p) { SqliteFile(p, "DELETE"); },
-       "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
-      {"SQLite file in WAL mode", [](const std::string& p) { SqliteFile(p, "WAL"); },
-       "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
-  };
-  int i = 0;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string db = Folder("f" + std::to_string(i++), true) + "/verein.db";
-    c.make(db);
-    OwnedByMonitor(db);
-    ExpectLeftAlone(db, c.cause);
-  }
-}
-
-TEST_F(UnopenableDatabase, AClubFileTheMonitorMayNotWriteStaysUntouched) {
-  const struct {
-    const char* name;
-    const char* journal_mode;
-    bool folder_writable;
-    bool file_of_monitor;  // else root's, mode 0644
+    Make make;
+    bool file_of_monitor;  // else root's
     fs::perms mode;
+    bool folder_writable;
     const char* cause;
   } cases[] = {
-      {"mode 0444, WAL", "WAL", true, true, fs::perms(0444), "ist schreibgeschützt."},
-      {"mode 0444, rollback", "DELETE", true, true, fs::perms(0444), "ist schreibgeschützt."},
-      {"another user's, WAL", "WAL", true, false, fs::perms(0644), "ist schreibgeschützt."},
-      {"read-only folder, WAL", "WAL", false, true, fs::perms(0644), "schreibgeschützt"},
-      {"read-only folder, rollback", "DELETE", false, true, fs::perms(0644),
+      {"empty file", [](const std::string& p) { std::ofstream{p}; }, true, fs::perms(0644), true,
+       "keine SQLite-Datenbank"},
+      {"text file", [](const std::string& p) { std::ofstream{p} << "NR;NAME\n1;Huber\n"; }, true,
+       fs::perms(0644), true, "keine SQLite-Datenbank"},
+      {"SQLite file in rollback mode", [](const std::string& p) { SqliteFile(p, "DELETE"); }, true,
+       fs::perms(0644), true, "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
+      {"SQLite file in WAL mode", [](const std::string& p) { SqliteFile(p, "WAL"); }, true,
+       fs::perms(0644), true, "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
+      {"mode 0444, WAL", club_wal, true, fs::perms(0444), true, "ist schreibgeschützt."},
+      {"mode 0444, rollback", club_rollback, true, fs::perms(0444), true, "ist schreibgeschützt."},
+      {"another user's, WAL", club_wal, false, fs::perms(0644), true, "ist schreibgeschützt."},
+      {"read-only folder, WAL", club_wal, true, fs::perms(0644), false, "schreibgeschützt"},
+      {"read-only folder, rollback", club_rollback, true, fs::perms(0644), false,
        "Der Ordner der Datenbankdatei '"},
   };
   int i = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    if (!c.file_of_monitor && !root_) {
-      // Another user's file needs root to be made.
-      std::cout << "skipped '" << c.name << "': not running as root\n";
-      continue;
-    }
+    if (!c.file_of_monitor && !root_) continue;  // another user's file needs root to be made
     const std::string folder = Folder("c" + std::to_string(i++), true);
     const std::string db = folder + "/verein.db";
-    ClubFile(db, c.journal_mode);
+    c.make(db);
     if (c.file_of_monitor) OwnedByMonitor(db);
     fs::permissions(db, c.mode);
     if (!c.folder_writable) Folder(fs::path(folder).filename().string(), false);
