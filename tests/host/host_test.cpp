@@ -82,20 +82,6 @@ pid_t StartSlowCycle(const TempDir& dir) {
   return pid;
 }
 
-TEST(Host, AHangupDuringACycleEndsTheMonitorAfterTheCycle) {
-  TempDir dir;
-  const pid_t pid = StartSlowCycle(dir);
-  kill(pid, SIGHUP);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0);  // the cycle goes on
-  ASSERT_TRUE(WaitWithDeadline(pid, status, 120));
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_TRUE(DayComplete(dir));
-  const std::string err = ReadFile(dir.File("err"));
-  EXPECT_EQ(err.substr(err.size() - 18), "[Symbol] entfernt\n");
-}
-
 TEST(Host, ASecondSignalDuringACycleEndsTheProcessAtOnce) {
   TempDir dir;
   const pid_t pid = StartSlowCycle(dir);
