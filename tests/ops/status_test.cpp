@@ -88,74 +88,42 @@ std::string StatusCommand::fresh, StatusCommand::trapped, StatusCommand::no_log,
 
 TEST_F(StatusCommand, EachStateWithItsExitCodeAndSummary) {
   const std::string missing = dir->File("missing.db");
+  const std::string crit = "KB6TRAY CRITICAL - ", warn = "KB6TRAY WARNING - ",
+                    bad = "KB6TRAY UNKNOWN - Ungültige Argumente: ",
+                    late1 = crit + "1-tägig überfällig: zuletzt abgeschlossen 02.12.2026",
+                    late7 = crit + "1-wöchig überfällig",
+                    gone = crit + "Die Datenbank kann nicht geöffnet werden: Die Datenbankdatei '" +
+                           missing + "' wurde nicht gefunden.",
+                    unread =
+                        "KB6TRAY UNKNOWN - Das Protokoll tblALLGReorganisationProtokoll kann "
+                        "nicht gelesen werden: ";
+  const char *t2 = "2026-12-02 18:00:00", *t3 = "2026-12-03 18:00:00", *t4 = "2026-12-04 12:00:00",
+             *t10 = "2026-12-10 12:00:00";
   const struct {
     const char* name;
-    std::vector<std::string> args;
+    std::string file;  // --access-db, none when empty
+    std::vector<std::string> more;
     std::string when;
     int code;
     std::string head;  // the line starts with it
     std::string part;  // and holds it
   } cases[] = {
-      {"fresh", {"--access-db", fresh}, "2026-12-02 18:00:00", 0, "KB6TRAY OK - ", "2-wöchig"},
-      {"one-day overdue",
-       {"--access-db", fresh},
-       "2026-12-04 12:00:00",
-       2,
-       "KB6TRAY CRITICAL - 1-tägig überfällig: zuletzt abgeschlossen 02.12.2026",
-       "(Grenze 2 Tage)"},
-      {"seven-day overdue, one-day fine",
-       {"--access-db", fresh, "--max-age-1", "30"},
-       "2026-12-10 12:00:00",
-       2,
-       "KB6TRAY CRITICAL - 1-wöchig überfällig",
-       "Grenze 9 Tage"},
-      {"trapped job in the newest cycle",
-       {"--access-db", trapped},
-       "2026-12-03 18:00:00",
-       1,
-       "KB6TRAY WARNING - letzter Zyklus 03.12.2026 10:00",
-       "mit 1 Fehler(n): BOF oder EOF"},
-      {"a run dated in the future does not count",
-       {"--access-db", future},
-       "2026-12-04 12:00:00",
-       2,
-       "KB6TRAY CRITICAL - 1-tägig überfällig: zuletzt abgeschlossen 02.12.2026",
-       ""},
-      {"missing file",
-       {"--access-db", missing},
-       "2026-12-02 18:00:00",
-       2,
-       "KB6TRAY CRITICAL - Die Datenbank kann nicht geöffnet werden: Die Datenbankdatei '" +
-           missing + "' wurde nicht gefunden.",
-       ""},
-      {"no log table",
-       {"--access-db", no_log},
-       "2026-12-02 18:00:00",
-       3,
-       "KB6TRAY UNKNOWN - Das Protokoll tblALLGReorganisationProtokoll kann nicht gelesen werden: ",
-       "no such table"},
-      {"limit out of range",
-       {"--access-db", fresh, "--max-age-7", "0"},
-       "2026-12-02 18:00:00",
-       3,
-       "KB6TRAY UNKNOWN - Ungültige Argumente: ",
-       "--max-age-7"},
-      {"no database",
-       {},
-       "2026-12-02 18:00:00",
-       3,
-       "KB6TRAY UNKNOWN - Ungültige Argumente: --access-db FILE oder --sqlserver-host HOST",
-       ""},
-      {"with --history",
-       {"--access-db", fresh, "--history"},
-       "2026-12-02 18:00:00",
-       3,
-       "KB6TRAY UNKNOWN - Ungültige Argumente: ",
-       "excludes"},
+      {"fresh", fresh, {}, t2, 0, "KB6TRAY OK - ", "2-wöchig"},
+      {"one-day overdue", fresh, {}, t4, 2, late1, "(Grenze 2 Tage)"},
+      {"seven-day overdue", fresh, {"--max-age-1", "30"}, t10, 2, late7, "Grenze 9 Tage"},
+      {"trapped", trapped, {}, t3, 1, warn + "letzter Zyklus 03.12.2026 10:00", "Fehler(n): BOF"},
+      {"a run dated in the future does not count", future, {}, t4, 2, late1, ""},
+      {"missing file", missing, {}, t2, 2, gone, ""},
+      {"no log table", no_log, {}, t2, 3, unread, "no such table"},
+      {"limit out of range", fresh, {"--max-age-7", "0"}, t2, 3, bad, "--max-age-7"},
+      {"no database", "", {}, t2, 3, bad + "--access-db FILE oder --sqlserver-host HOST", ""},
+      {"with --history", fresh, {"--history"}, t2, 3, bad, "excludes"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const ToolRun r = Status(c.args, c.when);
+    std::vector<std::string> args = c.more;
+    if (!c.file.empty()) args.insert(args.begin(), {"--access-db", c.file});
+    const ToolRun r = Status(args, c.when);
     EXPECT_EQ(r.code, c.code) << r.out << r.err;
     EXPECT_EQ(r.out.rfind(c.head, 0), 0u) << r.out;
     EXPECT_NE(r.out.find(c.part), std::string::npos) << r.out;

@@ -12,7 +12,6 @@
 #include <functional>
 
 #include "process_support.h"
-#include "reliability/reliability_support.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -131,24 +130,6 @@ TEST_F(UnopenableDatabase, FilesThatAreNoClubFileOrNotWritableStayUntouched) {
     if (!c.folder_writable) Folder(fs::path(folder).filename().string(), false);
     ExpectLeftAlone(db, c.cause);
     fs::permissions(folder, fs::perms::all);
-  }
-}
-
-// The journal mode is the file's (only WAL is stored in the file): a club
-// file in rollback mode stays in it while the cycle runs as usual.
-TEST_F(UnopenableDatabase, TheJournalModeOfAClubFileIsKept) {
-  const std::string generated = dir.File("generated.db");
-  GenerateClubDatabase(generated, {3, 1});
-  EXPECT_EQ(RawDb(generated).One("PRAGMA journal_mode"), "wal");  // the recommended mode
-  for (const char* mode : {"delete", "wal"}) {
-    SCOPED_TRACE(mode);
-    const std::string db = Folder(std::string("j-") + mode, true) + "/verein.db";
-    ClubFile(db, mode);
-    const std::string data = dir.File(std::string("data-") + mode);
-    ASSERT_TRUE(ExitedCleanly(RunOnceQuickly(db, data, dir.File("err.txt"))));
-    EXPECT_EQ(RawDb(db).One("PRAGMA journal_mode"), mode);
-    EXPECT_NE(LogText(data).find("Die Datenreorganisation 2-wöchig ist abgeschlossen."),
-              std::string::npos);
   }
 }
 

@@ -2,13 +2,11 @@
 // runs under a faked clock: three runs (all intervals; the daily one with
 // the donation job trapped; nothing due), read back as text, JSON and HTML.
 #include <gtest/gtest.h>
-#include <libxml/HTMLparser.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "process_support.h"
@@ -164,68 +162,25 @@ TEST_F(HistoryCommand, TextShowsTheCyclesNewestFirstWithErrorsAndTheSummary) {
       << r.out;
 }
 
-// Elements by name ("*": all), depth first.
-void Collect(xmlNode* node, const char* name, std::vector<xmlNode*>& out) {
-  for (xmlNode* n = node; n; n = n->next) {
-    if (n->type == XML_ELEMENT_NODE &&
-        (name[0] == '*' || xmlStrcasecmp(n->name, BAD_CAST name) == 0))
-      out.push_back(n);
-    Collect(n->children, name, out);
-  }
-}
-
-std::string Attr(xmlNode* n, const char* name) {
-  xmlChar* v = xmlGetProp(n, BAD_CAST name);
-  std::string s = v ? reinterpret_cast<const char*>(v) : "";
-  xmlFree(v);
-  return s;
-}
-
 TEST_F(HistoryCommand, HtmlPageIsSelfContainedWithOneBarPerCycleAndTheErrorMarked) {
   const std::string page = dir->File("history.html");
   const ToolRun r = RunHistory({"--html", page});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("2 Zyklen"), std::string::npos);  // the text goes to the terminal still
   const std::string html = ReadFile(page);
-  std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(
-      htmlReadMemory(html.data(), static_cast<int>(html.size()), page.c_str(), "UTF-8",
-                     HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),
-      xmlFreeDoc);
-  ASSERT_TRUE(doc);
-  xmlNode* root = xmlDocGetRootElement(doc.get());
-  std::vector<xmlNode*> svgs, rects, rows;
-  Collect(root, "svg", svgs);
-  ASSERT_EQ(svgs.size(), 1u);
-  Collect(svgs[0], "rect", rects);
-  int bars = 0, error_bars = 0;
-  for (xmlNode* rect : rects) {
-    const std::string cls = Attr(rect, "class");
-    if (cls.rfind("bar", 0) != 0) continue;
-    ++bars;
-    error_bars += cls.find("error") != std::string::npos;
-    EXPECT_GT(std::stod(Attr(rect, "height")), 0);
-  }
-  EXPECT_EQ(bars, 2);
-  EXPECT_EQ(error_bars, 1);
-  Collect(root, "tr", rows);
-  int error_rows = 0, with_text = 0;
-  for (xmlNode* row : rows) {
-    if (Attr(row, "class") == "error") ++error_rows;
-    xmlChar* content = xmlNodeGetContent(row);
-    if (std::string(reinterpret_cast<const char*>(content)).find(kGuidLess) != std::string::npos)
-      ++with_text;
-    xmlFree(content);
-  }
+  auto count = [&](const std::string& part) {
+    size_t n = 0;
+    for (size_t at = html.find(part); at != std::string::npos; at = html.find(part, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("<svg "), 1u);
+  EXPECT_EQ(count("<rect class=\"bar"), 2u);
+  EXPECT_EQ(count("<rect class=\"bar error\""), 1u);
   // The trapped cycle in the overview, its error entry, the entry without identifier.
-  EXPECT_EQ(error_rows, 3);
-  EXPECT_EQ(with_text, 1);
+  EXPECT_EQ(count("<tr class=\"error\">"), 3u);
+  EXPECT_EQ(count(kGuidLess), 1u);
   // Self-contained: no script, no element that loads anything.
-  std::vector<xmlNode*> everything;
-  Collect(root, "*", everything);
-  for (xmlNode* n : everything) {
-    EXPECT_NE(xmlStrcasecmp(n->name, BAD_CAST "script"), 0);
-    for (const char* link : {"src", "href", "data"}) EXPECT_EQ(Attr(n, link), "") << n->name;
-  }
+  for (const char* part : {"<script", " src=", " href=", " data="}) EXPECT_EQ(count(part), 0u);
 }
 
 TEST_F(HistoryCommand, SqlServerOptionsReadTheSameHistory_SqliteOdbcDriverStandsInForTheServer) {
