@@ -73,12 +73,6 @@ class StatusCommand : public ::testing::Test {
     all.insert(all.end(), args.begin(), args.end());
     return RunTool(dir->path(), all, {Now(when)});
   }
-  // Seconds from the newest log entry with `text` to `now`.
-  static long AgeOf(const std::string& db, const std::string& text, double now) {
-    RawDb raw(db);
-    return std::lround((now - NewestEntryDay(raw, "reoEintrag = '" + text + "'")) * 86400);
-  }
-
   static TempDir* dir;
   static std::string fresh, trapped, no_log, future;
 };
@@ -147,7 +141,9 @@ TEST_F(StatusCommand, PerfdataAgreesWithTheLogTable) {
   };
   for (const auto& i : intervals) {
     SCOPED_TRACE(i.label);
-    EXPECT_EQ(perf.at(i.label).value, std::to_string(AgeOf(trapped, i.end_text, now)));
+    RawDb raw(trapped);
+    const double newest = NewestEntryDay(raw, std::string("reoEintrag = '") + i.end_text + "'");
+    EXPECT_EQ(perf.at(i.label).value, std::to_string(std::lround((now - newest) * 86400)));
     EXPECT_EQ(perf.at(i.label).crit, i.crit);
   }
   RawDb raw(trapped);

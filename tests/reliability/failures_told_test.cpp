@@ -23,12 +23,6 @@ class FailuresTold : public ::testing::Test {
     return RawDb(path).Column(
         "SELECT reoTyp || ' ' || reoEintrag FROM tblALLGReorganisationProtokoll ORDER BY reoID");
   }
-  static const JobReport* Job(const CycleReport& r, const std::string& name) {
-    for (const JobReport& j : r.jobs)
-      if (j.name == name) return &j;
-    return nullptr;
-  }
-
   TempDir dir;
   std::string path = dir.File("club.db");
   FixedClock clock{Day(2026, 12, 7, 10, 0)};
@@ -75,8 +69,9 @@ TEST_F(FailuresTold, EachFaultIsToldAfterTheResultLineOfItsJob) {
     RawDb(path).Exec(c.arrange);
     auto monitor = NewMonitor(std::string("data-") + c.name);
     const CycleReport& report = monitor->Run();
-    const JobReport* job = Job(report, c.job);
-    ASSERT_NE(job, nullptr);
+    const auto job = std::find_if(report.jobs.begin(), report.jobs.end(),
+                                  [&](const JobReport& j) { return j.name == c.job; });
+    ASSERT_NE(job, report.jobs.end());
     EXPECT_EQ(job->read_failed, c.read_failed);
     EXPECT_EQ(job->failed_writes, c.failed);
     EXPECT_EQ(report.HasFailures(), *c.told != '\0');

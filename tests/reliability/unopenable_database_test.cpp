@@ -41,29 +41,15 @@ class UnopenableDatabase : public ::testing::Test {
     fs::permissions(f, writable ? fs::perms::all : fs::perms(0555));
     return f;
   }
-  // Makes `path` the monitor user's own file (a no-op when not root).
-  void OwnedByMonitor(const std::string& path) {
-    if (root_) {
-      ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
-    }
-  }
-
-  ProcessResult OnceAsMonitor(const std::string& db, const std::string& data) {
-    std::vector<std::string> args;
-    if (root_) args = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
-    for (const auto& a : OnceCommand(db, data)) args.push_back(a);
-    const std::string err = dir.File("err.txt");
-    const pid_t pid = Spawn(args, err, "/dev/null", {kNoProgressPause});
-    ProcessResult r;
-    waitpid(pid, &r.status, 0);
-    r.err = ReadFile(err);
-    return r;
-  }
-
   void ExpectLeftAlone(const std::string& db, const std::string& cause) {
     const std::string before = ReadFile(db);
     const std::string data = dir.File("data");
-    const ProcessResult r = OnceAsMonitor(db, data);
+    std::vector<std::string> args;
+    if (root_) args = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+    for (const auto& a : OnceCommand(db, data)) args.push_back(a);
+    ProcessResult r;
+    waitpid(Spawn(args, dir.File("err.txt"), "/dev/null", {kNoProgressPause}), &r.status, 0);
+    r.err = ReadFile(dir.File("err.txt"));
     EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 2) << r.err;  // not opened
     EXPECT_EQ(ReadFile(db), before);
     for (const char* suffix : {"-wal", "-shm", "-journal"})
@@ -125,7 +111,9 @@ TEST_F(UnopenableDatabase, FilesThatAreNoClubFileOrNotWritableStayUntouched) {
     const std::string folder = Folder("c" + std::to_string(i++), true);
     const std::string db = folder + "/verein.db";
     c.make(db);
-    if (c.file_of_monitor) OwnedByMonitor(db);
+    if (c.file_of_monitor && root_) {
+      ASSERT_EQ(chown(db.c_str(), kNobody, kNobody), 0);
+    }
     fs::permissions(db, c.mode);
     if (!c.folder_writable) Folder(fs::path(folder).filename().string(), false);
     ExpectLeftAlone(db, c.cause);
