@@ -17,7 +17,10 @@
 namespace kb6::test {
 namespace {
 
-TEST(Host, AFifoNamedLikeTodaysLogDoesNotBlockTheCycle) {
+// FIFOs in the places of today's log and of the metrics file: neither is
+// read from, blocked on or replaced (for root, a renamed file could replace
+// a device such as /dev/null).
+TEST(Host, FifosInThePlacesOfTheLogAndTheMetricsDoNotBlockTheCycle) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {5, 3});
   std::filesystem::create_directories(dir.File("Logfiles"));
@@ -28,10 +31,19 @@ TEST(Host, AFifoNamedLikeTodaysLogDoesNotBlockTheCycle) {
     std::strftime(name, sizeof name, "KB6TRAY_%y%m%d.log", std::localtime(&t));
     ASSERT_EQ(mkfifo(dir.File("Logfiles/" + std::string(name)).c_str(), 0644), 0);
   }
-  const pid_t pid = Spawn(OnceCommand(dir.File("club.db"), dir.path()), dir.File("err"),
-                          "/dev/null", {kNoProgressPause});
+  const std::string prom = dir.File("kb6tray.prom");
+  ASSERT_EQ(mkfifo(prom.c_str(), 0644), 0);
+  std::vector<std::string> command = OnceCommand(dir.File("club.db"), dir.path());
+  command.insert(command.end(), {"--metrics", prom});
+  const pid_t pid = Spawn(command, dir.File("err"), "/dev/null", {kNoProgressPause});
   int status = 0;
-  ASSERT_TRUE(WaitWithDeadline(pid, status, 20)) << "blocked on the FIFO";
+  ASSERT_TRUE(WaitWithDeadline(pid, status, 20)) << "blocked on a FIFO";
+  struct stat sb {};
+  ASSERT_EQ(stat(prom.c_str(), &sb), 0);
+  EXPECT_TRUE(S_ISFIFO(sb.st_mode));
+  EXPECT_NE(
+      ReadFile(dir.File("err")).find("' kann nicht geschrieben werden: keine gewöhnliche Datei"),
+      std::string::npos);
   // The file lines are lost, which the exit code says; the table rows are
   // written all the same.
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);

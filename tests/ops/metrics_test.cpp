@@ -1,8 +1,6 @@
 // The metrics file: accepted by promtool, its values against the run log
-// after one and two real --once cycles, replaced atomically, and never
-// written into something that is no file.
+// after one and two real --once cycles, and replaced atomically.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <cmath>
@@ -139,25 +137,6 @@ TEST(Metrics, AfterOneAndTwoCyclesTheFileAgreesWithTheRunLog) {
   for (const auto& [name, value] : third)
     told |= name.rfind("kb6tray_database_open_failed{cause=\"Die Datei '", 0) == 0 && value == 1;
   EXPECT_TRUE(told) << ReadFile(prom);
-}
-
-// --metrics naming a FIFO: the monitor neither blocks on it nor renames a
-// file into its place (which, for root, would replace a device such as
-// /dev/null).
-TEST(Metrics, AFifoIsNeitherReadNorReplaced) {
-  TempDir dir;
-  GenerateClubDatabase(dir.File("club.db"), {5, 3});
-  const std::string fifo = dir.File("kb6tray.prom");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-  const ToolRun r = RunTool(
-      dir.path(),
-      {"--once", "--access-db", dir.File("club.db"), "--datenpfad", dir.path(), "--metrics", fifo},
-      {kNoProgressPause});
-  EXPECT_EQ(r.code, 0) << r.err;
-  struct stat sb {};
-  ASSERT_EQ(stat(fifo.c_str(), &sb), 0);
-  EXPECT_TRUE(S_ISFIFO(sb.st_mode));
-  EXPECT_NE(r.err.find("keine gewöhnliche Datei"), std::string::npos) << r.err;
 }
 
 }  // namespace
