@@ -62,24 +62,6 @@ bool WaitForText(const std::string& file, const std::string& text) {
   return false;
 }
 
-TEST(Host, ACloseSignalEndsAnIdleMonitorAtOnce) {
-  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-    TempDir dir;
-    CreateEmptyClubDatabase(dir.File("club.db"));
-    const pid_t pid =
-        Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
-              dir.File("err"));
-    ASSERT_TRUE(WaitForText(dir.File("err"), "im Leerlauf\n"));
-    kill(pid, sig);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid) << sig;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sig;
-    // "At once": no cycle ran before the end, which would have shown its texts.
-    EXPECT_EQ(ReadFile(dir.File("err")),
-              "[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n[Symbol] entfernt\n");
-  }
-}
-
 // The one-second pause after each progress text makes the cycle long enough
 // to signal it while it runs.
 TEST(Host, ASecondSignalDuringACycleEndsTheProcessAtOnce) {

@@ -1,6 +1,7 @@
 // The monitor speaks sd_notify to the test's own datagram socket: READY=1,
 // STATUS= with each tool tip, WATCHDOG=1 from the main loop (also during a
-// cycle's progress waits, never while the process is stopped), STOPPING=1.
+// cycle's progress waits, never while the process is stopped), STOPPING=1;
+// and a close signal ends an idle monitor at once.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -80,28 +81,39 @@ TEST(SdNotify, OneCycleSendsReadyStatusPingsDuringProgressWaitsAndStopping) {
   EXPECT_GE(pings_in_cycle, 9);
 }
 
-TEST(SdNotify, AStoppedLoopSendsNoPings) {
-  TempDir dir;
-  CreateEmptyClubDatabase(dir.File("club.db"));
-  NotifySocket sock(dir.File("notify"));
-  const pid_t pid =
-      Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
-            dir.File("err"), "/dev/null", {sock.Env(), "WATCHDOG_USEC=200000"});
-  auto next_ping = [&](double seconds) {
-    while (auto m = sock.Receive(seconds))
-      if (*m == "WATCHDOG=1") return true;
-    return false;
-  };
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(next_ping(10)) << i;
-  kill(pid, SIGSTOP);
-  while (sock.Receive(0.3)) {  // those already on their way
+// An idle monitor pings from its loop, not while the process is stopped, and
+// a close signal ends it at once.
+TEST(SdNotify, AnIdleMonitorPingsButNotWhenStoppedAndASignalEndsIt) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    TempDir dir;
+    CreateEmptyClubDatabase(dir.File("club.db"));
+    NotifySocket sock(dir.File("notify"));
+    const pid_t pid =
+        Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
+              dir.File("err"), "/dev/null", {sock.Env(), "WATCHDOG_USEC=200000"});
+    auto next_ping = [&](double seconds) {
+      while (auto m = sock.Receive(seconds))
+        if (*m == "WATCHDOG=1") return true;
+      return false;
+    };
+    ASSERT_TRUE(next_ping(10));
+    if (sig == SIGTERM) {
+      kill(pid, SIGSTOP);
+      while (sock.Receive(0.3)) {  // those already on their way
+      }
+      EXPECT_FALSE(sock.Receive(1.5)) << "a stopped process pinged";
+      kill(pid, SIGCONT);
+      EXPECT_TRUE(next_ping(10));
+    }
+    kill(pid, sig);
+    int status = 0;
+    ASSERT_TRUE(WaitWithDeadline(pid, status, 10));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // "At once": no cycle ran before the end, which would have shown its texts.
+    EXPECT_EQ(ReadFile(dir.File("err")),
+              "[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n[Symbol] entfernt\n");
   }
-  EXPECT_FALSE(sock.Receive(1.5)) << "a stopped process pinged";
-  kill(pid, SIGCONT);
-  EXPECT_TRUE(next_ping(10));
-  kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_TRUE(WaitWithDeadline(pid, status, 10));
 }
 
 }  // namespace
