@@ -91,8 +91,6 @@ TEST_F(UnopenableDatabase, FilesThatAreNoClubFileOrNotWritableStayUntouched) {
   } cases[] = {
       {"empty file", [](const std::string& p) { std::ofstream{p}; }, true, fs::perms(0644), true,
        "keine SQLite-Datenbank"},
-      {"text file", [](const std::string& p) { std::ofstream{p} << "NR;NAME\n1;Huber\n"; }, true,
-       fs::perms(0644), true, "keine SQLite-Datenbank"},
       {"SQLite file in rollback mode", [](const std::string& p) { SqliteFile(p, "DELETE"); }, true,
        fs::perms(0644), true, "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
       {"SQLite file in WAL mode", [](const std::string& p) { SqliteFile(p, "WAL"); }, true,
