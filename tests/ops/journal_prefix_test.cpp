@@ -53,8 +53,6 @@ TEST(JournalPrefix, OnlyWhenStderrIsTheJournalsStream) {
       {"match", NoticeLevel::kInfo, "<6>KB6TRAY: Zeile eins\n"},
       {nullptr, NoticeLevel::kError, "KB6TRAY: Zeile eins\n"},
       {"1:1", NoticeLevel::kError, "KB6TRAY: Zeile eins\n"},  // another stream
-      {"", NoticeLevel::kError, "KB6TRAY: Zeile eins\n"},
-      {"8:3x", NoticeLevel::kError, "KB6TRAY: Zeile eins\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stream ? c.stream : "unset");
