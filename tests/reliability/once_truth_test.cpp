@@ -34,11 +34,6 @@ class OnceTruth : public ::testing::Test {
 };
 
 TEST_F(OnceTruth, ExitCodes) {
-  const std::string trigger = dir.File("trigger.db");
-  std::filesystem::copy_file(db, trigger);
-  RawDb(trigger).Exec(
-      "UPDATE ADRESSEN SET BR_ANREDE = NULL; CREATE TRIGGER nein BEFORE UPDATE OF BR_ANREDE ON "
-      "ADRESSEN BEGIN SELECT RAISE(ABORT, 'Anrede gesperrt'); END");
   const struct {
     const char* name;
     std::vector<std::string> args;
@@ -46,8 +41,6 @@ TEST_F(OnceTruth, ExitCodes) {
     const char* err;  // part of standard error
   } cases[] = {
       {"sound file", {"--access-db", db}, 0, ""},
-      {"nothing due", {"--access-db", db}, 0, ""},
-      {"trigger abort", {"--access-db", trigger}, 1, ""},
       {"missing file", {"--access-db", dir.File("fehlt.db")}, 2, "wurde nicht gefunden"},
       {"empty name", {"--access-db", ""}, 2, "KB6TRAY: "},
       {"bad argument", {"--access-db", db, "--tray", "nirgends"}, 2, "--tray"},
