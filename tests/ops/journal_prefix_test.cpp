@@ -8,10 +8,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "common/operator_notice.h"
-#include "process_support.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -58,24 +56,6 @@ TEST(JournalPrefix, OnlyWhenStderrIsTheJournalsStream) {
     SCOPED_TRACE(c.stream ? c.stream : "unset");
     EXPECT_EQ(Told(dir.File("err"), c.stream, c.level), c.line);
   }
-}
-
-// The monitor's own line about a database that does not open is an error.
-TEST(JournalPrefix, TheMonitorsLineAboutADatabaseThatDoesNotOpen) {
-  TempDir dir;
-  const std::string db = dir.File("club.db"), err = dir.File("err");
-  { std::ofstream(db) << "keine Datenbank"; }
-  { std::ofstream(err) << ""; }  // keeps its inode when the child opens it again
-  struct stat st {};
-  stat(err.c_str(), &st);
-  const std::string env =
-      "JOURNAL_STREAM=" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-  int status = 0;
-  ASSERT_TRUE(
-      WaitWithDeadline(Spawn(OnceCommand(db, dir.path()), err, "/dev/null", {env}), status, 60));
-  EXPECT_NE(ReadFile(err).find("\n<3>KB6TRAY: Die Datenbank kann nicht geöffnet werden: "),
-            std::string::npos)
-      << ReadFile(err);
 }
 
 }  // namespace

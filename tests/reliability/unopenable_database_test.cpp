@@ -1,7 +1,7 @@
 // Files the monitor must leave alone: no SQLite header, no club tables, not
 // writable for the user the monitor runs as. The cycle is quiet (no balloon,
 // no log entry), the file keeps every byte, nothing is created beside it, and
-// standard error names the cause in one line.
+// standard error names the cause in one line, an error for the journal.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,7 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kCauseLine = "KB6TRAY: Die Datenbank kann nicht geöffnet werden: ";
+// An error for the journal, whose stream standard error is here.
+constexpr const char* kCauseLine = "<3>KB6TRAY: Die Datenbank kann nicht geöffnet werden: ";
 constexpr uid_t kNobody = 65534;
 constexpr const char* kSetpriv = "/usr/bin/setpriv";
 
@@ -47,9 +48,15 @@ class UnopenableDatabase : public ::testing::Test {
     std::vector<std::string> args;
     if (root_) args = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
     for (const auto& a : OnceCommand(db, data)) args.push_back(a);
+    const std::string err = dir.File("err.txt");
+    { std::ofstream(err) << ""; }  // keeps its inode when the child opens it again
+    struct stat st {};
+    stat(err.c_str(), &st);
+    const std::string journal =
+        "JOURNAL_STREAM=" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     ProcessResult r;
-    waitpid(Spawn(args, dir.File("err.txt"), "/dev/null", {kNoProgressPause}), &r.status, 0);
-    r.err = ReadFile(dir.File("err.txt"));
+    waitpid(Spawn(args, err, "/dev/null", {kNoProgressPause, journal}), &r.status, 0);
+    r.err = ReadFile(err);
     EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 2) << r.err;  // not opened
     EXPECT_EQ(ReadFile(db), before);
     for (const char* suffix : {"-wal", "-shm", "-journal"})
