@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "process_support.h"
-#include "reliability/reliability_support.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -77,26 +76,6 @@ TEST(Host, ASecondSignalDuringACycleEndsTheProcessAtOnce) {
   ASSERT_TRUE(WaitWithDeadline(pid, status, 5));
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
-}
-
-TEST(Host, AConsoleReaderThatGoesAwayDoesNotEndTheRun) {
-  // As `KB6TRAY --once ... 2>&1 >/dev/null | head -n 3`.
-  TempDir dir;
-  GenerateClubDatabase(dir.File("club.db"), {5, 1});
-  int reader = -1;
-  const pid_t pid = SpawnWithStderrPipe(OnceCommand(dir.File("club.db"), dir.path()), reader);
-  ASSERT_GT(pid, 0);
-  int lines = 0;
-  char c = 0;
-  while (lines < 3 && read(reader, &c, 1) == 1)
-    if (c == '\n') ++lines;
-  close(reader);
-  int status = 0;
-  ASSERT_TRUE(WaitWithDeadline(pid, status, 120));
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << (WIFSIGNALED(status) ? WTERMSIG(status) : -1);
-  EXPECT_NE(LogText(dir.path()).find("Die Datenreorganisation 2-wöchig ist abgeschlossen."),
-            std::string::npos);
 }
 
 }  // namespace

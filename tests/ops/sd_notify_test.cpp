@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "process_support.h"
+#include "reliability/reliability_support.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -48,14 +49,20 @@ class NotifySocket {
   int fd_ = -1;
 };
 
-TEST(SdNotify, OneCycleSendsReadyStatusPingsDuringProgressWaitsAndStopping) {
+TEST(SdNotify, OneCycleSendsReadyStatusPingsAndStoppingAndOutlivesItsStderrReader) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {5, 1});
   NotifySocket sock(dir.File("notify"));
   // Pings every 0.2 s; the designed one-second progress pause is kept, so
-  // the cycle spends its time in progress waits.
-  const pid_t pid = Spawn(OnceCommand(dir.File("club.db"), dir.path()), dir.File("err"),
-                          "/dev/null", {sock.Env(), "WATCHDOG_USEC=400000"});
+  // the cycle spends its time in progress waits. Standard error goes to a
+  // reader that leaves after three lines, as `... 2>&1 >/dev/null | head -n 3`.
+  int reader = -1;
+  const pid_t pid = SpawnWithStderrPipe(OnceCommand(dir.File("club.db"), dir.path()), reader,
+                                        {sock.Env(), "WATCHDOG_USEC=400000"});
+  ASSERT_GT(pid, 0);
+  char c = 0;
+  for (int lines = 0; lines < 3 && read(reader, &c, 1) == 1;) lines += c == '\n';
+  close(reader);
   std::vector<std::string> messages;
   int pings_in_cycle = 0;
   bool in_cycle = false;
@@ -71,6 +78,9 @@ TEST(SdNotify, OneCycleSendsReadyStatusPingsDuringProgressWaitsAndStopping) {
   }
   int status = 0;
   ASSERT_TRUE(WaitWithDeadline(pid, status, 60));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;  // not by SIGPIPE
+  EXPECT_NE(LogText(dir.path()).find("Die Datenreorganisation 2-wöchig ist abgeschlossen."),
+            std::string::npos);
   ASSERT_GE(messages.size(), 4u);
   EXPECT_EQ(messages[0], "STATUS=Korbinar V6 Systemüberwachung im Leerlauf");
   EXPECT_EQ(messages[1], "READY=1");
