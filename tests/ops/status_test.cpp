@@ -18,8 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Now(const std::string& when) { return "KB6TRAY_TEST_NOW=" + when; }
-
 struct Perf {
   std::string value, warn, crit;
 };
@@ -71,7 +69,7 @@ class StatusCommand : public ::testing::Test {
   static ToolRun Status(const std::vector<std::string>& args, const std::string& when) {
     std::vector<std::string> all = {"--status"};
     all.insert(all.end(), args.begin(), args.end());
-    return RunTool(dir->path(), all, {Now(when)});
+    return RunTool(dir->path(), all, {"KB6TRAY_TEST_NOW=" + when});
   }
   static TempDir* dir;
   static std::string fresh, trapped, no_log, future;

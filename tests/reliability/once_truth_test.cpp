@@ -42,7 +42,6 @@ TEST_F(OnceTruth, ExitCodes) {
   } cases[] = {
       {"sound file", {"--access-db", db}, 0, ""},
       {"missing file", {"--access-db", dir.File("fehlt.db")}, 2, "wurde nicht gefunden"},
-      {"empty name", {"--access-db", ""}, 2, "KB6TRAY: "},
       {"bad argument", {"--access-db", db, "--tray", "nirgends"}, 2, "--tray"},
       {"unknown option", {"--access-db", db, "--bogus"}, 2, "--bogus"},
       {"no database", {}, 2, "--access-db FILE"},

@@ -19,8 +19,6 @@ using nlohmann::json;
 
 const std::string kGuidLess = "Ein Eintrag vor dem ersten Zyklus";
 
-std::string Now(const std::string& when) { return "KB6TRAY_TEST_NOW=" + when; }
-
 class HistoryCommand : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -52,7 +50,7 @@ class HistoryCommand : public ::testing::Test {
   static ToolRun RunHistory(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"--history", "--access-db", db};
     args.insert(args.end(), extra.begin(), extra.end());
-    return RunTool(dir->path(), args, {Now("2026-12-02 18:00:00")});
+    return RunTool(dir->path(), args, {"KB6TRAY_TEST_NOW=2026-12-02 18:00:00"});
   }
 
   static TempDir* dir;
@@ -106,10 +104,11 @@ TEST_F(HistoryCommand, JsonHoldsEachCycleNewestFirst_SqliteOdbcDriverStandsInFor
   EXPECT_TRUE(doc["without_run_id"][0]["error"]);
   // The SQL Server options read the same history; SQLite's ODBC driver
   // stands in for the server.
-  const ToolRun odbc = RunTool(dir->path(),
-                               {"--history", "--json", "--sqlserver-host", "srv", "--sqlserver-db",
-                                db, "--sqlserver-user", "kbtray"},
-                               {Now("2026-12-02 18:00:00"), "KB6TRAY_ODBC_DRIVER=SQLite3"});
+  const ToolRun odbc =
+      RunTool(dir->path(),
+              {"--history", "--json", "--sqlserver-host", "srv", "--sqlserver-db", db,
+               "--sqlserver-user", "kbtray"},
+              {"KB6TRAY_TEST_NOW=2026-12-02 18:00:00", "KB6TRAY_ODBC_DRIVER=SQLite3"});
   ASSERT_EQ(odbc.code, 0) << odbc.err;
   EXPECT_EQ(json::parse(odbc.out), doc);
   // --days limits the span; the old row stays out of the default 14 days.
