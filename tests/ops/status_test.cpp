@@ -38,15 +38,15 @@ class StatusCommand : public ::testing::Test {
     dir = new TempDir;
     fresh = dir->File("fresh.db");
     GenerateClubDatabase(fresh, {40, 5});
-    Once(fresh, "2026-12-01 10:00:00+1");  // all three intervals
-    Once(fresh, "2026-12-02 10:00:00+1");  // the one-day interval
+    ASSERT_EQ(OnceAt(dir->path(), fresh, "2026-12-01 10:00:00+1"), 0);  // all intervals
+    ASSERT_EQ(OnceAt(dir->path(), fresh, "2026-12-02 10:00:00+1"), 0);  // the one-day one
     // A copy whose newest cycle has the donation job trapped by a kind-4
     // booking without its fee-key master, and one without a log table.
     trapped = dir->File("trapped.db");
     fs::copy_file(fresh, trapped);
     RawDb(trapped).Exec(
         "INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
-    Once(trapped, "2026-12-03 10:00:00+1", 1);
+    ASSERT_EQ(OnceAt(dir->path(), trapped, "2026-12-03 10:00:00+1"), 1);  // with a failure
     // Entries of a completed one-day run dated 2038, by a clock that was
     // ahead: no recent run.
     future = dir->File("future.db");
@@ -62,10 +62,6 @@ class StatusCommand : public ::testing::Test {
   }
   static void TearDownTestSuite() { delete dir; }
 
-  // `code`: the exit code the run must end with (1: it ran with failures).
-  static void Once(const std::string& db, const std::string& when, int code = 0) {
-    ASSERT_EQ(OnceAt(dir->path(), db, when), code);
-  }
   static ToolRun Status(const std::vector<std::string>& args, const std::string& when) {
     std::vector<std::string> all = {"--status"};
     all.insert(all.end(), args.begin(), args.end());

@@ -25,17 +25,14 @@ class HistoryCommand : public ::testing::Test {
     dir = new TempDir;
     db = dir->File("club.db");
     GenerateClubDatabase(db, {40, 5});
-    auto once = [](const std::string& when, int code = 0) {
-      ASSERT_EQ(OnceAt(dir->path(), db, when), code);
-    };
-    once("2026-12-01 10:00:00+1");
+    ASSERT_EQ(OnceAt(dir->path(), db, "2026-12-01 10:00:00+1"), 0);
     // A kind-4 donation booking whose fee-key master is missing traps the
     // donation job.
     RawDb(db).Exec("INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
-    once("2026-12-02 10:00:00+1", 1);  // ran with a failure
+    ASSERT_EQ(OnceAt(dir->path(), db, "2026-12-02 10:00:00+1"), 1);  // ran with a failure
     // Its daily run would be redone; stamped as done instead.
     RawDb(db).Exec("UPDATE PARAMETER SET WERT = '02.12.2026' WHERE FELD = 'AUFGABENTRAY1'");
-    once("2026-12-02 12:00:00+1");  // the daily run is done: nothing due, nothing logged
+    ASSERT_EQ(OnceAt(dir->path(), db, "2026-12-02 12:00:00+1"), 0);  // nothing due or logged
     RawDb raw(db);
     raw.Exec(
         "INSERT INTO tblALLGReorganisationProtokoll VALUES (9001, 46357.4, '02.12.2026', "
