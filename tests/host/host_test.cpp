@@ -67,8 +67,7 @@ TEST(Host, ASecondSignalDuringACycleEndsTheProcessAtOnce) {
   ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0);  // the first only asks to close after the cycle
   kill(pid, SIGTERM);
   ASSERT_TRUE(WaitWithDeadline(pid, status, 5));
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
 }
 
 }  // namespace
