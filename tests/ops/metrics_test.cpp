@@ -41,32 +41,6 @@ std::map<std::string, double> Samples(const std::string& text) {
   return out;
 }
 
-TEST(Metrics, EveryFamilyAndAnOddCauseLabelPassPromtool) {
-  TempDir dir;
-  MetricsState s;
-  s.intervals[0] = IntervalMetrics{1764928812, 12};
-  s.intervals[2] = IntervalMetrics{1764500000, 40};
-  s.jobs["gfUpdateAdressen"] = {330, 3};
-  s.jobs["DailyMaintenance"] = {0, 0};
-  s.cycles_total = 7;
-  s.cycles_with_errors_total = 2;
-  s.last_cycle_unix = 1764928812;
-  s.last_cycle_seconds = 12;
-  s.open_failed = true;
-  s.open_cause =
-      "Die Datenbankdatei '/srv/\"v\"\\club.db' ist schreibgeschützt.\n" + std::string(100, 'x');
-  const std::string file = dir.File("kb6tray.prom");
-  ASSERT_EQ(WriteFileAtomically(file, RenderMetrics(s)), "");
-  const std::string verdict = Promtool(file);
-  if (verdict == "absent") GTEST_SKIP() << "promtool is not installed (scripts/setup installs it)";
-  EXPECT_EQ(verdict, "");
-  const auto samples = Samples(ReadFile(file));
-  EXPECT_EQ(samples.at("kb6tray_interval_last_run_timestamp_seconds{interval=\"1d\"}"), 1764928812);
-  EXPECT_EQ(samples.count("kb6tray_interval_last_run_timestamp_seconds{interval=\"7d\"}"), 0u);
-  EXPECT_EQ(samples.at("kb6tray_job_failed_writes{job=\"gfUpdateAdressen\"}"), 3);
-  EXPECT_EQ(samples.at("kb6tray_cycles_with_errors_total"), 2);
-}
-
 TEST(Metrics, AReaderNeverSeesAPartialFile) {
   TempDir dir;
   const std::string file = dir.File("kb6tray.prom");
@@ -88,9 +62,7 @@ TEST(Metrics, AReaderNeverSeesAPartialFile) {
   EXPECT_EQ(partial, 0) << "of " << reads << " reads";
   EXPECT_GT(reads, 0);
   // No temporary file stays behind.
-  int files = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   EXPECT_NE(WriteFileAtomically(dir.File("missing/kb6tray.prom"), "x"), "");
 }
 
@@ -150,8 +122,12 @@ TEST(Metrics, AfterOneAndTwoCyclesTheFileAgreesWithTheRunLog) {
     EXPECT_EQ(second.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"),
               first.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"));
   }
-  // A file that is no database: the open failed, with its cause.
-  const std::string bad = dir.File("bad.db");
+  // A file that is no database: the open failed, with its cause, whose quote,
+  // backslash, line break and umlauts, cut to the label's length, promtool
+  // must accept.
+  std::string name = "\"v\"\\\n";
+  for (int i = 0; i < 100; ++i) name += "ä";
+  const std::string bad = dir.File(name + ".db");
   { std::ofstream(bad) << "keine Datenbank"; }
   auto third = once(bad, "2026-12-02 10:01:00");
   EXPECT_EQ(third.at("kb6tray_cycles_total"), 3);

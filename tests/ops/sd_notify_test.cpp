@@ -1,6 +1,7 @@
 // The monitor speaks sd_notify to the test's own datagram socket: READY=1,
 // STATUS= with each tool tip, WATCHDOG=1 from the main loop (also during a
-// cycle's progress waits, never while the process is stopped), STOPPING=1.
+// cycle's progress waits, never while the process is stopped), STOPPING=1;
+// and a close signal ends an idle monitor at once.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "process_support.h"
+#include "reliability/reliability_support.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -47,14 +49,20 @@ class NotifySocket {
   int fd_ = -1;
 };
 
-TEST(SdNotify, OneCycleSendsReadyStatusPingsDuringProgressWaitsAndStopping) {
+TEST(SdNotify, OneCycleSendsReadyStatusPingsAndStoppingAndOutlivesItsStderrReader) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {5, 1});
   NotifySocket sock(dir.File("notify"));
   // Pings every 0.2 s; the designed one-second progress pause is kept, so
-  // the cycle spends its time in progress waits.
-  const pid_t pid = Spawn(OnceCommand(dir.File("club.db"), dir.path()), dir.File("err"),
-                          "/dev/null", {sock.Env(), "WATCHDOG_USEC=400000"});
+  // the cycle spends its time in progress waits. Standard error goes to a
+  // reader that leaves after three lines, as `... 2>&1 >/dev/null | head -n 3`.
+  int reader = -1;
+  const pid_t pid = SpawnWithStderrPipe(OnceCommand(dir.File("club.db"), dir.path()), reader,
+                                        {sock.Env(), "WATCHDOG_USEC=400000"});
+  ASSERT_GT(pid, 0);
+  char c = 0;
+  for (int lines = 0; lines < 3 && read(reader, &c, 1) == 1;) lines += c == '\n';
+  close(reader);
   std::vector<std::string> messages;
   int pings_in_cycle = 0;
   bool in_cycle = false;
@@ -70,6 +78,9 @@ TEST(SdNotify, OneCycleSendsReadyStatusPingsDuringProgressWaitsAndStopping) {
   }
   int status = 0;
   ASSERT_TRUE(WaitWithDeadline(pid, status, 60));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;  // not by SIGPIPE
+  EXPECT_NE(LogText(dir.path()).find("Die Datenreorganisation 2-wöchig ist abgeschlossen."),
+            std::string::npos);
   ASSERT_GE(messages.size(), 4u);
   EXPECT_EQ(messages[0], "STATUS=Korbinar V6 Systemüberwachung im Leerlauf");
   EXPECT_EQ(messages[1], "READY=1");
@@ -80,33 +91,39 @@ TEST(SdNotify, OneCycleSendsReadyStatusPingsDuringProgressWaitsAndStopping) {
   EXPECT_GE(pings_in_cycle, 9);
 }
 
-TEST(SdNotify, AStoppedLoopSendsNoPingsAndSigtermSendsStopping) {
-  TempDir dir;
-  CreateEmptyClubDatabase(dir.File("club.db"));
-  NotifySocket sock(dir.File("notify"));
-  const pid_t pid =
-      Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
-            dir.File("err"), "/dev/null", {sock.Env(), "WATCHDOG_USEC=200000"});
-  auto next_ping = [&](double seconds) {
-    while (auto m = sock.Receive(seconds))
-      if (*m == "WATCHDOG=1") return true;
-    return false;
-  };
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(next_ping(10)) << i;
-  kill(pid, SIGSTOP);
-  while (sock.Receive(0.3)) {  // those already on their way
+// An idle monitor pings from its loop, not while the process is stopped, and
+// a close signal ends it at once.
+TEST(SdNotify, AnIdleMonitorPingsButNotWhenStoppedAndASignalEndsIt) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    TempDir dir;
+    CreateEmptyClubDatabase(dir.File("club.db"));
+    NotifySocket sock(dir.File("notify"));
+    const pid_t pid =
+        Spawn({KB6TRAY_EXE, "--access-db", dir.File("club.db"), "--datenpfad", dir.path()},
+              dir.File("err"), "/dev/null", {sock.Env(), "WATCHDOG_USEC=200000"});
+    auto next_ping = [&](double seconds) {
+      while (auto m = sock.Receive(seconds))
+        if (*m == "WATCHDOG=1") return true;
+      return false;
+    };
+    ASSERT_TRUE(next_ping(10));
+    if (sig == SIGTERM) {
+      kill(pid, SIGSTOP);
+      while (sock.Receive(0.3)) {  // those already on their way
+      }
+      EXPECT_FALSE(sock.Receive(1.5)) << "a stopped process pinged";
+      kill(pid, SIGCONT);
+      EXPECT_TRUE(next_ping(10));
+    }
+    kill(pid, sig);
+    int status = 0;
+    ASSERT_TRUE(WaitWithDeadline(pid, status, 10));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // "At once": no cycle ran before the end, which would have shown its texts.
+    EXPECT_EQ(ReadFile(dir.File("err")),
+              "[Symbol] Korbinar V6 Systemüberwachung im Leerlauf\n[Symbol] entfernt\n");
   }
-  EXPECT_FALSE(sock.Receive(1.5)) << "a stopped process pinged";
-  kill(pid, SIGCONT);
-  EXPECT_TRUE(next_ping(10));
-  kill(pid, SIGTERM);
-  bool stopping = false;
-  while (auto m = sock.Receive(10))
-    if ((stopping = *m == "STOPPING=1")) break;
-  EXPECT_TRUE(stopping);
-  int status = 0;
-  ASSERT_TRUE(WaitWithDeadline(pid, status, 10));
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

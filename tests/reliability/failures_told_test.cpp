@@ -3,15 +3,9 @@
 // interval runs again at the next cycle, at most three times a day. A table
 // an older file lacks stays silent.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
-#include "reliability/reliability_support.h"
 #include "scheduler/monitor_harness.h"
 #include "test_support.h"
 
@@ -29,12 +23,6 @@ class FailuresTold : public ::testing::Test {
     return RawDb(path).Column(
         "SELECT reoTyp || ' ' || reoEintrag FROM tblALLGReorganisationProtokoll ORDER BY reoID");
   }
-  static const JobReport* Job(const CycleReport& r, const std::string& name) {
-    for (const JobReport& j : r.jobs)
-      if (j.name == name) return &j;
-    return nullptr;
-  }
-
   TempDir dir;
   std::string path = dir.File("club.db");
   FixedClock clock{Day(2026, 12, 7, 10, 0)};
@@ -81,8 +69,9 @@ TEST_F(FailuresTold, EachFaultIsToldAfterTheResultLineOfItsJob) {
     RawDb(path).Exec(c.arrange);
     auto monitor = NewMonitor(std::string("data-") + c.name);
     const CycleReport& report = monitor->Run();
-    const JobReport* job = Job(report, c.job);
-    ASSERT_NE(job, nullptr);
+    const auto job = std::find_if(report.jobs.begin(), report.jobs.end(),
+                                  [&](const JobReport& j) { return j.name == c.job; });
+    ASSERT_NE(job, report.jobs.end());
     EXPECT_EQ(job->read_failed, c.read_failed);
     EXPECT_EQ(job->failed_writes, c.failed);
     EXPECT_EQ(report.HasFailures(), *c.told != '\0');
@@ -127,48 +116,6 @@ TEST_F(FailuresTold, FailedIntervalRunsAgainThreeTimesADayThenWaits) {
   EXPECT_EQ(RawDb(path).One("SELECT COUNT(*) FROM ADRESSEN WHERE KZEHEMALIG = 0 AND BR_ANREDE IS "
                             "NULL"),
             "0");
-}
-
-// The club file on a small tmpfs that fills while the cycle writes: the lost
-// changes are told with their cause, and once there is room again the next
-// cycle redoes the work; the file ends as a run without the fault leaves it.
-TEST_F(FailuresTold, AFullDiskCostsNoWorkOnceThereIsRoomAgain) {
-  TempDir mount_point;
-  if (mount("tmpfs", mount_point.path().c_str(), "tmpfs", 0, "size=16m") != 0)
-    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-  struct Unmount {
-    std::string at;
-    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
-  } unmount{mount_point.path()};
-  const std::string full = mount_point.File("club.db");
-  const std::string clean = dir.File("clean.db");
-  std::filesystem::copy_file(path, full);
-  std::filesystem::copy_file(path, clean);
-  // Fill the rest of the tmpfs, then give back a little room.
-  const std::string filler = mount_point.File("filler");
-  {
-    std::ofstream out(filler, std::ios::binary);
-    const std::string block(4096, 'x');
-    while (out.write(block.data(), block.size())) {
-    }
-  }
-  std::filesystem::resize_file(filler, std::filesystem::file_size(filler) - 48 * 1024);
-  auto monitor = std::make_unique<Monitor>(full, dir.File("data"), clock);
-  const CycleReport& first = monitor->Run();
-  EXPECT_TRUE(first.HasFailures());
-  const std::string log = LogText(dir.File("data"));
-  EXPECT_NE(log.find("nicht geschrieben. Erste Ursache: database or disk is full"),
-            std::string::npos)
-      << log;
-  std::filesystem::remove(filler);
-  clock.Set(clock.Now() + 1.0 / 1440);
-  const CycleReport& second = monitor->Run();
-  EXPECT_FALSE(second.intervals.empty());
-  for (const JobReport& j : second.jobs)
-    EXPECT_FALSE(j.Failed()) << j.name << ": " << j.failed_writes << " " << j.first_cause;
-  Monitor(clean, dir.File("clean-data"), clock).Run();
-  EXPECT_EQ(IntegrityCheck(full), "ok");
-  ExpectSameDerivedData(clean, full);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "reliability/reliability_support.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <regex>
@@ -33,18 +31,6 @@ std::vector<std::string> TableRows(const std::string& db_path, const std::string
   return rows;
 }
 
-std::string IntegrityCheck(const std::string& db_path) {
-  RawDb db(db_path);
-  return db.One("PRAGMA integrity_check");
-}
-
-void ResetDueStamps(const std::string& db_path) {
-  RawDb db(db_path);
-  db.Exec(
-      "DELETE FROM PARAMETER WHERE FELD IN ('AUFGABENTRAY1', 'AUFGABENTRAY7', "
-      "'AUFGABENTRAY14')");
-}
-
 std::string LogText(const std::string& data_dir) {
   std::vector<std::filesystem::path> files;
   std::error_code ec;
@@ -67,34 +53,6 @@ std::string FirstBrokenLogLine(const std::string& log_text) {
     start = end + 2;
   }
   return "";
-}
-
-void ExpectSameDerivedData(const std::string& expected_db, const std::string& actual_db,
-                           const std::set<std::string>& absent,
-                           const std::map<std::string, std::set<std::string>>& skip) {
-  std::set<std::string> ignored = {"SATZZAEHLER", "tblALLGReorganisationProtokoll"};
-  ignored.insert(absent.begin(), absent.end());
-  auto present = [&](const std::string& path) {
-    std::vector<std::string> names;
-    for (const auto& t : TableNames(path))
-      if (!ignored.count(t)) names.push_back(t);
-    return names;
-  };
-  const auto tables = present(expected_db);
-  EXPECT_EQ(tables, present(actual_db));
-  for (const auto& table : tables) {
-    std::set<std::string> columns = skip.count(table) ? skip.at(table) : std::set<std::string>{};
-    if (table == "PARAMETER") columns.insert("ID");
-    if (table == "tblMVAbteilungsuebersicht") columns.insert("uebID");
-    const auto want = TableRows(expected_db, table, columns);
-    const auto got = TableRows(actual_db, table, columns);
-    EXPECT_EQ(want.size(), got.size()) << table;
-    auto [w, g] = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
-    if (w != want.end() || g != got.end())
-      ADD_FAILURE() << table
-                    << " differs first at\n  expected: " << (w != want.end() ? *w : "<end>")
-                    << "\n  actual:   " << (g != got.end() ? *g : "<end>");
-  }
 }
 
 }  // namespace kb6::test

@@ -1,8 +1,6 @@
-// What the reliability tests check on a club file after a run: integrity,
-// whole log lines, and the derived data compared with another file.
+// What the reliability tests read from a club file and its log after a run.
 #pragma once
 
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,22 +14,9 @@ std::vector<std::string> TableRows(const std::string& db_path, const std::string
 std::vector<std::string> TableNames(const std::string& db_path);
 std::vector<std::string> ColumnNames(const std::string& db_path, const std::string& table);
 
-std::string IntegrityCheck(const std::string& db_path);
-
-// Makes every interval due again, as on a later day.
-void ResetDueStamps(const std::string& db_path);
-
 // All log files below `data_dir`/Logfiles, in name order.
 std::string LogText(const std::string& data_dir);
 // Empty when every line is "hh:mm:ss text" ended by CR LF, else the first bad line.
 std::string FirstBrokenLogLine(const std::string& log_text);
-
-// Expects the same data in both files except what depends on drawn keys or
-// the clock: the counter, the run log, the keys of overview rows and due rows.
-// Tables in `absent` may be missing from either file; `skip` leaves out
-// further columns per table.
-void ExpectSameDerivedData(const std::string& expected_db, const std::string& actual_db,
-                           const std::set<std::string>& absent = {},
-                           const std::map<std::string, std::set<std::string>>& skip = {});
 
 }  // namespace kb6::test
