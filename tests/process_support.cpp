@@ -7,10 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
-
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "test_support.h"
 
@@ -38,8 +37,18 @@ pid_t SpawnWith(posix_spawn_file_actions_t& fa, const std::vector<std::string>& 
     if (!overridden(*e)) envp.push_back(*e);
   for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
+  // Children start with SIGPIPE at its default, as from a shell, whatever
+  // the test runner ignores: the monitor must set up its own.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
+  posix_spawn(&pid, argv[0], &fa, &attr, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&fa);
   return pid;
 }
