@@ -51,7 +51,7 @@ class DesktopTray : public ::testing::Test {
 TEST_F(DesktopTray, ToolTipChangesAreAnnouncedAndSplitAtCrLf) {
   FakeDesktop desktop(bus, true, false);
   ShowDesktopTray();
-  ASSERT_TRUE(desktop.WaitFor(Counted("tooltip", 1), 30, true));
+  ASSERT_TRUE(desktop.WaitFor("tooltip"));
   const struct {
     std::string text, line;
   } cases[] = {
@@ -65,9 +65,8 @@ TEST_F(DesktopTray, ToolTipChangesAreAnnouncedAndSplitAtCrLf) {
   for (const auto& c : cases) {
     tray->SetToolTip(c.text);
     if (c.line.empty()) continue;
-    ASSERT_TRUE(desktop.WaitFor(Counted("tooltip", ++expected), 30, true))
-        << testing::PrintToString(desktop.Lines());
-    EXPECT_EQ(WithPrefix(desktop.Lines(), "tooltip").back(), c.line);
+    ASSERT_TRUE(desktop.WaitFor("tooltip", ++expected)) << testing::PrintToString(desktop.Lines());
+    EXPECT_EQ(desktop.Lines("tooltip").back(), c.line);
   }
 }
 
@@ -81,22 +80,22 @@ TEST_F(DesktopTray, ThePanelComingLaterOrAgainAndRemoveAddGetTheItem) {
     g_main_context_iteration(nullptr, FALSE);
   EXPECT_NE(err.str().find("Kein Infobereich"), std::string::npos);
   desktop.StartWatcher();
-  ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(1)), 30, true))
+  ASSERT_TRUE(desktop.WaitFor("register " + ItemName(1)))
       << testing::PrintToString(desktop.Lines());
   // A panel restart: the watcher leaves and comes back.
   desktop.StopWatcher();
-  ASSERT_TRUE(desktop.WaitFor(Has("watcher down"), 30, true));
+  ASSERT_TRUE(desktop.WaitFor("watcher down"));
   desktop.StartWatcher();
-  ASSERT_TRUE(desktop.WaitFor(Counted("register " + ItemName(1), 2), 30, true))
+  ASSERT_TRUE(desktop.WaitFor("register " + ItemName(1), 2))
       << testing::PrintToString(desktop.Lines());
   // Remove twice drops the item once; Add brings a new one.
   tray->Remove();
   tray->Remove();
-  ASSERT_TRUE(desktop.WaitFor(Has("unregister " + ItemName(1)), 30, true));
+  ASSERT_TRUE(desktop.WaitFor("unregister " + ItemName(1)));
   tray->Add();
-  ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(2)), 30, true))
+  ASSERT_TRUE(desktop.WaitFor("register " + ItemName(2)))
       << testing::PrintToString(desktop.Lines());
-  EXPECT_EQ(CountPrefix(desktop.Lines(), "unregister"), 1u);
+  EXPECT_EQ(desktop.Lines("unregister").size(), 1u);
 }
 
 TEST_F(DesktopTray, BalloonsBecomeNotifications) {
@@ -114,15 +113,15 @@ TEST_F(DesktopTray, BalloonsBecomeNotifications) {
   size_t n = 0;
   for (const auto& c : cases) {
     tray->ShowBalloon(c.title, c.text, c.kind);
-    ASSERT_TRUE(desktop.WaitFor(Counted("notify", ++n), 30, true));
-    EXPECT_EQ(WithPrefix(desktop.Lines(), "notify").back(), c.line);
+    ASSERT_TRUE(desktop.WaitFor("notify", ++n));
+    EXPECT_EQ(desktop.Lines("notify").back(), c.line);
   }
 }
 
 TEST_F(DesktopTray, ABusThatGoesAwayLeavesTheTrayUsable) {
   FakeDesktop desktop(bus, true, true);
   ShowDesktopTray();
-  ASSERT_TRUE(desktop.WaitFor(Has("register " + ItemName(1)), 30, true));
+  ASSERT_TRUE(desktop.WaitFor("register " + ItemName(1)));
   bus.Kill();
   // With GDBus's default the closed connection would end this process.
   for (int i = 0; i < 200; ++i) {
