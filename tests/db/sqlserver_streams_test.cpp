@@ -26,10 +26,10 @@ RowSet Rows(std::vector<std::string> columns, std::vector<std::vector<Value>> ro
 class SqlServerRecordingDouble {
  public:
   void Answer(std::string needle, RowSet rows, int uses = -1) {
-    answers_.push_back({std::move(needle), std::move(rows), 0, uses});
+    scripts_.push_back({true, std::move(needle), std::move(rows), 0, uses});
   }
   void Affect(std::string needle, int64_t count, int uses = -1) {
-    affects_.push_back({std::move(needle), {}, count, uses});
+    scripts_.push_back({false, std::move(needle), {}, count, uses});
   }
   void Register(ProviderRegistry& registry) {
     registry.Register("SQLOLEDB.1", [this](const ConnectionAttributes&) {
@@ -40,14 +40,16 @@ class SqlServerRecordingDouble {
 
  private:
   struct Script {
+    bool query;
     std::string needle;
     RowSet rows;
     int64_t count = 1;
     int uses = -1;
   };
-  static const Script* Find(std::vector<Script>& scripts, const std::string& sql) {
-    for (auto& s : scripts) {
-      if (s.uses == 0 || sql.find(s.needle) == std::string::npos) continue;
+  const Script* Record(bool query, const std::string& sql) {
+    statements.push_back((query ? "Q: " : "X: ") + sql);
+    for (auto& s : scripts_) {
+      if (s.query != query || s.uses == 0 || sql.find(s.needle) == std::string::npos) continue;
       if (s.uses > 0) --s.uses;
       return &s;
     }
@@ -56,18 +58,16 @@ class SqlServerRecordingDouble {
   struct Session final : ProviderSession {
     explicit Session(SqlServerRecordingDouble& d) : owner(d) {}
     int64_t Execute(const std::string& sql) override {
-      owner.statements.push_back("X: " + sql);
-      const Script* s = Find(owner.affects_, sql);
+      const Script* s = owner.Record(false, sql);
       return s ? s->count : 1;
     }
     void Query(const std::string& sql, RowSet& out) override {
-      owner.statements.push_back("Q: " + sql);
-      const Script* s = Find(owner.answers_, sql);
+      const Script* s = owner.Record(true, sql);
       out = s ? s->rows : RowSet{};
     }
     SqlServerRecordingDouble& owner;
   };
-  std::vector<Script> answers_, affects_;
+  std::vector<Script> scripts_;
 };
 
 // Compares a stream with tests/golden/sqlserver/<name>.txt, one statement per
