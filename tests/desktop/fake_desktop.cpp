@@ -9,13 +9,10 @@
 namespace kb6::test {
 namespace {
 
-constexpr const char* kWatcherXml = R"xml(<node>
+constexpr const char* kInterfacesXml = R"xml(<node>
   <interface name="org.kde.StatusNotifierWatcher">
     <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
   </interface>
-</node>)xml";
-
-constexpr const char* kNotificationsXml = R"xml(<node>
   <interface name="org.freedesktop.Notifications">
     <method name="Notify">
       <arg type="s" direction="in"/><arg type="u" direction="in"/>
@@ -27,11 +24,20 @@ constexpr const char* kNotificationsXml = R"xml(<node>
   </interface>
 </node>)xml";
 
-GDBusInterfaceInfo* Interface(const char* xml) {
-  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
-  GDBusInterfaceInfo* info = g_dbus_interface_info_ref(node->interfaces[0]);
-  g_dbus_node_info_unref(node);
-  return info;
+// Serves `vtable` for `interface` at `path`; returns the registration id.
+guint Serve(GDBusConnection* bus, const char* path, const char* interface,
+            const GDBusInterfaceVTable& vtable, FakeDesktop* desktop) {
+  g_autoptr(GDBusNodeInfo) node = g_dbus_node_info_new_for_xml(kInterfacesXml, nullptr);
+  return g_dbus_connection_register_object(bus, path,
+                                           g_dbus_node_info_lookup_interface(node, interface),
+                                           &vtable, desktop, nullptr, nullptr);
+}
+
+// A call to the bus itself, waited for.
+void CallBus(GDBusConnection* bus, const char* method, GVariant* args) {
+  g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method, args,
+      nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
 }
 
 constexpr const char* kItem = "org.kde.StatusNotifierItem";
@@ -133,10 +139,8 @@ void FakeDesktop::StartWatcher() {
             nullptr,
             nullptr,
             {}};
-        GDBusInterfaceInfo* info = Interface(kWatcherXml);
-        self->watcher_object_ = g_dbus_connection_register_object(
-            self->bus_, "/StatusNotifierWatcher", info, &vtable, self, nullptr, nullptr);
-        g_dbus_interface_info_unref(info);
+        self->watcher_object_ = Serve(self->bus_, "/StatusNotifierWatcher",
+                                      "org.kde.StatusNotifierWatcher", vtable, self);
         self->watcher_name_ = g_bus_own_name_on_connection(
             self->bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
             +[](GDBusConnection*, const gchar*, gpointer me) {
@@ -200,10 +204,8 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, nullptr);
   if (!self->bus_) {
-    self->Add("desktop up");
     self->Add("no bus");
-    g_main_context_pop_thread_default(self->context_);
-    return;
+    return g_main_context_pop_thread_default(self->context_);
   }
   g_dbus_connection_set_exit_on_close(self->bus_, FALSE);
   if (self->want_notifications_) {
@@ -223,16 +225,10 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
         nullptr,
         nullptr,
         {}};
-    GDBusInterfaceInfo* info = Interface(kNotificationsXml);
-    self->notify_object_ = g_dbus_connection_register_object(
-        self->bus_, "/org/freedesktop/Notifications", info, &vtable, self, nullptr, nullptr);
-    g_dbus_interface_info_unref(info);
+    self->notify_object_ = Serve(self->bus_, "/org/freedesktop/Notifications",
+                                 "org.freedesktop.Notifications", vtable, self);
     // Owned at once, so that no test races the server's start.
-    GVariant* r = g_dbus_connection_call_sync(
-        self->bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 0u), nullptr,
-        G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
-    if (r) g_variant_unref(r);
+    CallBus(self->bus_, "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 0u));
   }
   // A registered item leaves when its name has no owner any more.
   self->subscriptions_.push_back(g_dbus_connection_signal_subscribe(
@@ -260,10 +256,7 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
       self, nullptr));
   // The bus handles a connection's messages in order: after this answer the
   // match rules above are in place.
-  GVariant* id = g_dbus_connection_call_sync(
-      self->bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId",
-      nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
-  if (id) g_variant_unref(id);
+  CallBus(self->bus_, "GetId", nullptr);
   self->Add("desktop up");
   if (self->want_watcher_) self->StartWatcher();
   g_main_loop_run(self->loop_);

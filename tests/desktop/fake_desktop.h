@@ -28,7 +28,10 @@ class PrivateBus {
   bool Running() const { return !address_.empty(); }
   const std::string& Address() const { return address_; }
   std::string EnvEntry() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
-  void Kill() { g_test_dbus_stop(bus_); }
+  void Kill() {
+    g_test_dbus_stop(bus_);
+    address_.clear();
+  }
 
  private:
   GTestDBus* bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
