@@ -3,12 +3,9 @@
 #include "tray/desktop/sni_tray.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <sstream>
 
 #include "fake_desktop.h"
@@ -155,15 +152,11 @@ TEST_F(DesktopTray, AutoTakesTheDesktopOnlyWhenThereIsANotificationArea) {
 // and never accepted): the monitor does not hang at start-up.
 TEST_F(DesktopTray, AFrozenBusIsGivenUpWithinSeconds) {
   TempDir dir;
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strncpy(addr.sun_path, dir.File("bus").c_str(), sizeof addr.sun_path - 1);
-  const struct Socket {
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    ~Socket() { close(fd); }
-  } listener;
-  ASSERT_EQ(bind(listener.fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(listen(listener.fd, 8), 0);
+  g_autoptr(GSocket) listener =
+      g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
+  g_autoptr(GSocketAddress) address = g_unix_socket_address_new(dir.File("bus").c_str());
+  ASSERT_TRUE(g_socket_bind(listener, address, FALSE, nullptr) &&
+              g_socket_listen(listener, nullptr));
   setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.File("bus")).c_str(), 1);
   EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
   EXPECT_EQ(MakeTray(TrayChoice::kDesktop, err), nullptr);
