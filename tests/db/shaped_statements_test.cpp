@@ -137,12 +137,6 @@ TEST_F(ShapedStatements, LiteralsStoreAndCompareAsTheirTexts) {
   ExpectSame("SELECT id, typeof(i), typeof(r), typeof(n), typeof(s), typeof(u) FROM t ORDER BY 1");
 }
 
-// Fills "{}" in `pattern` with `values` in turn.
-std::string Fill(std::string pattern, const std::vector<std::string>& values) {
-  for (const std::string& v : values) pattern.replace(pattern.find("{}"), 2, v);
-  return pattern;
-}
-
 TEST_F(ShapedStatements, LaterStatementsOfAShapeRunAsTheirTranslations) {
   // The first fill of each pattern makes the shape; every later one only
   // binds its literals.
@@ -153,31 +147,34 @@ TEST_F(ShapedStatements, LaterStatementsOfAShapeRunAsTheirTranslations) {
   const std::vector<std::string> quoted = {"\"a\"", "\"O'Neil\"", "\"\"\"q\"\"\"", "\"\""};
   const std::vector<std::string> dates = {"#12-4-2026#", "#12-4-2026 12:30#",
                                           "#2-29-2024 23:59:59#", "#1-1-1900#", "#00:00#"};
-  int id = 0;
-  for (size_t k = 0; k < 8; ++k) {
-    const std::string& num = numbers[k % numbers.size()];
-    const std::string& text = texts[k % texts.size()];
-    const std::string& dq = quoted[k % quoted.size()];
-    const std::string& date = dates[k % dates.size()];
-    const std::string key = std::to_string(++id);
-    ExpectSameAccess(
-        Fill("INSERT INTO t (id, i, r, n, s, d, b, u) VALUES ({}, {}, {}, {}, {}, {}, {}, {})",
-             {key, num, num, text, dq, date, num, text}));
-    ExpectSameAccess(Fill("INSERT INTO w (id, s) VALUES ({}, {})", {key, dq}));
-    ExpectSameAccess(
-        Fill("SELECT id, s & {} & {} AS V, i + {} AS P FROM t WHERE s = {} OR i > {} "
-             "ORDER BY id",
-             {text, dq, num, text, num}));
-    ExpectSameAccess(
-        Fill("UPDATE t SET s = s & {} & {}, i = i + {}, d = {} WHERE id = {} AND b = TRUE",
-             {dq, text, num, date, key}));
-    ExpectSameAccess(
-        Fill("UPDATE t, w SET t.u = w.s & {} WHERE t.id = w.id AND w.id = {}", {text, key}));
-    ExpectSameAccess(
-        Fill("SELECT Count(*) AS V FROM t WHERE d > {} AND n <> {} AND r < {}", {date, text, num}));
-    ExpectSameAccess(Fill("SELECT {} AS V, {} AS W FROM t WHERE id IN ({}, {})",
-                          {text, num, key, std::to_string(id + 1)}));
-  }
+  // {k} key, {l} the next key, {n} number, {t} text, {q} double-quoted text, {d} date.
+  const char* patterns[] = {
+      "INSERT INTO t (id, i, r, n, s, d, b, u) VALUES ({k}, {n}, {n}, {t}, {q}, {d}, {n}, {t})",
+      "INSERT INTO w (id, s) VALUES ({k}, {q})",
+      "SELECT id, s & {t} & {q} AS V, i + {n} AS P FROM t WHERE s = {t} OR i > {n} ORDER BY id",
+      "UPDATE t SET s = s & {q} & {t}, i = i + {n}, d = {d} WHERE id = {k} AND b = TRUE",
+      "UPDATE t, w SET t.u = w.s & {t} WHERE t.id = w.id AND w.id = {k}",
+      "SELECT Count(*) AS V FROM t WHERE d > {d} AND n <> {t} AND r < {n}",
+      "SELECT {t} AS V, {n} AS W FROM t WHERE id IN ({k}, {l})"};
+  for (size_t k = 0; k < 8; ++k)
+    for (const std::string pattern : patterns) {
+      std::string sql;
+      for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '{') {
+          sql += pattern[i];
+          continue;
+        }
+        const char c = pattern[++i];
+        ++i;  // the closing brace
+        sql += c == 'k'   ? std::to_string(k + 1)
+               : c == 'l' ? std::to_string(k + 2)
+               : c == 'n' ? numbers[k % numbers.size()]
+               : c == 't' ? texts[k % texts.size()]
+               : c == 'q' ? quoted[k % quoted.size()]
+                          : dates[k % dates.size()];
+      }
+      ExpectSameAccess(sql);
+    }
   // A joined UPDATE moves its tables behind SET: the parameters follow.
   ExpectSameAccess(
       "UPDATE t, (SELECT id FROM w WHERE id > 2) AS v SET t.u = 'x' WHERE t.id = v.id");
