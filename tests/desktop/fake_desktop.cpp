@@ -123,24 +123,6 @@ void FakeDesktop::StartWatcher() {
       +[](gpointer data) -> gboolean {
         auto* self = static_cast<FakeDesktop*>(data);
         if (self->watcher_name_ != 0) return G_SOURCE_REMOVE;
-        static const GDBusInterfaceVTable vtable = {
-            +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
-                GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
-              // RegisterStatusNotifierItem, the one method of this watcher.
-              auto* desktop = static_cast<FakeDesktop*>(me);
-              const gchar* service = nullptr;
-              g_variant_get(args, "(&s)", &service);
-              const std::string name = service[0] == '/' ? sender : service;
-              desktop->registered_.insert(name);
-              desktop->senders_.insert(sender);
-              desktop->Add("register " + name);
-              desktop->ReadItem(name, invocation);
-            },
-            nullptr,
-            nullptr,
-            {}};
-        self->watcher_object_ = Serve(self->bus_, "/StatusNotifierWatcher",
-                                      "org.kde.StatusNotifierWatcher", vtable, self);
         self->watcher_name_ = g_bus_own_name_on_connection(
             self->bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
             +[](GDBusConnection*, const gchar*, gpointer me) {
@@ -159,8 +141,7 @@ void FakeDesktop::StopWatcher() {
         auto* self = static_cast<FakeDesktop*>(data);
         if (self->watcher_name_ == 0) return G_SOURCE_REMOVE;
         g_bus_unown_name(self->watcher_name_);
-        g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
-        self->watcher_name_ = self->watcher_object_ = 0;
+        self->watcher_name_ = 0;
         self->senders_.clear();
         self->registered_.clear();
         self->Add("watcher down");
@@ -208,15 +189,33 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
     return g_main_context_pop_thread_default(self->context_);
   }
   g_dbus_connection_set_exit_on_close(self->bus_, FALSE);
+  static const GDBusInterfaceVTable watcher = {
+      +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
+          GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
+        // RegisterStatusNotifierItem, the one method of this watcher.
+        auto* desktop = static_cast<FakeDesktop*>(me);
+        const gchar* service = nullptr;
+        g_variant_get(args, "(&s)", &service);
+        const std::string name = service[0] == '/' ? sender : service;
+        desktop->registered_.insert(name);
+        desktop->senders_.insert(sender);
+        desktop->Add("register " + name);
+        desktop->ReadItem(name, invocation);
+      },
+      nullptr,
+      nullptr,
+      {}};
+  // Served from the start; owning its name makes it visible.
+  self->watcher_object_ =
+      Serve(self->bus_, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher", watcher, self);
   if (self->want_notifications_) {
     static const GDBusInterfaceVTable vtable = {
         // Notify, the one method of this server.
         +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
             GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
           const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
-          guint32 replaces = 0;
           gint32 timeout = 0;
-          g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, &replaces, &icon, &summary, &body,
+          g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, nullptr, &icon, &summary, &body,
                         nullptr, nullptr, &timeout);
           static_cast<FakeDesktop*>(me)->Add(std::string("notify ") + app + "|" + icon + "|" +
                                              summary + "|" + body + "|" + std::to_string(timeout));
@@ -262,7 +261,7 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
   g_main_loop_run(self->loop_);
   for (guint id : self->subscriptions_) g_dbus_connection_signal_unsubscribe(self->bus_, id);
   if (self->watcher_name_) g_bus_unown_name(self->watcher_name_);
-  if (self->watcher_object_) g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
+  g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
   if (self->notify_object_) g_dbus_connection_unregister_object(self->bus_, self->notify_object_);
   g_dbus_connection_close_sync(self->bus_, nullptr, nullptr);
   g_object_unref(self->bus_);
