@@ -141,29 +141,26 @@ TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
   raw->Exec(
       "INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T0', 'ID', 0),"
-      " (1, 'TN', 'ID', NULL)");
+      " (1, 'TN', 'ID', NULL), (1, 'TF', 'ID', 5), (1, 'T', 'ID', 2147483646);"
+      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER WHEN OLD.TABELLE = 'TF' BEGIN "
+      "SELECT RAISE(ABORT, 'gesperrt'); END;"
+      "INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (2147483647, 1);"
+      "INSERT INTO FUNKTIONEN (ID, ADR_INR) VALUES (-7, 1)");
   EXPECT_EQ(db->GetNextID("T0", "ID"), 0);
   EXPECT_EQ(db->GetNextID("TN", "ID"), 0);
   // An update that fails every time ends too, after a bounded number of tries.
-  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'TF', 'ID', 5)");
-  raw->Exec(
-      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER WHEN OLD.TABELLE = 'TF' BEGIN "
-      "SELECT RAISE(ABORT, 'gesperrt'); END");
   EXPECT_EQ(db->GetNextID("TF", "ID"), 0);
   EXPECT_GE(logged.size(), 2u);
   EXPECT_LE(logged.size(), 10u);
   // No counter row yet, the highest key is the largest there is.
-  raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (2147483647, 1)");
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
   EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "2147483647");
   // A counter one below the limit hands out the last key once.
-  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T', 'ID', 2147483646)");
   EXPECT_EQ(db->GetNextID("T", "ID"), 2147483647);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(db->GetNextID("T", "ID"), 0);
   EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='T'"), "2147483647");
   // Only negative keys: counting starts at 1.
-  raw->Exec("INSERT INTO FUNKTIONEN (ID, ADR_INR) VALUES (-7, 1)");
   EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);
 }
 
