@@ -94,9 +94,7 @@ int RunOne(int addresses, const test::PrivateBus& bus, bool panel) {
   GenerateClubDatabase(db_file, {addresses, 1});
 
   test::FakeDesktop desktop(bus, panel, true);
-  if (panel)
-    desktop.WaitFor(
-        [](const std::vector<std::string>& l) { return test::CountPrefix(l, "watcher up") > 0; });
+  if (panel) desktop.WaitFor("watcher up");
 
   SystemClock clock;
   const RegionalSettings regional = RegionalSettings::German();
@@ -126,20 +124,13 @@ int RunOne(int addresses, const test::PrivateBus& bus, bool panel) {
     app.SQLServer_Host("lokal");
     app.ShowTrayicon();
     // The panel has the item before the cycle starts, as after a minute's wait.
-    if (panel)
-      desktop.WaitFor(
-          [](const std::vector<std::string>& l) { return test::CountPrefix(l, "tooltip") > 0; }, 30,
-          true);
+    if (panel) desktop.WaitFor("tooltip");
     const auto start = Steady::now();
     cycle.Run();
     cycle_seconds = std::chrono::duration<double>(Steady::now() - start).count();
     window.Unload();
   }
-  desktop.WaitFor(
-      [panel](const std::vector<std::string>& l) {
-        return panel ? test::CountPrefix(l, "unregister") > 0 : test::CountPrefix(l, "notify") > 1;
-      },
-      30, true);
+  desktop.WaitFor(panel ? "unregister" : "notify", panel ? 1 : 2);
   double in_tray = 0;
   for (const auto& [name, f] : tray.figures) in_tray += f.seconds;
   const auto& tips = tray.figures["SetToolTip"];
@@ -152,8 +143,8 @@ int RunOne(int addresses, const test::PrivateBus& bus, bool panel) {
         f.cpu * 1e6 / f.calls);
   std::printf(
       "  per progress text: %.1f us; the fake panel read %zu tool tips, %zu notifications\n",
-      tips.calls ? tips.seconds * 1e6 / tips.calls : 0.0,
-      test::CountPrefix(desktop.Lines(), "tooltip"), test::CountPrefix(desktop.Lines(), "notify"));
+      tips.calls ? tips.seconds * 1e6 / tips.calls : 0.0, desktop.Lines("tooltip").size(),
+      desktop.Lines("notify").size());
   std::filesystem::remove_all(dir);
   return 0;
 }

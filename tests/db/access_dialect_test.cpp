@@ -1,9 +1,10 @@
-// The Access dialect run for real on an SQLite club file.
+// The Access dialect and its literals run for real on an SQLite club file.
 #include "db/access_dialect.h"
 
 #include <gtest/gtest.h>
 
 #include "db/access_translation.h"
+#include "db/literals.h"
 #include "test_support.h"
 
 namespace kb6::test {
@@ -85,6 +86,163 @@ TEST_F(AccessDialect, TranslationKeepsLiteralsAndNames) {
   EXPECT_EQ(TranslateAccessToSqlite("SELECT A & 'open"), "SELECT A & 'open");
   EXPECT_FALSE(ParseAccessDateLiteral("2-30-2003"));
   EXPECT_EQ(ParseAccessDateLiteral("2-5-2003 14:07"), Day(2003, 2, 5, 14, 7));
+}
+
+class Literals : public ClubTest {};
+
+TEST_F(Literals, AddInsertFieldValues) {
+  struct Case {
+    const char* value;
+    const char* type;
+    bool keep_blanks;
+    const char* values;  // the value list, "()" when skipped
+  } cases[] = {
+      {" x ", "A", false, "('x')"},
+      {" x ", "A", true, "(' x ')"},
+      {"   ", "A", false, "()"},
+      {"O'Connor", "A", false, "('O´Connor')"},
+      {"12.,3", "N", false, "()"},  // numeric to the test, but two values as a literal
+      {"12.50", "N", false, "(12.50)"},
+      {"1.234,56", "N", false, "(1234.56)"},
+      {"1.5", "N", false, "(15)"},
+      {"abc", "N", false, "()"},
+      {"0", "N", false, "(0)"},
+      {".5", "N", false, "()"},
+      {"0", "D", false, "()"},
+      {"05.02.1500", "D", false, "()"},
+      {"05.02.3000", "D", false, "()"},
+      {"keins", "D", false, "()"},
+      {"05.02.2003", "D", false, "(#2-5-2003#)"},
+      {"05.02.2003 14:07:09", "DT", false, "(#2-5-2003 14:07#)"},
+      {"x", "Q", false, "()"},
+  };
+  for (const Case& c : cases) {
+    std::string s = "INSERT INTO T () VALUES ()";
+    AddInsertField(db->CurrentDialect(), regional, s, c.value, "C", c.type, c.keep_blanks);
+    const std::string want = std::string(c.values) == "()"
+                                 ? "INSERT INTO T () VALUES ()"
+                                 : std::string("INSERT INTO T (C) VALUES ") + c.values;
+    EXPECT_EQ(s, want) << c.value << " " << c.type;
+  }
+  std::string no_template = "INSERT INTO T VALUES (1)";
+  AddInsertField(db->CurrentDialect(), regional, no_template, "x", "C", "A", false);
+  EXPECT_EQ(no_template, "INSERT INTO T VALUES (1)");
+}
+
+TEST_F(Literals, DateLiteralsOfBothBackEnds) {
+  const Value plain = Value::Date(Day(2003, 2, 5));
+  const Value timed = Value::Date(Day(2003, 2, 5, 14, 7, 9));
+  auto lit = [&](const Value& v) { return SQLDateLiteral(db->CurrentDialect(), regional, v); };
+  EXPECT_EQ(lit(plain), "#2-5-2003#");
+  EXPECT_EQ(lit(timed), "#2-5-2003 14:07#");
+  EXPECT_EQ(lit(Value("keins")), "#01-01-1980#");
+  EXPECT_EQ(lit(Value("30.12.1899")), "#12-30-1899#");
+  EXPECT_EQ(lit(Value("01.01.1900")), "#1-1-1900#");
+  db->ConnectSQLServer();  // sets the SQL Server dialect; no server is needed for literals
+  EXPECT_EQ(lit(plain), "{d '2003-02-05'}");
+  EXPECT_EQ(lit(timed), "{ts '2003-02-05 14:07:09'}");
+  EXPECT_EQ(lit(Value("14:07:09")), "{ts '1899-12-30 14:07:09'}");
+  EXPECT_EQ(lit(Value("keins")), "{d '1980-01-01' }");
+}
+
+TEST_F(Literals, NumbersAmountsAndQuotes) {
+  EXPECT_EQ(SQLNumberLiteral(regional, Value("1.234,56")), "1234.56");
+  EXPECT_EQ(SQLNumberLiteral(regional, Value(12.5)), "12.5");
+  EXPECT_EQ(FormatAmount(regional, 1234.5), "1234.50");
+  EXPECT_EQ(FormatAmount(regional, -2), "-2.00");
+  EXPECT_EQ(FormatAmount(regional, 3), "3.00");
+  EXPECT_EQ(QuoteText("x' WHERE 1=1 --"), "x'' WHERE 1=1 --");
+  std::string v = "5.2.2003";
+  EXPECT_EQ(CheckDateValue(regional, v), "");
+  EXPECT_EQ(v, "05.02.2003");
+  std::string zero = "0";
+  EXPECT_EQ(CheckDateValue(regional, zero), "Kein Datum");
+}
+
+TEST(SqlKeyLiteral, NumbersStayPlainAnythingElseIsQuoted) {
+  const RegionalSettings r = RegionalSettings::German();
+  const std::pair<Value, const char*> cases[] = {
+      {Value(42), "42"},
+      {Value(-7), "-7"},
+      {Value(3.0), "3"},
+      {Value(1.5), "1.5"},
+      {Value("0042"), "0042"},
+      {Value("-3"), "-3"},
+      {Value("4 OR 1=1"), "'4 OR 1=1'"},
+      {Value("x'y"), "'x''y'"},
+      {Value(""), "''"},
+      {Value("-"), "'-'"},
+      {Value("1,5"), "'1,5'"},
+      {Value("1234567890123456789"), "'1234567890123456789'"}};
+  for (const auto& [key, literal] : cases) EXPECT_EQ(SqlKeyLiteral(r, key), literal) << literal;
+  EXPECT_EQ(SqlKeyLiteral(r, Value::Null()), "");
+}
+
+// Jet's storage rules on the embedded default: what the monitor assigns to a
+// DATETIME or BOOLEAN column is stored in the file's own form (REAL day
+// serials, -1/0), so that other programs' comparisons find it.
+class JetStorageRules : public ClubTest {};
+
+TEST_F(JetStorageRules, EveryWayOfAssigningFollowsTheRules) {
+  raw->Exec("INSERT INTO STAMM1 (ID, ART, NR, NAME) VALUES (7, 'B', 7, 'x')");
+  const char* z = "ZEITSTEMPEL";  // of HISTORY; any other column is BJOURNAL's
+  const char* b = "bjoKZVerarbeitet || bjoSpendenartErstellt";
+  const struct {
+    const char* statement;  // Access dialect, through the database module
+    const char* column;
+    int id;
+    const char* stored;  // typeof and value, as another program sees the column
+  } cases[] = {
+      {"INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) VALUES (1, '06.12.2026 10:30:00', 'a')", z, 1,
+       "real 46362.4375"},
+      {"INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) VALUES (2, '2026-12-04T10:00:00', 'b')", z, 2,
+       "real 46360.4166666667"},
+      {"INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) VALUES (3, #12-6-2026#, 'c')", z, 3,
+       "integer 46362"},
+      {"INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) SELECT 4, '31.01.2027', 'd' FROM STAMM1", z, 4,
+       "integer 46418"},
+      // No date: stays as it is, the way reading shows it too.
+      {"INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) VALUES (5, 'bald', 'e')", z, 5, "text bald"},
+      {"INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) VALUES (6, NULL, 'f')", z, 6, "null "},
+      {"UPDATE HISTORY SET ZEITSTEMPEL = '1.2.2027' WHERE ID = 6", z, 6, "integer 46419"},
+      {"UPDATE HISTORY SET TEXT = 'g' WHERE ID = 5", z, 5, "text bald"},
+      {"INSERT INTO BJOURNAL (ID, ART, bjoKZVerarbeitet, bjoSpendenartErstellt) "
+       "VALUES (1, '2', 1, 2.5)",
+       b, 1, "text -1-1"},
+      {"INSERT INTO BJOURNAL (ID, ART, bjoKZVerarbeitet, bjoSpendenartErstellt) "
+       "VALUES (2, '2', 0, 'True')",
+       b, 2, "text 0-1"},
+      {"UPDATE BJOURNAL SET bjoSpendenartErstellt = 0 WHERE ID = 2", "bjoSpendenartErstellt", 2,
+       "integer 0"},
+      {"UPDATE BJOURNAL SET bjoSpendenartErstellt = 'false', bjoKZVerarbeitet = 7 WHERE ID = 1", b,
+       1, "text -10"},
+      // UPDATE with a join, Access's form.
+      {"UPDATE BJOURNAL, STAMM1 SET BJOURNAL.SPENDENDRUCK = '06.12.2026', "
+       "BJOURNAL.bjoSpendenartErstellt = STAMM1.NR WHERE STAMM1.ID = 7 AND BJOURNAL.ID = 2",
+       "SPENDENDRUCK || '/' || bjoSpendenartErstellt", 2, "text 46362/-1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statement);
+    ASSERT_EQ(db->ExecuteSQL(c.statement, false), 1);
+    const std::string column = c.column;
+    EXPECT_EQ(
+        raw->One("SELECT typeof(" + column + ") || ' ' || ifnull(" + column + ", '') FROM " +
+                 (c.column == z ? "HISTORY" : "BJOURNAL") + " WHERE ID = " + std::to_string(c.id)),
+        c.stored);
+  }
+  // A date comparison from plain SQL finds the rows written as texts (a
+  // whole day is kept as an integer by the column's numeric affinity).
+  EXPECT_EQ(raw->One("SELECT group_concat(ID) FROM (SELECT ID FROM HISTORY "
+                     "WHERE ZEITSTEMPEL > 46362 AND ZEITSTEMPEL < 47000 ORDER BY ID)"),
+            "1,4,6");
+}
+
+TEST_F(JetStorageRules, OtherProgramsWritesAreLeftAsTheyAre) {
+  // The rules belong to the monitor's connection, not to the file.
+  raw->Exec("INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) VALUES (1, '06.12.2026', 'a')");
+  EXPECT_EQ(raw->One("SELECT typeof(ZEITSTEMPEL) || ' ' || ZEITSTEMPEL FROM HISTORY"),
+            "text 06.12.2026");
+  EXPECT_EQ(raw->One("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger'"), "0");
 }
 
 }  // namespace

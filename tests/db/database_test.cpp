@@ -9,7 +9,11 @@
 namespace kb6::test {
 namespace {
 
-class DatabaseTest : public ClubTest {};
+class DatabaseTest : public ClubTest {
+ protected:
+  std::string Open(std::string sql) { return db->OpenRecordset(sql, rs); }
+  Recordset rs;
+};
 
 TEST_F(DatabaseTest, BackEndChoiceIsExactlyLokal) {
   for (const char* host : {"Lokal", "lokal ", ""}) {
@@ -43,33 +47,27 @@ TEST_F(DatabaseTest, MissingFileIsNotCreated) {
 }
 
 TEST_F(DatabaseTest, OpenRecordsetResults) {
-  Recordset rs;
-  std::string sql = "SELECT FELD, WERT AS w FROM PARAMETER";
   raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', NULL)");
-  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(Open("SELECT FELD, WERT AS w FROM PARAMETER"), "");
   EXPECT_EQ(rs.Field("feld"), Value("A"));
   EXPECT_TRUE(rs.Field("W").IsNull());
   EXPECT_THROW(rs.Field("NOPE"), RuntimeError);
   rs.MoveNext();
   EXPECT_TRUE(rs.EndOfData());
   EXPECT_THROW(rs.Field("FELD"), RuntimeError);
-  sql = "SELEC nonsense";
-  EXPECT_EQ(db->OpenRecordset(sql, rs).rfind("1 - ", 0), 0u);
+  EXPECT_EQ(Open("SELEC nonsense").rfind("1 - ", 0), 0u);
   EXPECT_EQ(rs.State(), 0);
   db->CloseDatabase();
   db->CloseDatabase();  // twice does nothing
   // No connection object: recreated lazily for the kind of the last connect.
-  sql = "SELECT 1 AS X";
-  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(Open("SELECT 1 AS X"), "");
   settings.AccessDatenbank = dir.File("gone.db");
   db->CloseDatabase();
-  EXPECT_EQ(db->OpenRecordset(sql, rs), "Die Datenbankverbindung konnten nicht aufgebaut werden.");
+  EXPECT_EQ(Open("SELECT 1 AS X"), "Die Datenbankverbindung konnten nicht aufgebaut werden.");
 }
 
 TEST_F(DatabaseTest, FieldFindsTheFirstColumnOfItsNameEveryTime) {
-  Recordset rs;
-  std::string sql = "SELECT 1 AS A, 2 AS a, 3 AS B";
-  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  ASSERT_EQ(Open("SELECT 1 AS A, 2 AS a, 3 AS B"), "");
   // The same buffer with other names in turn, as a caller's variable would be.
   std::string name = "a";
   for (const char* next : {"A", "B", "a", "B", "C"}) {
@@ -78,8 +76,7 @@ TEST_F(DatabaseTest, FieldFindsTheFirstColumnOfItsNameEveryTime) {
   }
   EXPECT_THROW(rs.Field(name), RuntimeError);
   // Another result with the same names in another order.
-  sql = "SELECT 3 AS B, 1 AS A";
-  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  ASSERT_EQ(Open("SELECT 3 AS B, 1 AS A"), "");
   EXPECT_EQ(rs.Field("A"), Value(1));
   EXPECT_EQ(rs.Field("B"), Value(3));
 }
@@ -120,26 +117,21 @@ TEST_F(DatabaseTest, RepeatedStatementSeesOtherWriters) {
 
 TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
   raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', 'alt')");
-  std::string sql = "SELECT * FROM PARAMETER WHERE FELD='A'";
-  Recordset rs;
-  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
   EXPECT_THROW(rs.Field("SEIT"), RuntimeError);
   // The kept statement is prepared anew by SQLite; its columns must follow,
   // names and values alike, and a date column must read as a date.
   raw->Exec("ALTER TABLE PARAMETER ADD COLUMN SEIT DATETIME DEFAULT 46362");
-  sql = "SELECT * FROM PARAMETER WHERE FELD='A'";
-  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
   EXPECT_EQ(rs.Field("SEIT"), Value::Date(46362));
   EXPECT_EQ(rs.Field("WERT"), Value("alt"));
   // A dropped column in the middle: described before the kept statement ran,
   // the names would be the old ones, and B's value would come under A.
   raw->Exec("CREATE TABLE KX (ID INTEGER, A TEXT, B TEXT); INSERT INTO KX VALUES (1, 'a', 'b')");
-  sql = "SELECT * FROM KX WHERE ID = 1";
-  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  ASSERT_EQ(Open("SELECT * FROM KX WHERE ID = 1"), "");
   EXPECT_EQ(rs.Field("A"), Value("a"));
   raw->Exec("ALTER TABLE KX DROP COLUMN A");
-  sql = "SELECT * FROM KX WHERE ID = 1";
-  ASSERT_EQ(db->OpenRecordset(sql, rs), "");
+  ASSERT_EQ(Open("SELECT * FROM KX WHERE ID = 1"), "");
   EXPECT_EQ(rs.Field("B"), Value("b"));
   EXPECT_THROW(rs.Field("A"), RuntimeError);
 }
@@ -149,29 +141,26 @@ TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   db->SetErrorLog([&](const std::string& d) { logged.push_back(d); });
   raw->Exec(
       "INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T0', 'ID', 0),"
-      " (1, 'TN', 'ID', NULL)");
+      " (1, 'TN', 'ID', NULL), (1, 'TF', 'ID', 5), (1, 'T', 'ID', 2147483646);"
+      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER WHEN OLD.TABELLE = 'TF' BEGIN "
+      "SELECT RAISE(ABORT, 'gesperrt'); END;"
+      "INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (2147483647, 1);"
+      "INSERT INTO FUNKTIONEN (ID, ADR_INR) VALUES (-7, 1)");
   EXPECT_EQ(db->GetNextID("T0", "ID"), 0);
   EXPECT_EQ(db->GetNextID("TN", "ID"), 0);
   // An update that fails every time ends too, after a bounded number of tries.
-  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'TF', 'ID', 5)");
-  raw->Exec(
-      "CREATE TRIGGER no_update BEFORE UPDATE ON SATZZAEHLER WHEN OLD.TABELLE = 'TF' BEGIN "
-      "SELECT RAISE(ABORT, 'gesperrt'); END");
   EXPECT_EQ(db->GetNextID("TF", "ID"), 0);
   EXPECT_GE(logged.size(), 2u);
   EXPECT_LE(logged.size(), 10u);
   // No counter row yet, the highest key is the largest there is.
-  raw->Exec("INSERT INTO EHRUNGEN (ID, ADR_INR) VALUES (2147483647, 1)");
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
   EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "2147483647");
   // A counter one below the limit hands out the last key once.
-  raw->Exec("INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'T', 'ID', 2147483646)");
   EXPECT_EQ(db->GetNextID("T", "ID"), 2147483647);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(db->GetNextID("T", "ID"), 0);
   EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='T'"), "2147483647");
   // Only negative keys: counting starts at 1.
-  raw->Exec("INSERT INTO FUNKTIONEN (ID, ADR_INR) VALUES (-7, 1)");
   EXPECT_EQ(db->GetNextID("FUNKTIONEN", "ID"), 1);
 }
 

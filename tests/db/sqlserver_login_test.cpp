@@ -31,64 +31,42 @@ constexpr uint8_t kPreLogin = 0x12;
 constexpr uint8_t kLogin7 = 0x10;
 constexpr uint8_t kEndOfMessage = 0x01;
 
-bool ReadFully(int fd, uint8_t* out, size_t n) {
-  while (n > 0) {
-    const ssize_t got = ::recv(fd, out, n, 0);
-    if (got <= 0) return false;
-    out += got;
-    n -= static_cast<size_t>(got);
-  }
-  return true;
-}
-
 // One TDS message: its packets' payloads joined; false when the peer left.
 bool ReadMessage(int fd, uint8_t& type, std::vector<uint8_t>& payload) {
   payload.clear();
-  for (;;) {
-    uint8_t header[8];
-    if (!ReadFully(fd, header, sizeof header)) return false;
+  for (uint8_t header[8];;) {
+    if (::recv(fd, header, sizeof header, MSG_WAITALL) != sizeof header) return false;
     const size_t length = static_cast<size_t>(header[2]) << 8 | header[3];
     if (length < sizeof header) return false;
     type = header[0];
-    const size_t old = payload.size();
-    payload.resize(old + length - sizeof header);
-    if (!ReadFully(fd, payload.data() + old, length - sizeof header)) return false;
+    const size_t old = payload.size(), more = length - sizeof header;
+    payload.resize(old + more);
+    if (::recv(fd, payload.data() + old, more, MSG_WAITALL) != static_cast<ssize_t>(more))
+      return false;
     if (header[1] & kEndOfMessage) return true;
   }
 }
 
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
-}
-
-// A LOGIN7 field: offset and length in characters at "at" of the fixed part.
-std::vector<uint8_t> Field(const std::vector<uint8_t>& login, size_t at) {
-  const size_t offset = Le16(login, at), units = Le16(login, at + 2);
+// A LOGIN7 text: offset and length in UTF-16 units at "at" of the fixed
+// part. The client swapped each password byte's nibbles and XORed 0xA5.
+std::string Field(const std::vector<uint8_t>& login, size_t at, bool password = false) {
+  const auto le16 = [&](size_t i) {
+    return static_cast<size_t>(login.at(i) | login.at(i + 1) << 8);
+  };
+  const size_t offset = le16(at), units = le16(at + 2);
   if (offset + 2 * units > login.size()) throw std::runtime_error("LOGIN7 field out of range");
-  return {login.begin() + static_cast<std::ptrdiff_t>(offset),
-          login.begin() + static_cast<std::ptrdiff_t>(offset + 2 * units)};
-}
-
-std::string Text(const std::vector<uint8_t>& utf16le) {
-  std::u16string units;
-  for (size_t i = 0; i + 1 < utf16le.size(); i += 2)
-    units += static_cast<char16_t>(utf16le[i] | utf16le[i + 1] << 8);
-  return Utf8FromUtf16(units);
+  std::u16string text;
+  for (size_t i = offset; i < offset + 2 * units; i += 2) {
+    uint8_t b[2] = {login[i], login[i + 1]};
+    if (password)
+      for (uint8_t& x : b) x = static_cast<uint8_t>((x ^ 0xA5) << 4 | (x ^ 0xA5) >> 4);
+    text += static_cast<char16_t>(b[0] | b[1] << 8);
+  }
+  return Utf8FromUtf16(text);
 }
 
 TdsLogin DecodeLogin7(const std::vector<uint8_t>& login) {
-  TdsLogin out;
-  out.user = Text(Field(login, 40));
-  // The client swapped each byte's nibbles and then XORed 0xA5.
-  std::vector<uint8_t> plain = Field(login, 44);
-  for (uint8_t& b : plain) {
-    b ^= 0xA5;
-    b = static_cast<uint8_t>(b << 4 | b >> 4);
-  }
-  out.password = Text(plain);
-  out.server = Text(Field(login, 52));
-  out.database = Text(Field(login, 68));
-  return out;
+  return {Field(login, 40), Field(login, 44, true), Field(login, 68), Field(login, 52)};
 }
 
 // VERSION and ENCRYPTION options, then their data: version 15.0.2000,

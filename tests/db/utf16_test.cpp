@@ -12,10 +12,7 @@ TEST(Utf16, WhatIsNotTextBecomesReplacementCharacters) {
     std::string utf8;
     std::u16string utf16;
   } bad_utf8[] = {
-      {"a\xff"
-       "b",
-       u"a\xfffd"
-       u"b"},
+      {"a\xff!", u"a\xfffd!"},
       {"\xc3", u"\xfffd"},                                // cut off
       {"\xc0\xaf", u"\xfffd\xfffd"},                      // overlong "/"
       {"\xed\xa0\x80", u"\xfffd\xfffd\xfffd"},            // a surrogate in UTF-8

@@ -3,18 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 
 namespace kb6::test {
 namespace {
 
-constexpr const char* kWatcherXml = R"xml(<node>
+constexpr const char* kInterfacesXml = R"xml(<node>
   <interface name="org.kde.StatusNotifierWatcher">
     <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
   </interface>
-</node>)xml";
-
-constexpr const char* kNotificationsXml = R"xml(<node>
   <interface name="org.freedesktop.Notifications">
     <method name="Notify">
       <arg type="s" direction="in"/><arg type="u" direction="in"/>
@@ -26,23 +24,28 @@ constexpr const char* kNotificationsXml = R"xml(<node>
   </interface>
 </node>)xml";
 
-GDBusInterfaceInfo* Interface(const char* xml) {
-  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
-  GDBusInterfaceInfo* info = g_dbus_interface_info_ref(node->interfaces[0]);
-  g_dbus_node_info_unref(node);
-  return info;
+// Serves `vtable` for `interface` at `path`; returns the registration id.
+guint Serve(GDBusConnection* bus, const char* path, const char* interface,
+            const GDBusInterfaceVTable& vtable, FakeDesktop* desktop) {
+  g_autoptr(GDBusNodeInfo) node = g_dbus_node_info_new_for_xml(kInterfacesXml, nullptr);
+  return g_dbus_connection_register_object(bus, path,
+                                           g_dbus_node_info_lookup_interface(node, interface),
+                                           &vtable, desktop, nullptr, nullptr);
 }
 
-std::string ToolTipLine(GVariant* tool_tip) {
-  const gchar *title = nullptr, *description = nullptr;
-  g_variant_get(tool_tip, "(&s@a(iiay)&s&s)", nullptr, nullptr, &title, &description);
-  return std::string("tooltip ") + title + "|" + description;
+// A call to the bus itself, waited for.
+void CallBus(GDBusConnection* bus, const char* method, GVariant* args) {
+  g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method, args,
+      nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
 }
 
-// A registration waiting for the item's properties.
+constexpr const char* kItem = "org.kde.StatusNotifierItem";
+
+// A GetAll of an item's properties waiting for its answer.
 struct ItemCall {
   FakeDesktop* desktop;
-  GDBusMethodInvocation* invocation;
+  GDBusMethodInvocation* registration;  // answered once read; null after NewToolTip
 };
 
 }  // namespace
@@ -70,7 +73,7 @@ FakeDesktop::FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications
       want_watcher_(watcher),
       want_notifications_(notifications) {
   thread_ = std::thread(&FakeDesktop::Run, this, bus.Address());
-  WaitFor(Has(watcher ? "watcher up" : "desktop up"));
+  WaitFor(watcher ? "watcher up" : "desktop up");
 }
 
 FakeDesktop::~FakeDesktop() {
@@ -94,24 +97,22 @@ void FakeDesktop::Add(std::string line) {
   changed_.notify_all();
 }
 
-std::vector<std::string> FakeDesktop::Lines() {
+std::vector<std::string> FakeDesktop::Lines(const std::string& prefix) {
   std::lock_guard lock(mutex_);
-  return lines_;
+  std::vector<std::string> out;
+  std::copy_if(lines_.begin(), lines_.end(), std::back_inserter(out),
+               [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+  return out;
 }
 
-bool FakeDesktop::WaitFor(const std::function<bool(const std::vector<std::string>&)>& done,
-                          double seconds, bool pump) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  std::unique_lock lock(mutex_);
-  while (!done(lines_)) {
+bool FakeDesktop::WaitFor(const std::string& prefix, size_t n) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (Lines(prefix).size() < n) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    if (pump) {
-      lock.unlock();
-      while (g_main_context_iteration(nullptr, FALSE)) {
-      }
-      lock.lock();
+    while (g_main_context_iteration(nullptr, FALSE)) {
     }
-    changed_.wait_for(lock, std::chrono::milliseconds(pump ? 2 : 100));
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::milliseconds(2));
   }
   return true;
 }
@@ -122,25 +123,6 @@ void FakeDesktop::StartWatcher() {
       +[](gpointer data) -> gboolean {
         auto* self = static_cast<FakeDesktop*>(data);
         if (self->watcher_name_ != 0) return G_SOURCE_REMOVE;
-        static const GDBusInterfaceVTable vtable = {
-            +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
-                GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
-              // RegisterStatusNotifierItem, the one method of this watcher.
-              auto* desktop = static_cast<FakeDesktop*>(me);
-              const gchar* service = nullptr;
-              g_variant_get(args, "(&s)", &service);
-              const std::string name = service[0] == '/' ? sender : service;
-              desktop->registered_.insert(name);
-              desktop->Add("register " + name);
-              desktop->ReadItem(sender, name, invocation);
-            },
-            nullptr,
-            nullptr,
-            {}};
-        GDBusInterfaceInfo* info = Interface(kWatcherXml);
-        self->watcher_object_ = g_dbus_connection_register_object(
-            self->bus_, "/StatusNotifierWatcher", info, &vtable, self, nullptr, nullptr);
-        g_dbus_interface_info_unref(info);
         self->watcher_name_ = g_bus_own_name_on_connection(
             self->bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
             +[](GDBusConnection*, const gchar*, gpointer me) {
@@ -159,12 +141,8 @@ void FakeDesktop::StopWatcher() {
         auto* self = static_cast<FakeDesktop*>(data);
         if (self->watcher_name_ == 0) return G_SOURCE_REMOVE;
         g_bus_unown_name(self->watcher_name_);
-        g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
-        self->watcher_name_ = self->watcher_object_ = 0;
-        for (guint id : self->item_subscriptions_)
-          g_dbus_connection_signal_unsubscribe(self->bus_, id);
-        self->item_subscriptions_.clear();
-        self->tip_senders_.clear();
+        self->watcher_name_ = 0;
+        self->senders_.clear();
         self->registered_.clear();
         self->Add("watcher down");
         return G_SOURCE_REMOVE;
@@ -172,62 +150,31 @@ void FakeDesktop::StopWatcher() {
       this);
 }
 
-// Like a panel: read every property of the item before answering its
-// registration, then follow its tool tip and its bus name.
-void FakeDesktop::ReadItem(const std::string& sender, const std::string& name,
-                           GDBusMethodInvocation* invocation) {
-  // Subscribed before the properties are read: the bus handles this
-  // connection's messages in order, so no change after the read is missed.
-  if (tip_senders_.insert(sender).second)
-    item_subscriptions_.push_back(g_dbus_connection_signal_subscribe(
-        bus_, sender.c_str(), "org.kde.StatusNotifierItem", "NewToolTip", "/StatusNotifierItem",
-        nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-        +[](GDBusConnection* bus, const gchar* sender, const gchar*, const gchar*, const gchar*,
-            GVariant*, gpointer me) {
-          g_dbus_connection_call(
-              bus, sender, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
-              g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"), G_VARIANT_TYPE("(v)"),
-              G_DBUS_CALL_FLAGS_NONE, 20000, nullptr,
-              +[](GObject* source, GAsyncResult* result, gpointer me) {
-                GVariant* reply =
-                    g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-                if (!reply) return;
-                GVariant* boxed = g_variant_get_child_value(reply, 0);
-                GVariant* tip = g_variant_get_variant(boxed);
-                static_cast<FakeDesktop*>(me)->Add(ToolTipLine(tip));
-                g_variant_unref(tip);
-                g_variant_unref(boxed);
-                g_variant_unref(reply);
-              },
-              me);
-        },
-        this, nullptr));
-  auto call = std::make_unique<ItemCall>(ItemCall{this, invocation});
+// Like a panel: read every property of the item, at its registration
+// (answered only then) and after each NewToolTip.
+void FakeDesktop::ReadItem(const std::string& name, GDBusMethodInvocation* registration) {
   g_dbus_connection_call(
       bus_, name.c_str(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "GetAll",
-      g_variant_new("(s)", "org.kde.StatusNotifierItem"), G_VARIANT_TYPE("(a{sv})"),
-      G_DBUS_CALL_FLAGS_NONE, 20000, nullptr,
+      g_variant_new("(s)", kItem), G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE, 20000,
+      nullptr,
       +[](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<ItemCall> call(static_cast<ItemCall*>(data));
-        FakeDesktop* self = call->desktop;
-        GError* error = nullptr;
-        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+        const std::unique_ptr<ItemCall> call(static_cast<ItemCall*>(data));
+        g_autoptr(GError) error = nullptr;
+        g_autoptr(GVariant) reply =
+            g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
         if (!reply) {
-          self->Add(std::string("item unreadable: ") + error->message);
-          g_dbus_method_invocation_return_gerror(call->invocation, error);
-          g_error_free(error);
+          call->desktop->Add(std::string("item unreadable: ") + error->message);
+          if (call->registration) g_dbus_method_invocation_return_gerror(call->registration, error);
           return;
         }
-        GVariant* dict = g_variant_get_child_value(reply, 0);
-        if (GVariant* tip = g_variant_lookup_value(dict, "ToolTip", nullptr)) {
-          self->Add(ToolTipLine(tip));
-          g_variant_unref(tip);
-        }
-        g_variant_unref(dict);
-        g_variant_unref(reply);
-        g_dbus_method_invocation_return_value(call->invocation, nullptr);
+        g_autoptr(GVariant) dict = g_variant_get_child_value(reply, 0);
+        const gchar *title = nullptr, *description = nullptr;
+        if (g_variant_lookup(dict, "ToolTip", "(&s@a(iiay)&s&s)", nullptr, nullptr, &title,
+                             &description))
+          call->desktop->Add(std::string("tooltip ") + title + "|" + description);
+        if (call->registration) g_dbus_method_invocation_return_value(call->registration, nullptr);
       },
-      call.release());
+      std::make_unique<ItemCall>(ItemCall{this, registration}).release());
 }
 
 void FakeDesktop::Run(FakeDesktop* self, std::string address) {
@@ -238,21 +185,37 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, nullptr);
   if (!self->bus_) {
-    self->Add("desktop up");
     self->Add("no bus");
-    g_main_context_pop_thread_default(self->context_);
-    return;
+    return g_main_context_pop_thread_default(self->context_);
   }
   g_dbus_connection_set_exit_on_close(self->bus_, FALSE);
+  static const GDBusInterfaceVTable watcher = {
+      +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
+          GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
+        // RegisterStatusNotifierItem, the one method of this watcher.
+        auto* desktop = static_cast<FakeDesktop*>(me);
+        const gchar* service = nullptr;
+        g_variant_get(args, "(&s)", &service);
+        const std::string name = service[0] == '/' ? sender : service;
+        desktop->registered_.insert(name);
+        desktop->senders_.insert(sender);
+        desktop->Add("register " + name);
+        desktop->ReadItem(name, invocation);
+      },
+      nullptr,
+      nullptr,
+      {}};
+  // Served from the start; owning its name makes it visible.
+  self->watcher_object_ =
+      Serve(self->bus_, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher", watcher, self);
   if (self->want_notifications_) {
     static const GDBusInterfaceVTable vtable = {
         // Notify, the one method of this server.
         +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
             GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
           const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
-          guint32 replaces = 0;
           gint32 timeout = 0;
-          g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, &replaces, &icon, &summary, &body,
+          g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, nullptr, &icon, &summary, &body,
                         nullptr, nullptr, &timeout);
           static_cast<FakeDesktop*>(me)->Add(std::string("notify ") + app + "|" + icon + "|" +
                                              summary + "|" + body + "|" + std::to_string(timeout));
@@ -261,16 +224,10 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
         nullptr,
         nullptr,
         {}};
-    GDBusInterfaceInfo* info = Interface(kNotificationsXml);
-    self->notify_object_ = g_dbus_connection_register_object(
-        self->bus_, "/org/freedesktop/Notifications", info, &vtable, self, nullptr, nullptr);
-    g_dbus_interface_info_unref(info);
+    self->notify_object_ = Serve(self->bus_, "/org/freedesktop/Notifications",
+                                 "org.freedesktop.Notifications", vtable, self);
     // Owned at once, so that no test races the server's start.
-    GVariant* r = g_dbus_connection_call_sync(
-        self->bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 0u), nullptr,
-        G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
-    if (r) g_variant_unref(r);
+    CallBus(self->bus_, "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 0u));
   }
   // A registered item leaves when its name has no owner any more.
   self->subscriptions_.push_back(g_dbus_connection_signal_subscribe(
@@ -285,19 +242,26 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
           desktop->Add(std::string("unregister ") + name);
       },
       self, nullptr));
+  // Changes of a registered item's tool tip; subscribed before any item
+  // registers, so none is missed.
+  self->subscriptions_.push_back(g_dbus_connection_signal_subscribe(
+      self->bus_, nullptr, kItem, "NewToolTip", "/StatusNotifierItem", nullptr,
+      G_DBUS_SIGNAL_FLAGS_NONE,
+      +[](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
+          GVariant*, gpointer me) {
+        auto* desktop = static_cast<FakeDesktop*>(me);
+        if (desktop->senders_.count(sender)) desktop->ReadItem(sender, nullptr);
+      },
+      self, nullptr));
   // The bus handles a connection's messages in order: after this answer the
-  // match rule above is in place.
-  GVariant* id = g_dbus_connection_call_sync(
-      self->bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId",
-      nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
-  if (id) g_variant_unref(id);
+  // match rules above are in place.
+  CallBus(self->bus_, "GetId", nullptr);
   self->Add("desktop up");
   if (self->want_watcher_) self->StartWatcher();
   g_main_loop_run(self->loop_);
   for (guint id : self->subscriptions_) g_dbus_connection_signal_unsubscribe(self->bus_, id);
-  for (guint id : self->item_subscriptions_) g_dbus_connection_signal_unsubscribe(self->bus_, id);
   if (self->watcher_name_) g_bus_unown_name(self->watcher_name_);
-  if (self->watcher_object_) g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
+  g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
   if (self->notify_object_) g_dbus_connection_unregister_object(self->bus_, self->notify_object_);
   g_dbus_connection_close_sync(self->bus_, nullptr, nullptr);
   g_object_unref(self->bus_);
@@ -305,30 +269,6 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
   while (g_main_context_iteration(self->context_, FALSE)) {
   }
   g_main_context_pop_thread_default(self->context_);
-}
-
-std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,
-                                    const std::string& prefix) {
-  std::vector<std::string> out;
-  for (const auto& l : lines)
-    if (l.rfind(prefix, 0) == 0) out.push_back(l);
-  return out;
-}
-
-LinesDone Has(const std::string& line) {
-  return [line](const std::vector<std::string>& lines) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  };
-}
-
-LinesDone Counted(const std::string& prefix, size_t n) {
-  return [prefix, n](const std::vector<std::string>& lines) {
-    return CountPrefix(lines, prefix) >= n;
-  };
-}
-
-size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-  return WithPrefix(lines, prefix).size();
 }
 
 }  // namespace kb6::test

@@ -8,7 +8,6 @@
 
 #include <condition_variable>
 #include <cstdlib>
-#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -29,7 +28,10 @@ class PrivateBus {
   bool Running() const { return !address_.empty(); }
   const std::string& Address() const { return address_; }
   std::string EnvEntry() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
-  void Kill() { g_test_dbus_stop(bus_); }
+  void Kill() {
+    g_test_dbus_stop(bus_);
+    address_.clear();
+  }
 
  private:
   GTestDBus* bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
@@ -50,24 +52,22 @@ class FakeDesktop {
   void StartWatcher();
   void StopWatcher();
 
-  // Lines in order of arrival:
+  // The lines starting with `prefix`, in order of arrival:
   //   "watcher up" / "watcher down"
   //   "register NAME"                 RegisterStatusNotifierItem
   //   "tooltip TITLE|DESCRIPTION"     read at registration and after each NewToolTip
   //   "notify APP|ICON|SUMMARY|BODY|TIMEOUT"
   //   "unregister NAME"               the registered name left the bus
-  std::vector<std::string> Lines();
-  // Waits until `done` holds for the lines, at most `seconds`; meanwhile
-  // dispatches this thread's default main context when `pump` is set (an
-  // item living in the test process must answer the watcher).
-  bool WaitFor(const std::function<bool(const std::vector<std::string>&)>& done,
-               double seconds = 30, bool pump = false);
+  std::vector<std::string> Lines(const std::string& prefix = "");
+  // Waits at most 30 s until `n` lines start with `prefix`, meanwhile
+  // dispatching this thread's default main context (an item living in the
+  // test process must answer the watcher).
+  bool WaitFor(const std::string& prefix, size_t n = 1);
 
  private:
   void Add(std::string line);
   static void Run(FakeDesktop* self, std::string address);
-  void ReadItem(const std::string& sender, const std::string& name,
-                GDBusMethodInvocation* invocation);
+  void ReadItem(const std::string& name, GDBusMethodInvocation* invocation);
 
   GMainContext* context_;
   GMainLoop* loop_;
@@ -75,23 +75,13 @@ class FakeDesktop {
   std::condition_variable changed_;
   std::vector<std::string> lines_;
   GDBusConnection* bus_ = nullptr;
-  guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0, notify_name_ = 0;
+  guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0;
   bool want_watcher_, want_notifications_;
-  std::vector<guint> subscriptions_, item_subscriptions_;
+  std::vector<guint> subscriptions_;
   // Touched on the desktop's thread only: registered item names, and the
-  // items whose tool tip is followed (by unique name).
-  std::set<std::string> registered_, tip_senders_;
+  // unique names of the items registered since the watcher came.
+  std::set<std::string> registered_, senders_;
   std::thread thread_;
 };
-
-using LinesDone = std::function<bool(const std::vector<std::string>&)>;
-// Conditions for WaitFor: `line` arrived; `n` lines starting with `prefix` arrived.
-LinesDone Has(const std::string& line);
-LinesDone Counted(const std::string& prefix, size_t n);
-
-// Lines that start with `prefix`.
-std::vector<std::string> WithPrefix(const std::vector<std::string>& lines,
-                                    const std::string& prefix);
-size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix);
 
 }  // namespace kb6::test
