@@ -65,30 +65,17 @@ void RawDb::Exec(const std::string& sql) {
   }
 }
 
-std::vector<std::string> RawDb::Column(const std::string& sql) {
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-    throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
-  std::vector<std::string> out;
-  while (sqlite3_step(st) == SQLITE_ROW) {
-    const unsigned char* t = sqlite3_column_text(st, 0);
-    out.push_back(sqlite3_column_type(st, 0) == SQLITE_NULL ? "NULL"
-                                                            : reinterpret_cast<const char*>(t));
-  }
-  sqlite3_finalize(st);
-  return out;
-}
-
-std::vector<std::string> RawDb::Rows(const std::string& sql) {
+std::vector<std::string> RawDb::Query(const std::string& sql, bool all_columns,
+                                      const std::string& null) {
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
     throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
   std::vector<std::string> out;
   while (sqlite3_step(st) == SQLITE_ROW) {
     std::string row;
-    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+    for (int i = 0; i < (all_columns ? sqlite3_column_count(st) : 1); ++i) {
       const unsigned char* t = sqlite3_column_text(st, i);
-      row += (i ? "|" : "") + (t ? std::string(reinterpret_cast<const char*>(t)) : "-");
+      row += (i ? "|" : "") + (t ? std::string(reinterpret_cast<const char*>(t)) : null);
     }
     out.push_back(row);
   }
