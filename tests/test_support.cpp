@@ -6,6 +6,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#ifndef _WIN32
+#include <sys/mount.h>
+#endif
+
 namespace kb6::test {
 
 TempDir::TempDir() {
@@ -61,15 +65,19 @@ void RawDb::Exec(const std::string& sql) {
   }
 }
 
-std::vector<std::string> RawDb::Column(const std::string& sql) {
+std::vector<std::string> RawDb::Query(const std::string& sql, bool all_columns,
+                                      const std::string& null) {
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
     throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
   std::vector<std::string> out;
   while (sqlite3_step(st) == SQLITE_ROW) {
-    const unsigned char* t = sqlite3_column_text(st, 0);
-    out.push_back(sqlite3_column_type(st, 0) == SQLITE_NULL ? "NULL"
-                                                            : reinterpret_cast<const char*>(t));
+    std::string row;
+    for (int i = 0; i < (all_columns ? sqlite3_column_count(st) : 1); ++i) {
+      const unsigned char* t = sqlite3_column_text(st, i);
+      row += (i ? "|" : "") + (t ? std::string(reinterpret_cast<const char*>(t)) : null);
+    }
+    out.push_back(row);
   }
   sqlite3_finalize(st);
   return out;
@@ -79,6 +87,22 @@ std::string RawDb::One(const std::string& sql) {
   auto c = Column(sql);
   return c.empty() ? "" : c.front();
 }
+
+#ifndef _WIN32
+ScopedTmpfs::ScopedTmpfs(const std::string& path, const std::string& size)
+    : path_(path), size_("size=" + size) {
+  std::filesystem::create_directories(path_);
+  mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, size_.c_str()) == 0;
+}
+
+ScopedTmpfs::~ScopedTmpfs() {
+  if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+}
+
+bool ScopedTmpfs::RemountReadOnly() {
+  return ::mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, size_.c_str()) == 0;
+}
+#endif
 
 ClubTest::ClubTest() { RegisterSqliteProvider(providers); }
 

@@ -45,10 +45,28 @@ class RawDb {
   void Exec(const std::string& sql);
   // First column of the first row as text ("NULL" for Null, "" for no row).
   std::string One(const std::string& sql);
-  std::vector<std::string> Column(const std::string& sql);
+  std::vector<std::string> Column(const std::string& sql) { return Query(sql, false, "NULL"); }
+  // Each row's columns joined by '|', a Null as "-".
+  std::vector<std::string> Rows(const std::string& sql) { return Query(sql, true, "-"); }
+  std::string Row(const std::string& sql) { return Rows(sql).at(0); }
 
  private:
+  std::vector<std::string> Query(const std::string& sql, bool all_columns, const std::string& null);
   sqlite3* db_ = nullptr;
+};
+
+// A tmpfs mounted on `path` for the test's lifetime; mounted() is false
+// where mounting is not allowed (CI runs the tests as root).
+class ScopedTmpfs {
+ public:
+  ScopedTmpfs(const std::string& path, const std::string& size);
+  ~ScopedTmpfs();
+  bool mounted() const { return mounted_; }
+  bool RemountReadOnly();
+
+ private:
+  std::string path_, size_;
+  bool mounted_ = false;
 };
 
 struct ProgressRecorder final : ProgressSink {

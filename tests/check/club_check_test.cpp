@@ -1,10 +1,16 @@
 // KB6TRAY --check and --fix on real club files: a file with each kind of
-// fault planted, checked before and after --fix, and a clean demo file.
+// fault planted, checked before and after --fix; what the cycle trips on (a
+// missing column, ±Inf, dates out of range, NUL bytes, a damaged page or
+// schema); --fix on the column kinds the monitor's provider uses; the reading
+// commands on a read-only file and mount.
 #include "check/club_check.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "db/sqlite_file.h"
 #include "report/tool_run.h"
@@ -13,6 +19,7 @@
 namespace kb6::test {
 namespace {
 
+namespace fs = std::filesystem;
 using check::Finding;
 
 // The file's findings, read through a read-only connection.
@@ -33,45 +40,33 @@ class ClubCheck : public ::testing::Test {
   void SetUp() override {
     GenerateClubDatabase(faulty, {20, 3});
     // Another program's DDL: KZEHEMALIG without NOT NULL, PARAMETER without
-    // its unique key.
-    {
-      RawDb raw(faulty);
-      raw.Exec("PRAGMA writable_schema = ON");
-      raw.Exec(
-          "UPDATE sqlite_master SET sql = replace(sql, 'KZEHEMALIG BOOLEAN NOT NULL', "
-          "'KZEHEMALIG BOOLEAN') WHERE name = 'ADRESSEN'");
-      raw.Exec("PRAGMA writable_schema = OFF");
-      raw.Exec("ALTER TABLE PARAMETER RENAME TO P_OLD");
-      raw.Exec("CREATE TABLE PARAMETER (ID INTEGER, FELD TEXT COLLATE NOCASE, WERT TEXT)");
-      raw.Exec("DROP TABLE P_OLD");
-    }
+    // its unique key (on a connection of its own: the next one reads it anew).
+    RawDb(faulty).Exec(
+        "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(sql, "
+        "'KZEHEMALIG BOOLEAN NOT NULL', 'KZEHEMALIG BOOLEAN') WHERE name = 'ADRESSEN'; "
+        "PRAGMA writable_schema = OFF; ALTER TABLE PARAMETER RENAME TO P_OLD; CREATE TABLE "
+        "PARAMETER (ID INTEGER, FELD TEXT COLLATE NOCASE, WERT TEXT); DROP TABLE P_OLD");
     RawDb raw(faulty);
     a1 = raw.One("SELECT MIN(ADR_INR) FROM ADRESSEN");
     a2 = raw.One("SELECT MIN(ADR_INR) FROM ADRESSEN WHERE ADR_INR > " + a1);
     a3 = raw.One("SELECT MIN(ADR_INR) FROM ADRESSEN WHERE ADR_INR > " + a2);
-    const std::string m1 = raw.One("SELECT MIN(ID) FROM ABTEILUNGEN");
-    const std::string m2 = raw.One("SELECT MAX(ID) FROM ABTEILUNGEN");
     for (const auto& [adr, set] : std::vector<std::pair<std::string, std::string>>{
              {a1, "GEBTAG = '1980-02-01', OFFEN = '12,50', ABW_ZAHLER = 1"},
              {a2, "GEBTAG = '01.03.1981', OFFEN = '1.234,56', ABW_ZAHLER = 2, ZAHL_ADINR = 987654"},
              {a3, "GEBTAG = '31.02.1980', OFFEN = '12 EUR', ABW_ZAHLER = 'Ja', KZEHEMALIG = NULL"}})
       raw.Exec("UPDATE ADRESSEN SET " + set + " WHERE ADR_INR = " + adr);
-    raw.Exec("UPDATE ABTEILUNGEN SET abtBeitrag = 'zwölf' WHERE ID = " + m1);
-    raw.Exec("INSERT INTO STAMM1 (ART, NR, NAME) VALUES ('A', NULL, 'Ohne Nummer')");
-    raw.Exec("UPDATE ABTEILUNGEN SET NR_ABTEILUNG = NULL WHERE ID = " + m2);
-    raw.Exec("UPDATE KOMMUNIKATION SET NR = NULL WHERE ID = (SELECT MIN(ID) FROM KOMMUNIKATION)");
-    raw.Exec(
-        "UPDATE BEITRAGSSCHLUESSEL SET NR_BS = 777 WHERE ID = (SELECT MIN(ID) FROM "
-        "BEITRAGSSCHLUESSEL)");
     raw.Exec("INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (88888, " + a1 +
              ", '4', '999')");
     raw.Exec(
-        "INSERT INTO PARAMETER VALUES (1, 'AUFGABENTRAY1', '01.12.2026'), "
-        "(2, 'aufgabentray1', '02.12.2026'), (3, 'AUFGABENTRAY7', '01.12.2026')");
-    raw.Exec(
-        "INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'ADRESSEN', "
-        "'ADR_INR', 1), (2, 'ADRESSEN', 'ADR_INR', 1), (3, 'HISTORY', 'ID', 5)");
-    raw.Exec("PRAGMA journal_mode = DELETE");
+        "UPDATE ABTEILUNGEN SET abtBeitrag = 'zwölf' WHERE ID = (SELECT MIN(ID) FROM ABTEILUNGEN);"
+        "INSERT INTO STAMM1 (ART, NR, NAME) VALUES ('A', NULL, 'Ohne Nummer');"
+        "UPDATE ABTEILUNGEN SET NR_ABTEILUNG = NULL WHERE ID = (SELECT MAX(ID) FROM ABTEILUNGEN);"
+        "UPDATE KOMMUNIKATION SET NR = NULL WHERE ID = (SELECT MIN(ID) FROM KOMMUNIKATION);"
+        "UPDATE BEITRAGSSCHLUESSEL SET NR_BS = 777 WHERE ID = (SELECT MIN(ID) FROM "
+        "BEITRAGSSCHLUESSEL); INSERT INTO PARAMETER VALUES (1, 'AUFGABENTRAY1', '01.12.2026'), "
+        "(2, 'aufgabentray1', '02.12.2026'), (3, 'AUFGABENTRAY7', '01.12.2026');"
+        "INSERT INTO SATZZAEHLER (ID, TABELLE, FELD, WERT) VALUES (1, 'ADRESSEN', 'ADR_INR', 1), "
+        "(2, 'ADRESSEN', 'ADR_INR', 1), (3, 'HISTORY', 'ID', 5); PRAGMA journal_mode = DELETE");
   }
 
   TempDir dir;
@@ -156,7 +151,7 @@ TEST_F(ClubCheck, CheckNeverWritesAndFixConvertsOnlyWhatReadsOneWay) {
 }
 
 TEST_F(ClubCheck, FilesThatCannotBeCheckedEndWithTwo) {
-  std::filesystem::copy_file("/etc/hostname", dir.File("text.db"));
+  fs::copy_file("/etc/hostname", dir.File("text.db"));
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--check", "--access-db", dir.File("text.db")},
            {"--check", "--access-db", dir.File("missing.db")},
@@ -186,6 +181,159 @@ TEST(ClubCheckReadings, AmountsAreConvertedOnlyWhenTheyReadOneWay) {
       {"1e5", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(check::AmountFromText(c.text), c.value) << c.text;
+}
+
+// Overwrites the middle of the first page of `table`'s b-tree.
+void DamagePageOf(const std::string& path, const std::string& table) {
+  int page = 0, size = 0;
+  {
+    RawDb raw(path);
+    raw.Exec("PRAGMA journal_mode = DELETE");
+    page = std::stoi(raw.One("SELECT rootpage FROM sqlite_master WHERE name = '" + table + "'"));
+    size = std::stoi(raw.One("PRAGMA page_size"));
+  }
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(static_cast<std::streamoff>(page - 1) * size);
+  const std::string junk(static_cast<size_t>(size / 2), '\xA5');
+  f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+}
+
+class CheckFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GenerateClubDatabase(db, {20, 3});
+    a1 = RawDb(db).One("SELECT MIN(ADR_INR) FROM ADRESSEN");
+  }
+  ToolRun Run(std::vector<std::string> args) {
+    args.insert(args.end(), {"--access-db", db});
+    return RunTool(dir.path(), args);
+  }
+  TempDir dir;
+  std::string db = dir.File("club.db");
+  std::string a1;
+};
+
+TEST_F(CheckFaults, WhatTheCycleTripsOnIsReported) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> sql;  // {a1} is the first address
+    std::vector<std::string> out_has;
+  };
+  const Case cases[] = {
+      {"dropped column",
+       {"ALTER TABLE ADRESSEN DROP COLUMN BR_ANREDE"},
+       {"(Spalten)", "Spalten fehlen, die die Jobs lesen oder schreiben", "Spalten: BR_ANREDE\n"}},
+      {"dropped table", {"DROP TABLE HISTORY"}, {"HISTORY\n  (Tabelle)", "Tabelle fehlt"}},
+      {"infinite date",
+       {"UPDATE ADRESSEN SET GEBTAG = 9e999 WHERE ADR_INR = {a1}"},
+       {"GEBTAG",
+        "unendlicher Wert (±Inf): jede Umrechnung scheitert, der Job übergeht die "
+        "Zeile (1 davon behebt --fix)\n",
+        "ADR_INR: {a1}\n"}},
+      {"minus infinite amount",
+       {"UPDATE ADRESSEN SET OFFEN = -9e999 WHERE ADR_INR = {a1}"},
+       {"OFFEN", "unendlicher Wert"}},
+      {"date out of range",
+       {"UPDATE ADRESSEN SET GEBTAG = 3000000 WHERE ADR_INR = {a1}"},
+       {"GEBTAG", "Datum außerhalb der Jahre 100 bis 9999"}},
+      {"NUL byte",
+       {"UPDATE ADRESSEN SET NAME1 = 'Mül' || char(0) || 'ler' WHERE ADR_INR = {a1}"},
+       {"NAME1", "NUL-Byte im Text"}},
+      {"damaged page", {}, {"kann nicht gelesen werden: database disk image is malformed"}},
+  };
+  auto with_a1 = [&](std::string s) {
+    if (const size_t at = s.find("{a1}"); at != std::string::npos) s.replace(at, 4, a1);
+    return s;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* file : {"", "-wal", "-shm"}) fs::remove(db + file);
+    GenerateClubDatabase(db, {20, 3});
+    {
+      RawDb raw(db);
+      for (const std::string& sql : c.sql) raw.Exec(with_a1(sql));
+    }
+    if (c.sql.empty()) DamagePageOf(db, "ADRESSEN");
+    const ToolRun r = Run({"--check"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    for (const std::string& piece : c.out_has)
+      EXPECT_NE(r.out.find(with_a1(piece)), std::string::npos) << piece << "\n" << r.out;
+  }
+}
+
+TEST_F(CheckFaults, FixFollowsTheProviderKindsAndNullsInfinities) {
+  {
+    RawDb raw(db);
+    raw.Exec("ALTER TABLE ADRESSEN ADD COLUMN adrGeprueft YESNO");
+    raw.Exec("ALTER TABLE ADRESSEN ADD COLUMN adrStempel TIMESTAMP");
+    raw.Exec(
+        "UPDATE ADRESSEN SET adrGeprueft = 1, adrStempel = '01.03.2020', GEBTAG = 9e999 "
+        "WHERE ADR_INR = " +
+        a1);
+  }
+  const ToolRun r = Run({"--check", "--fix"});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  for (const std::string& change :
+       {"geändert: ADRESSEN.GEBTAG ADR_INR=" + a1 + ": Inf -> Null\n",
+        "geändert: ADRESSEN.adrStempel ADR_INR=" + a1 + ": '01.03.2020' -> 43891 (01.03.2020)\n",
+        std::string("2 Änderungen geschrieben.\n")})
+    EXPECT_NE(r.out.find(change), std::string::npos) << change << "\n" << r.out;
+  RawDb raw(db);
+  // A YESNO column is a number to the monitor: 1 stays 1.
+  EXPECT_EQ(raw.One("SELECT adrGeprueft || '|' || adrStempel || '|' || typeof(GEBTAG) FROM "
+                    "ADRESSEN WHERE ADR_INR = " +
+                    a1),
+            "1|43891|null");
+}
+
+TEST_F(CheckFaults, AMalformedSchemaIsNamedAsSuch) {
+  {
+    RawDb raw(db);
+    raw.Exec("PRAGMA writable_schema = ON");
+    raw.Exec("UPDATE sqlite_master SET sql = 'CREATE TABLE HISTORY (' WHERE name = 'HISTORY'");
+  }
+  const std::string cause = "' ist beschädigt: malformed database schema (HISTORY)";
+  const ToolRun check = Run({"--check"});
+  EXPECT_EQ(check.code, 2);
+  EXPECT_NE(check.err.find(cause), std::string::npos) << check.err;
+  const ToolRun once = Run({"--once", "--datenpfad", dir.path()});
+  EXPECT_NE(once.err.find(cause), std::string::npos) << once.err;
+  EXPECT_EQ(once.err.find("kann nicht beschrieben werden"), std::string::npos) << once.err;
+}
+
+// --history and --check read a file without changing a byte and without
+// making anything beside it; on a read-only mount as well.
+TEST_F(CheckFaults, ReadingCommandsWorkOnReadOnlyFilesAndMounts) {
+  ASSERT_EQ(RunTool(dir.path(), {"--once", "--access-db", db, "--datenpfad", dir.path()},
+                    {"KB6TRAY_PROGRESS_PAUSE=0", "KB6TRAY_TEST_NOW=2026-12-06 10:00:00"})
+                .code,
+            0);
+  std::vector<std::string> places = {dir.File("ro")};
+  fs::create_directories(places[0]);
+  fs::copy_file(db, places[0] + "/club.db");
+  fs::permissions(places[0] + "/club.db", fs::perms::owner_read | fs::perms::group_read);
+  const std::string mnt = dir.File("mnt");
+  ScopedTmpfs tmpfs(mnt, "16m");
+  if (tmpfs.mounted()) {
+    fs::copy_file(db, mnt + "/club.db");
+    ASSERT_TRUE(tmpfs.RemountReadOnly()) << std::strerror(errno);
+    places.push_back(mnt);
+  }
+  for (const std::string& place : places) {
+    SCOPED_TRACE(place);
+    const std::string file = place + "/club.db";
+    const std::string before = ReadFile(file);
+    const ToolRun history = RunTool(dir.path(), {"--history", "--access-db", file},
+                                    {"KB6TRAY_TEST_NOW=2026-12-06 18:00:00"});
+    EXPECT_EQ(history.code, 0) << history.err;
+    EXPECT_NE(history.out.find("1 Zyklus, 0 mit Fehlern"), std::string::npos) << history.out;
+    const ToolRun check = RunTool(dir.path(), {"--check", "--access-db", file});
+    EXPECT_EQ(check.code, 0) << check.out << check.err;
+    EXPECT_EQ(ReadFile(file), before);
+    for (const char* beside : {"-wal", "-shm", "-journal"})
+      EXPECT_FALSE(fs::exists(file + beside)) << beside;
+  }
+  if (!tmpfs.mounted()) GTEST_SKIP() << "read-only mount not tried: cannot mount a tmpfs here";
 }
 
 }  // namespace

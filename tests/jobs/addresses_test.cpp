@@ -15,16 +15,15 @@ TEST_F(Addresses, BirthdayColumnsAndAge) {
             ", 34, 'x'), (4, " + Dt(Day(2010, 1, 1)) + ", NULL, 'x'), (5, NULL, 12, 'x'), (6, " +
             Dt(Day(1990, 5, 3)) + ", 18, 'x')");
   jobs->gfUpdateAdressen();
-  EXPECT_EQ(raw->Column("SELECT ADR_INR || ':' || ifnull(adrGeburtstagTTMM,'-') || ':' || "
-                        "ifnull(GEBURTSTAG_TTMM,'-') || ':' || ifnull(GEBURTSTAG_MM,'-') || ':' || "
-                        "ifnull(adrAlter,'-') FROM ADRESSEN ORDER BY ADR_INR"),
-            (std::vector<std::string>{
-                "1:" + std::to_string(static_cast<int>(Day(2000, 12, 24))) + ":24.12:12:34",
-                "2:" + std::to_string(static_cast<int>(Day(2000, 2, 29))) + ":29.02:2:30",
-                "3:-:-:-:34",  // stored age equals the computed one
-                "4:-:-:-:-",   // age 0 against a Null stored age
-                "5:-:-:-:12",  // no date of birth
-                "6:" + std::to_string(static_cast<int>(Day(2000, 5, 3))) + ":03.05:5:19"}));
+  auto in2000 = [](int m, int d) { return std::to_string(static_cast<int>(Day(2000, m, d))); };
+  EXPECT_EQ(raw->Rows("SELECT ADR_INR, adrGeburtstagTTMM, GEBURTSTAG_TTMM, GEBURTSTAG_MM, "
+                      "adrAlter FROM ADRESSEN ORDER BY ADR_INR"),
+            (std::vector<std::string>{"1|" + in2000(12, 24) + "|24.12|12|34",
+                                      "2|" + in2000(2, 29) + "|29.02|2|30",
+                                      "3|-|-|-|34",  // stored age equals the computed one
+                                      "4|-|-|-|-",   // age 0 against a Null stored age
+                                      "5|-|-|-|12",  // no date of birth
+                                      "6|" + in2000(5, 3) + "|03.05|5|19"}));
   SetNow(Day(2010, 12, 24, 9));
   jobs->gfUpdateAdressen();
   EXPECT_EQ(raw->One("SELECT adrAlter FROM ADRESSEN WHERE ADR_INR=1"), "35");
@@ -105,12 +104,11 @@ TEST_F(Donations, TypesAndReceiptClearing) {
       " (8, '2', '1', NULL, NULL, -1), (9, '1', '1', NULL, NULL, NULL)");
   jobs->gfUpdateSpendenliste();
   EXPECT_EQ(
-      raw->Column("SELECT ID || ':' || ifnull(bjoSpendenartText,'-') || ':' || "
-                  "ifnull(bjoSpendenartErstellt,'-') || ':' || ifnull(SPENDENNUMMER,'-') || "
-                  "':' || ifnull(SPENDENDRUCK,'-') FROM BJOURNAL ORDER BY ID"),
-      (std::vector<std::string>{"1:Sachspende:-1:15:1", "2:Sachspende (politisch):-1:-:1",
-                                "3:unbekannt:-1:-:-", "4:unbekannt:-1:-:-", "5:unbekannt:-1:-:-",
-                                "6:Förder'verein:-1:-:-", "7:-:-:-:-", "8:-:-1:-:-", "9:-:-:-:-"}));
+      raw->Rows("SELECT ID, bjoSpendenartText, bjoSpendenartErstellt, SPENDENNUMMER, SPENDENDRUCK "
+                "FROM BJOURNAL ORDER BY ID"),
+      (std::vector<std::string>{"1|Sachspende|-1|15|1", "2|Sachspende (politisch)|-1|-|1",
+                                "3|unbekannt|-1|-|-", "4|unbekannt|-1|-|-", "5|unbekannt|-1|-|-",
+                                "6|Förder'verein|-1|-|-", "7|-|-|-|-", "8|-|-1|-|-", "9|-|-|-|-"}));
   EXPECT_EQ(progress.events.at(0).first, "Es werden nun 7 Spenden verarbeitet ...");
   EXPECT_EQ(Entries().back(), "Es wurden bei 7 Spende(n) der Spendeart-Text aktualisiert.");
 }
@@ -132,10 +130,9 @@ TEST_F(Donations, PlaceholderDatesAreCleared) {
       Dt(Day(1899, 12, 30, 8)) + ", 3, NULL)");
   raw->Exec("INSERT INTO BJOURNAL (ID, SPENDENDRUCK) VALUES (1, 2), (2, 46000)");
   jobs->gfUpdateDatumsfelder();
-  EXPECT_EQ(raw->Column("SELECT ifnull(EINTRITT,'-') || ':' || ifnull(AUSTRITT,'-') || ':' || "
-                        "ifnull(DATUM1,'-') FROM ABTEILUNGEN ORDER BY ID"),
-            (std::vector<std::string>{"-:-:1", Dt(Day(1899, 12, 30, 8)).substr(0, 8) + ":3:-"}));
-  EXPECT_EQ(raw->Column("SELECT ifnull(SPENDENDRUCK,'-') FROM BJOURNAL ORDER BY ID"),
+  EXPECT_EQ(raw->Rows("SELECT EINTRITT, AUSTRITT, DATUM1 FROM ABTEILUNGEN ORDER BY ID"),
+            (std::vector<std::string>{"-|-|1", Dt(Day(1899, 12, 30, 8)).substr(0, 8) + "|3|-"}));
+  EXPECT_EQ(raw->Rows("SELECT SPENDENDRUCK FROM BJOURNAL ORDER BY ID"),
             (std::vector<std::string>{"-", "46000"}));
   EXPECT_EQ(progress.events.at(0).first, "Datumsfelder werden in der Datenbank überprüft...");
   EXPECT_TRUE(Entries().empty());

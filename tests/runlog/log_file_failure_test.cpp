@@ -1,8 +1,6 @@
 // A log file that cannot be written: no torn line, one operator line per
 // cause, the table row still written, the lost line counted.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -23,28 +21,17 @@ class LogFileFailureTest : public ClubTest {
 };
 
 TEST_F(LogFileFailureTest, UnwritablePlacesAreNamedOncePerCause) {
-  struct Case {
-    const char* name;
-    void (*prepare)(const std::string& base);  // base: the Datenpfad
+  const struct {
+    const char* blocker;  // below the Datenpfad
+    bool folder;
     const char* cause;
-  };
-  const Case cases[] = {
-      {"file in the folder's place",
-       [](const std::string& base) {
-         fs::create_directories(base);
-         std::ofstream(base + "/Logfiles") << "x";
-       },
-       "An Stelle des Ordners steht eine Datei."},
-      {"folder in the file's place",
-       [](const std::string& base) {
-         fs::create_directories(base + "/Logfiles/KB6TRAY_261206.log");
-       },
-       "An Stelle der Datei steht ein Ordner."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  } cases[] = {{"/Logfiles", false, "An Stelle des Ordners steht eine Datei."},
+               {"/Logfiles/KB6TRAY_261206.log", true, "An Stelle der Datei steht ein Ordner."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cause);
     const std::string base = dir.File(std::string("case-") + std::to_string(&c - cases));
-    c.prepare(base);
+    fs::create_directories(c.folder ? base + c.blocker : base);
+    if (!c.folder) std::ofstream(base + c.blocker) << "x";
     settings.Datenpfad = base;
     const int rows = Rows();
     testing::internal::CaptureStderr();
@@ -79,14 +66,8 @@ TEST_F(LogFileFailureTest, UnwritablePlacesAreNamedOncePerCause) {
 // not left half written, and the next line after space is freed is whole.
 TEST_F(LogFileFailureTest, FullFolderLeavesNoTornLine) {
   const std::string mnt = dir.File("full");
-  fs::create_directories(mnt);
-  if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=64k") != 0)
-    GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
-                 << "); CI runs the tests as root";
-  struct Unmount {
-    std::string path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{mnt};
+  ScopedTmpfs tmpfs(mnt, "64k");
+  if (!tmpfs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
   const std::string file = mnt + "/Logfiles/KB6TRAY_261206.log";
   fs::create_directories(mnt + "/Logfiles");
   // The file's one page holds 4000 bytes and has room for a part of the next line only.

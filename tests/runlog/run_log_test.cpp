@@ -20,9 +20,8 @@ TEST_F(RunLogTest, FileLineAndTableRow) {
   EXPECT_EQ(ReadFile(file),
             "10:30:00 fMain - Timer_Timer - Fehler ************ hier\r\n"
             "10:30:00 Es wurden 3 Adresse(n) aktualisiert.\r\n");
-  EXPECT_EQ(raw->Column("SELECT reoID || '|' || reoTimeStamp || '|' || reoDatum || '|' || "
-                        "reoUhrzeit || '|' || reoEintrag || '|' || reoTyp || '|' || reoGUID FROM "
-                        "tblALLGReorganisationProtokoll ORDER BY reoID"),
+  EXPECT_EQ(raw->Rows("SELECT reoID, reoTimeStamp, reoDatum, reoUhrzeit, reoEintrag, reoTyp, "
+                      "reoGUID FROM tblALLGReorganisationProtokoll ORDER BY reoID"),
             (std::vector<std::string>{
                 "1|46362.4375|06.12.2026|10:30:00|Fehler .keepclear-4 hier|1|{GUID}",
                 "2|46362.4375|06.12.2026|10:30:00|Es wurden 3 Adresse(n) aktualisiert.|2|{GUID}"}));

@@ -1,5 +1,7 @@
-// The cycle's report on a real club file: what ran, with the numbers of the
-// result lines, and nothing for a cycle with nothing due.
+// The cycle on a real club file: its report (what ran, with the numbers of
+// the result lines, nothing for a cycle with nothing due) and its trap (a tray
+// that fails mid-cycle leaves the monitor alive and idle, the database closed
+// and the interval it cut short marked failed).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,12 +13,26 @@
 namespace kb6::test {
 namespace {
 
-TEST(CycleReport, NamesEveryJobWithTheNumberOfItsResultLine) {
+class Cycle : public ::testing::Test {
+ protected:
+  void SetUp() override { GenerateClubDatabase(path, ClubShape{.active_addresses = 40}); }
   TempDir dir;
   const std::string path = dir.File("club.db");
-  GenerateClubDatabase(path, ClubShape{.active_addresses = 40});
   FixedClock clock{Day(2026, 12, 6, 10, 30)};
-  Monitor m(path, dir.path(), clock);
+  Monitor m{path, dir.path(), clock};
+};
+
+// Descriptors of this process open on `path`.
+int OpenHandlesOn(const std::string& path) {
+  int n = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    n += std::filesystem::read_symlink(fd.path(), ec).string() == path;
+  }
+  return n;
+}
+
+TEST_F(Cycle, ReportNamesEveryJobWithTheNumberOfItsResultLine) {
   Settings& settings = m.settings;
   TimerCycle& cycle = m.cycle;
 
@@ -67,6 +83,21 @@ TEST(CycleReport, NamesEveryJobWithTheNumberOfItsResultLine) {
   EXPECT_EQ(cycle.LastReport().open_error, kNoDatabaseFile);
   EXPECT_TRUE(cycle.LastReport().jobs.empty());
   EXPECT_FALSE(std::filesystem::exists(settings.Datenpfad));
+}
+
+TEST_F(Cycle, ATrappedErrorIsLoggedAndLeavesTheMonitorAlive) {
+  m.settings.CloseRequested = true;
+  m.window.balloon_fails = true;
+  const CycleReport& report = m.Run();
+  EXPECT_EQ(report.other_errors, 1);
+  ASSERT_FALSE(report.intervals.empty());
+  EXPECT_TRUE(report.intervals.back().failed);
+  EXPECT_NE(ReadFile(m.log.LogFilePath()).find("fMain - Timer_Timer - Automatisierungsfehler"),
+            std::string::npos);
+  EXPECT_EQ(OpenHandlesOn(path), 0);
+  EXPECT_EQ(m.window.tip, kIdleToolTip);
+  EXPECT_TRUE(m.window.timer);
+  EXPECT_TRUE(m.window.unloaded);
 }
 
 }  // namespace

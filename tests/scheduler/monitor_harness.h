@@ -2,6 +2,7 @@
 // ports and the timer cycle, with a window that shows nothing.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
 #include "common/clock.h"
@@ -15,11 +16,16 @@
 
 namespace kb6::test {
 
+// Shows nothing; keeps the state the cycle left and can fail like a broken tray.
 struct SilentWindow final : CycleWindow {
-  void SetTimerEnabled(bool) override {}
-  void SetToolTip(const std::string&) override {}
-  void ShowBalloon(const std::string&, const std::string&, int32_t) override {}
-  void Unload() override {}
+  bool timer = true, unloaded = false, balloon_fails = false;
+  std::string tip;
+  void SetTimerEnabled(bool enabled) override { timer = enabled; }
+  void SetToolTip(const std::string& text) override { tip = text; }
+  void ShowBalloon(const std::string&, const std::string&, int32_t) override {
+    if (balloon_fails) throw std::runtime_error("Automatisierungsfehler");
+  }
+  void Unload() override { unloaded = true; }
   void SetTrayText(const std::string&, const std::string&) override {}
 };
 
