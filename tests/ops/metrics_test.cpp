@@ -76,10 +76,10 @@ TEST(Metrics, AfterOneAndTwoCyclesTheFileAgreesWithTheRunLog) {
   const std::string db = dir.File("club.db"), prom = dir.File("kb6tray.prom");
   GenerateClubDatabase(db, {40, 5});
   auto once = [&](const std::string& file, const std::string& when) {
-    std::vector<std::string> args = OnceCommand(file, dir.File("data"));
-    args.insert(args.end(), {"--metrics", prom});
-    const ToolRun r = RunTool(dir.path(), {args.begin() + 1, args.end()},
-                              {kNoProgressPause, "TZ=UTC", "KB6TRAY_TEST_NOW=" + when});
+    const ToolRun r =
+        RunTool(dir.path(),
+                {"--once", "--access-db", file, "--datenpfad", dir.File("data"), "--metrics", prom},
+                {kNoProgressPause, "TZ=UTC", "KB6TRAY_TEST_NOW=" + when});
     if (const std::string verdict = Promtool(prom); verdict != "absent") {
       EXPECT_EQ(verdict, "") << r.err;
     }

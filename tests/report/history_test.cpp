@@ -33,13 +33,11 @@ class HistoryCommand : public ::testing::Test {
     // Its daily run would be redone; stamped as done instead.
     RawDb(db).Exec("UPDATE PARAMETER SET WERT = '02.12.2026' WHERE FELD = 'AUFGABENTRAY1'");
     ASSERT_EQ(OnceAt(dir->path(), db, "2026-12-02 12:00:00+1"), 0);  // nothing due or logged
-    RawDb raw(db);
-    raw.Exec(
+    RawDb(db).Exec(
         "INSERT INTO tblALLGReorganisationProtokoll VALUES (9001, 46357.4, '02.12.2026', "
         "'09:30:00', '" +
-        kGuidLess + "', 1, '')");
-    raw.Exec(
-        "INSERT INTO tblALLGReorganisationProtokoll VALUES (9002, 46300, '05.10.2026', "
+        kGuidLess +
+        "', 1, ''), (9002, 46300, '05.10.2026', "
         "'09:30:00', 'Zu alt', 2, '{00000000-0000-4000-8000-000000000000}')");
   }
   static void TearDownTestSuite() { delete dir; }
@@ -50,11 +48,9 @@ class HistoryCommand : public ::testing::Test {
     return RunTool(dir->path(), args, {"KB6TRAY_TEST_NOW=2026-12-02 18:00:00"});
   }
 
-  static TempDir* dir;
-  static std::string db;
+  inline static TempDir* dir = nullptr;
+  inline static std::string db;
 };
-TempDir* HistoryCommand::dir = nullptr;
-std::string HistoryCommand::db;
 
 TEST_F(HistoryCommand, JsonHoldsEachCycleNewestFirst_SqliteOdbcDriverStandsInForTheServer) {
   const ToolRun r = RunHistory({"--json"});
