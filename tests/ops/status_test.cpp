@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "process_support.h"
 #include "report/tool_run.h"
 #include "test_support.h"
 

@@ -3,12 +3,10 @@
 // the donation job trapped; nothing due), read back as text, JSON and HTML.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "process_support.h"
 #include "report/tool_run.h"
 #include "test_support.h"
 
