@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
 
@@ -34,7 +35,7 @@ std::map<std::string, Perf> ParsePerfdata(const std::string& line) {
 class StatusCommand : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = new TempDir;
+    dir = std::make_unique<TempDir>();
     fresh = dir->File("fresh.db");
     GenerateClubDatabase(fresh, {40, 5});
     ASSERT_EQ(OnceAt(dir->path(), fresh, "2026-12-01 10:00:00+1"), 0);  // all intervals
@@ -59,14 +60,14 @@ class StatusCommand : public ::testing::Test {
     fs::copy_file(fresh, no_log);
     RawDb(no_log).Exec("DROP TABLE tblALLGReorganisationProtokoll");
   }
-  static void TearDownTestSuite() { delete dir; }
+  static void TearDownTestSuite() { dir.reset(); }
 
   static ToolRun Status(const std::vector<std::string>& args, const std::string& when) {
     std::vector<std::string> all = {"--status"};
     all.insert(all.end(), args.begin(), args.end());
     return RunTool(dir->path(), all, {"KB6TRAY_TEST_NOW=" + when});
   }
-  inline static TempDir* dir = nullptr;
+  inline static std::unique_ptr<TempDir> dir;
   inline static std::string fresh, trapped, no_log, future;
 };
 

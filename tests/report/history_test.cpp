@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "report/tool_run.h"
@@ -20,7 +21,7 @@ const std::string kGuidLess = "Ein Eintrag vor dem ersten Zyklus";
 class HistoryCommand : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = new TempDir;
+    dir = std::make_unique<TempDir>();
     db = dir->File("club.db");
     GenerateClubDatabase(db, {40, 5});
     ASSERT_EQ(OnceAt(dir->path(), db, "2026-12-01 10:00:00+1"), 0);
@@ -38,7 +39,7 @@ class HistoryCommand : public ::testing::Test {
         "', 1, ''), (9002, 46300, '05.10.2026', "
         "'09:30:00', 'Zu alt', 2, '{00000000-0000-4000-8000-000000000000}')");
   }
-  static void TearDownTestSuite() { delete dir; }
+  static void TearDownTestSuite() { dir.reset(); }
 
   static ToolRun RunHistory(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"--history", "--access-db", db};
@@ -46,7 +47,7 @@ class HistoryCommand : public ::testing::Test {
     return RunTool(dir->path(), args, {"KB6TRAY_TEST_NOW=2026-12-02 18:00:00"});
   }
 
-  inline static TempDir* dir = nullptr;
+  inline static std::unique_ptr<TempDir> dir;
   inline static std::string db;
 };
 
