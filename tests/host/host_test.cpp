@@ -37,9 +37,7 @@ TEST(Host, FifosInThePlacesOfTheLogAndTheMetricsDoNotBlockTheCycle) {
   const pid_t pid = Spawn(command, dir.File("err"), "/dev/null", {kNoProgressPause});
   int status = 0;
   ASSERT_TRUE(WaitWithDeadline(pid, status, 20)) << "blocked on a FIFO";
-  struct stat sb {};
-  ASSERT_EQ(stat(prom.c_str(), &sb), 0);
-  EXPECT_TRUE(S_ISFIFO(sb.st_mode));
+  EXPECT_TRUE(std::filesystem::is_fifo(prom));
   EXPECT_NE(
       ReadFile(dir.File("err")).find("' kann nicht geschrieben werden: keine gewöhnliche Datei"),
       std::string::npos);

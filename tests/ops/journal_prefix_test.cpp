@@ -16,7 +16,8 @@ namespace kb6::test {
 namespace {
 
 // What TellOperator writes with fd 2 on `file` and JOURNAL_STREAM as given
-// (nullptr: unset; "match": the file's own device and inode).
+// (nullptr: not set here, an inherited one never names the file; "match":
+// the file's own device and inode).
 std::string Told(const std::string& file, const char* stream, NoticeLevel level) {
   const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int saved = dup(2);
@@ -24,10 +25,7 @@ std::string Told(const std::string& file, const char* stream, NoticeLevel level)
   struct stat st {};
   fstat(fd, &st);
   const std::string match = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-  if (stream == nullptr)
-    unsetenv("JOURNAL_STREAM");
-  else
-    setenv("JOURNAL_STREAM", std::string(stream) == "match" ? match.c_str() : stream, 1);
+  if (stream) setenv("JOURNAL_STREAM", std::string(stream) == "match" ? match.c_str() : stream, 1);
   TellOperator(level, "Zeile\neins");
   dup2(saved, 2);
   close(saved);

@@ -66,8 +66,12 @@ TEST(Metrics, AReaderNeverSeesAPartialFile) {
   EXPECT_NE(WriteFileAtomically(dir.File("missing/kb6tray.prom"), "x"), "");
 }
 
-// Unix time of a log entry's local date and time, with TZ=UTC in the child.
-double UnixOfEntry(RawDb& raw, const std::string& where) {
+// Unix time of the newest end of an interval in the log, with TZ=UTC in
+// the child.
+double Ended(const std::string& db, const std::string& interval) {
+  RawDb raw(db);
+  const std::string where =
+      "reoEintrag = 'Die Datenreorganisation " + interval + " ist abgeschlossen.'";
   return std::round((NewestEntryDay(raw, where) - 25569) * 86400);
 }
 
@@ -76,52 +80,41 @@ TEST(Metrics, AfterOneAndTwoCyclesTheFileAgreesWithTheRunLog) {
   const std::string db = dir.File("club.db"), prom = dir.File("kb6tray.prom");
   GenerateClubDatabase(db, {40, 5});
   auto once = [&](const std::string& file, const std::string& when) {
-    std::vector<std::string> args = OnceCommand(file, dir.File("data"));
-    args.insert(args.end(), {"--metrics", prom});
-    const ToolRun r = RunTool(dir.path(), {args.begin() + 1, args.end()},
-                              {kNoProgressPause, "TZ=UTC", "KB6TRAY_TEST_NOW=" + when});
+    const ToolRun r =
+        RunTool(dir.path(),
+                {"--once", "--access-db", file, "--datenpfad", dir.File("data"), "--metrics", prom},
+                {kNoProgressPause, "TZ=UTC", "KB6TRAY_TEST_NOW=" + when});
     if (const std::string verdict = Promtool(prom); verdict != "absent") {
       EXPECT_EQ(verdict, "") << r.err;
     }
     return Samples(ReadFile(prom));
   };
   const std::string interval = "kb6tray_interval_last_run_timestamp_seconds{interval=";
-  const std::string end = "reoEintrag = 'Die Datenreorganisation ";
   auto first = once(db, "2026-12-01 10:00:00+1");
-  {
-    RawDb raw(db);
-    EXPECT_EQ(first.at("kb6tray_cycles_total"), 1);
-    EXPECT_EQ(first.at("kb6tray_cycles_with_errors_total"), 0);
-    EXPECT_EQ(first.at("kb6tray_database_open_failed"), 0);
-    EXPECT_EQ(first.at(interval + "\"1d\"}"),
-              UnixOfEntry(raw, end + "1-tägig ist abgeschlossen.'"));
-    EXPECT_EQ(first.at(interval + "\"14d\"}"),
-              UnixOfEntry(raw, end + "2-wöchig ist abgeschlossen.'"));
-    const std::string line = raw.One(
-        "SELECT reoEintrag FROM tblALLGReorganisationProtokoll WHERE reoEintrag LIKE 'Es wurden "
-        "% Adresse(n) aktualisiert.' AND reoEintrag NOT LIKE '%Funktionen%' ORDER BY reoID LIMIT "
-        "1");
-    EXPECT_EQ(std::to_string(std::lround(first.at("kb6tray_job_rows{job=\"gfUpdateAdressen\"}"))),
-              line.substr(10, line.find(' ', 10) - 10));
-    EXPECT_GE(first.at("kb6tray_last_cycle_timestamp_seconds"),
-              UnixOfEntry(raw, end + "2-wöchig ist abgeschlossen.'"));
-  }
+  EXPECT_EQ(first.at("kb6tray_cycles_total"), 1);
+  EXPECT_EQ(first.at("kb6tray_cycles_with_errors_total"), 0);
+  EXPECT_EQ(first.at("kb6tray_database_open_failed"), 0);
+  EXPECT_EQ(first.at(interval + "\"1d\"}"), Ended(db, "1-tägig"));
+  EXPECT_EQ(first.at(interval + "\"14d\"}"), Ended(db, "2-wöchig"));
+  const std::string line = RawDb(db).One(
+      "SELECT reoEintrag FROM tblALLGReorganisationProtokoll WHERE reoEintrag LIKE 'Es wurden "
+      "% Adresse(n) aktualisiert.' AND reoEintrag NOT LIKE '%Funktionen%' ORDER BY reoID LIMIT "
+      "1");
+  EXPECT_EQ(std::to_string(std::lround(first.at("kb6tray_job_rows{job=\"gfUpdateAdressen\"}"))),
+            line.substr(10, line.find(' ', 10) - 10));
+  EXPECT_GE(first.at("kb6tray_last_cycle_timestamp_seconds"), Ended(db, "2-wöchig"));
   // The second cycle, a day later, runs only the daily interval, with the
   // donation job trapped.
   RawDb(db).Exec("INSERT INTO BJOURNAL (ID, ADR_INR, ART, BS_NR) VALUES (99999, 1, '4', '999')");
   auto second = once(db, "2026-12-02 10:00:00+1");
-  {
-    RawDb raw(db);
-    EXPECT_EQ(second.at("kb6tray_cycles_total"), 2);
-    EXPECT_EQ(second.at("kb6tray_cycles_with_errors_total"), 1);
-    EXPECT_EQ(second.at(interval + "\"1d\"}"),
-              UnixOfEntry(raw, end + "1-tägig ist abgeschlossen.'"));
-    EXPECT_GT(second.at(interval + "\"1d\"}"), first.at(interval + "\"1d\"}"));
-    EXPECT_EQ(second.at(interval + "\"7d\"}"), first.at(interval + "\"7d\"}"));
-    // A job that did not run keeps its last run's values.
-    EXPECT_EQ(second.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"),
-              first.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"));
-  }
+  EXPECT_EQ(second.at("kb6tray_cycles_total"), 2);
+  EXPECT_EQ(second.at("kb6tray_cycles_with_errors_total"), 1);
+  EXPECT_EQ(second.at(interval + "\"1d\"}"), Ended(db, "1-tägig"));
+  EXPECT_GT(second.at(interval + "\"1d\"}"), first.at(interval + "\"1d\"}"));
+  EXPECT_EQ(second.at(interval + "\"7d\"}"), first.at(interval + "\"7d\"}"));
+  // A job that did not run keeps its last run's values.
+  EXPECT_EQ(second.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"),
+            first.at("kb6tray_job_rows{job=\"gfRefreshAbteilungsuebersicht\"}"));
   // A file that is no database: the open failed, with its cause, whose quote,
   // backslash, line break and umlauts, cut to the label's length, promtool
   // must accept.

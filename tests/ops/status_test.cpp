@@ -6,10 +6,10 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "process_support.h"
 #include "report/tool_run.h"
 #include "test_support.h"
 
@@ -35,7 +35,7 @@ std::map<std::string, Perf> ParsePerfdata(const std::string& line) {
 class StatusCommand : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = new TempDir;
+    dir = std::make_unique<TempDir>();
     fresh = dir->File("fresh.db");
     GenerateClubDatabase(fresh, {40, 5});
     ASSERT_EQ(OnceAt(dir->path(), fresh, "2026-12-01 10:00:00+1"), 0);  // all intervals
@@ -60,19 +60,16 @@ class StatusCommand : public ::testing::Test {
     fs::copy_file(fresh, no_log);
     RawDb(no_log).Exec("DROP TABLE tblALLGReorganisationProtokoll");
   }
-  static void TearDownTestSuite() { delete dir; }
+  static void TearDownTestSuite() { dir.reset(); }
 
   static ToolRun Status(const std::vector<std::string>& args, const std::string& when) {
     std::vector<std::string> all = {"--status"};
     all.insert(all.end(), args.begin(), args.end());
     return RunTool(dir->path(), all, {"KB6TRAY_TEST_NOW=" + when});
   }
-  static TempDir* dir;
-  static std::string fresh, trapped, no_log, future;
+  inline static std::unique_ptr<TempDir> dir;
+  inline static std::string fresh, trapped, no_log, future;
 };
-TempDir* StatusCommand::dir = nullptr;
-std::string StatusCommand::fresh, StatusCommand::trapped, StatusCommand::no_log,
-    StatusCommand::future;
 
 TEST_F(StatusCommand, EachStateWithItsExitCodeAndSummary) {
   const std::string missing = dir->File("missing.db");
@@ -133,14 +130,13 @@ TEST_F(StatusCommand, PerfdataAgreesWithTheLogTable) {
       {"age_7d", "Die Datenreorganisation 1-wöchig ist abgeschlossen.", "777600"},
       {"age_14d", "Die Datenreorganisation 2-wöchig ist abgeschlossen.", "1382400"},
   };
+  RawDb raw(trapped);
   for (const auto& i : intervals) {
     SCOPED_TRACE(i.label);
-    RawDb raw(trapped);
     const double newest = NewestEntryDay(raw, std::string("reoEintrag = '") + i.end_text + "'");
     EXPECT_EQ(perf.at(i.label).value, std::to_string(std::lround((now - newest) * 86400)));
     EXPECT_EQ(perf.at(i.label).crit, i.crit);
   }
-  RawDb raw(trapped);
   const std::string newest =
       raw.One("SELECT reoGUID FROM tblALLGReorganisationProtokoll ORDER BY reoID DESC LIMIT 1");
   EXPECT_EQ(perf.at("cycle_errors").value, "1");  // the trapped donation job

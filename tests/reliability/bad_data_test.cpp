@@ -56,7 +56,7 @@ void Corrupt(const std::string& path, uint32_t seed) {
   RawDb db(path);
   db.Exec("BEGIN");
   for (const auto& table : kCorrupted) {
-    const auto columns = ColumnNames(path, table);
+    const auto columns = db.Column("SELECT name FROM pragma_table_info('" + table + "')");
     for (const auto& rowid : db.Column("SELECT rowid FROM \"" + table + "\"")) {
       for (const auto& c : columns) {
         if (c == "ID" || (table == "ADRESSEN" && c == "ADR_INR") || !hit(rng)) continue;

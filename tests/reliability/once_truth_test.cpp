@@ -3,30 +3,27 @@
 // at the start is waited for up to the busy timeout; a clock that was years
 // ahead costs nothing once it is right again.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "process_support.h"
+#include "report/tool_run.h"
 #include "test_support.h"
 
 namespace kb6::test {
 namespace {
 
-int ExitCode(const ProcessResult& r) { return WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1; }
-
 class OnceTruth : public ::testing::Test {
  protected:
   void SetUp() override { GenerateClubDatabase(db, {80, 4}); }
-  ProcessResult Once(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
-    env.push_back(kNoProgressPause);
-    return RunKb6Tray(args, dir.File("err"), env);
+  ToolRun Once(std::vector<std::string> args, const std::string& now = "2026-12-07 10:00:00") {
+    args.insert(args.begin(), "--once");
+    return RunTool(dir.path(), args, {kNoProgressPause, "KB6TRAY_TEST_NOW=" + now});
   }
-  ProcessResult OnceOn(const std::string& file, const std::string& now = "2026-12-07 10:00:00") {
-    return Once({"--once", "--access-db", file, "--datenpfad", dir.File("data")},
-                {"KB6TRAY_TEST_NOW=" + now});
+  ToolRun OnceOn(const std::string& file, const std::string& now) {
+    return Once({"--access-db", file, "--datenpfad", dir.File("data")}, now);
   }
 
   TempDir dir;
@@ -48,10 +45,10 @@ TEST_F(OnceTruth, ExitCodes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<std::string> args = {"--once", "--datenpfad", dir.File("data")};
+    std::vector<std::string> args = {"--datenpfad", dir.File("data")};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const ProcessResult r = Once(args);
-    EXPECT_EQ(ExitCode(r), c.code) << r.err;
+    const ToolRun r = Once(args);
+    EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("fehlt.db")));
@@ -71,9 +68,9 @@ TEST_F(OnceTruth, ALockAtTheStartIsWaitedForUpToTheBusyTimeout) {
       std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
       locker.Exec("COMMIT");
     });
-    const ProcessResult r = Once({"--once", "--access-db", db, "--datenpfad", data});
+    const ToolRun r = Once({"--access-db", db, "--datenpfad", data});
     release.join();
-    EXPECT_EQ(ExitCode(r), seconds < 5 ? 0 : 2) << r.err;
+    EXPECT_EQ(r.code, seconds < 5 ? 0 : 2) << r.err;
     if (seconds < 5) continue;
     EXPECT_NE(r.err.find("KB6TRAY: Die Datenbank kann nicht geöffnet werden: Die Datenbankdatei '" +
                          db + "' ist gesperrt: database is locked\n"),
@@ -97,18 +94,18 @@ TEST_F(OnceTruth, AClockAheadForOneRunDeletesNoMoreAndStopsNothing) {
   const std::string stamps =
       "SELECT group_concat(WERT) FROM (SELECT WERT FROM PARAMETER WHERE FELD LIKE "
       "'AUFGABENTRAY%' ORDER BY FELD)";
-  ASSERT_EQ(ExitCode(OnceOn(db, "2038-01-20 10:00:00")), 0);
+  ASSERT_EQ(OnceOn(db, "2038-01-20 10:00:00").code, 0);
   EXPECT_EQ(raw.One(history), "25");  // 730 days back from 07.12.2026: 12 gone
   EXPECT_EQ(raw.One(stamps), "20.01.2038,20.01.2038,20.01.2038");
-  const ProcessResult r = OnceOn(db, "2026-12-07 11:00:00");
-  EXPECT_EQ(ExitCode(r), 1) << r.err;
+  const ToolRun r = OnceOn(db, "2026-12-07 11:00:00");
+  EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_NE(r.err.find("KB6TRAY: Die Systemuhr geht oder ging falsch: Die Datenreorganisation "
                        "1-tägig ist zuletzt am 20.01.2038 gelaufen, heute ist der 07.12.2026."),
             std::string::npos)
       << r.err;
   EXPECT_EQ(raw.One(stamps), "07.12.2026,07.12.2026,07.12.2026");
   EXPECT_EQ(raw.One(history), "25");
-  EXPECT_EQ(ExitCode(OnceOn(db, "2026-12-07 11:05:00")), 0);  // nothing due, nothing named
+  EXPECT_EQ(OnceOn(db, "2026-12-07 11:05:00").code, 0);  // nothing due, nothing named
 }
 
 }  // namespace

@@ -8,11 +8,6 @@
 
 namespace kb6::test {
 
-std::vector<std::string> ColumnNames(const std::string& db_path, const std::string& table) {
-  RawDb db(db_path);
-  return db.Column("SELECT name FROM pragma_table_info('" + table + "') ORDER BY cid");
-}
-
 std::vector<std::string> TableNames(const std::string& db_path) {
   RawDb db(db_path);
   return db.Column("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
@@ -20,12 +15,12 @@ std::vector<std::string> TableNames(const std::string& db_path) {
 
 std::vector<std::string> TableRows(const std::string& db_path, const std::string& table,
                                    const std::set<std::string>& skip) {
+  RawDb db(db_path);
   std::string select;
-  for (const auto& c : ColumnNames(db_path, table)) {
+  for (const auto& c : db.Column("SELECT name FROM pragma_table_info('" + table + "')")) {
     if (skip.count(c)) continue;
     select += (select.empty() ? "" : " || '|' || ") + std::string("quote(\"") + c + "\")";
   }
-  RawDb db(db_path);
   auto rows = db.Column("SELECT " + select + " FROM \"" + table + "\"");
   std::sort(rows.begin(), rows.end());
   return rows;

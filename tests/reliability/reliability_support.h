@@ -12,7 +12,6 @@ namespace kb6::test {
 std::vector<std::string> TableRows(const std::string& db_path, const std::string& table,
                                    const std::set<std::string>& skip = {});
 std::vector<std::string> TableNames(const std::string& db_path);
-std::vector<std::string> ColumnNames(const std::string& db_path, const std::string& table);
 
 // All log files below `data_dir`/Logfiles, in name order.
 std::string LogText(const std::string& data_dir);

@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "process_support.h"
 #include "test_support.h"
@@ -72,36 +71,36 @@ class UnopenableDatabase : public ::testing::Test {
   bool root_ = false;
 };
 
-void SqliteFile(const std::string& path, const char* journal_mode) {
-  RawDb db(path);
-  db.Exec(std::string("PRAGMA journal_mode=") + journal_mode);
-  db.Exec("CREATE TABLE MITGLIEDER (NR INTEGER, NAME TEXT)");
-  db.Exec("INSERT INTO MITGLIEDER VALUES (1, 'Huber')");
-}
-
-void ClubFile(const std::string& path, const char* journal_mode) {
-  GenerateClubDatabase(path, {12, 3});
-  RawDb(path).Exec(std::string("PRAGMA journal_mode=") + journal_mode);
+// An empty file, a SQLite file without club tables ("plain") or a club file,
+// in WAL mode unless "rollback".
+void MakeFile(const std::string& path, const std::string& kind) {
+  if (kind == "empty") {
+    std::ofstream{path};
+    return;
+  }
+  if (kind == "plain")
+    RawDb(path).Exec(
+        "CREATE TABLE MITGLIEDER (NR INTEGER, NAME TEXT); INSERT INTO MITGLIEDER "
+        "VALUES (1, 'Huber')");
+  else
+    GenerateClubDatabase(path, {12, 3});
+  RawDb(path).Exec(kind == "rollback" ? "PRAGMA journal_mode=DELETE" : "PRAGMA journal_mode=WAL");
 }
 
 TEST_F(UnopenableDatabase, FilesThatAreNoClubFileOrNotWritableStayUntouched) {
-  using Make = std::function<void(const std::string&)>;
-  const Make club_wal = [](const std::string& p) { ClubFile(p, "WAL"); };
-  const Make club_rollback = [](const std::string& p) { ClubFile(p, "DELETE"); };
   const struct {
     const char* name;
-    Make make;
+    const char* kind;
     fs::perms mode;
     bool folder_writable;
     const char* cause;
   } cases[] = {
-      {"empty file", [](const std::string& p) { std::ofstream{p}; }, fs::perms(0644), true,
-       "keine SQLite-Datenbank"},
-      {"SQLite file in WAL mode", [](const std::string& p) { SqliteFile(p, "WAL"); },
-       fs::perms(0644), true, "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
-      {"mode 0444, WAL", club_wal, fs::perms(0444), true, "ist schreibgeschützt."},
-      {"read-only folder, WAL", club_wal, fs::perms(0644), false, "schreibgeschützt"},
-      {"read-only folder, rollback", club_rollback, fs::perms(0644), false,
+      {"empty file", "empty", fs::perms(0644), true, "keine SQLite-Datenbank"},
+      {"SQLite file in WAL mode", "plain", fs::perms(0644), true,
+       "keine Vereinsdatenbank (die Tabelle ADRESSEN fehlt)"},
+      {"mode 0444, WAL", "club", fs::perms(0444), true, "ist schreibgeschützt."},
+      {"read-only folder, WAL", "club", fs::perms(0644), false, "schreibgeschützt"},
+      {"read-only folder, rollback", "rollback", fs::perms(0644), false,
        "Der Ordner der Datenbankdatei '"},
   };
   int i = 0;
@@ -109,10 +108,8 @@ TEST_F(UnopenableDatabase, FilesThatAreNoClubFileOrNotWritableStayUntouched) {
     SCOPED_TRACE(c.name);
     const std::string folder = Folder("c" + std::to_string(i++), true);
     const std::string db = folder + "/verein.db";
-    c.make(db);
-    if (root_) {
-      ASSERT_EQ(chown(db.c_str(), kNobody, kNobody), 0);
-    }
+    MakeFile(db, c.kind);
+    ASSERT_TRUE(!root_ || chown(db.c_str(), kNobody, kNobody) == 0);
     fs::permissions(db, c.mode);
     if (!c.folder_writable) Folder(fs::path(folder).filename().string(), false);
     ExpectLeftAlone(db, c.cause);

@@ -3,12 +3,11 @@
 // the donation job trapped; nothing due), read back as text, JSON and HTML.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 
-#include "process_support.h"
 #include "report/tool_run.h"
 #include "test_support.h"
 
@@ -22,7 +21,7 @@ const std::string kGuidLess = "Ein Eintrag vor dem ersten Zyklus";
 class HistoryCommand : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = new TempDir;
+    dir = std::make_unique<TempDir>();
     db = dir->File("club.db");
     GenerateClubDatabase(db, {40, 5});
     ASSERT_EQ(OnceAt(dir->path(), db, "2026-12-01 10:00:00+1"), 0);
@@ -33,16 +32,14 @@ class HistoryCommand : public ::testing::Test {
     // Its daily run would be redone; stamped as done instead.
     RawDb(db).Exec("UPDATE PARAMETER SET WERT = '02.12.2026' WHERE FELD = 'AUFGABENTRAY1'");
     ASSERT_EQ(OnceAt(dir->path(), db, "2026-12-02 12:00:00+1"), 0);  // nothing due or logged
-    RawDb raw(db);
-    raw.Exec(
+    RawDb(db).Exec(
         "INSERT INTO tblALLGReorganisationProtokoll VALUES (9001, 46357.4, '02.12.2026', "
         "'09:30:00', '" +
-        kGuidLess + "', 1, '')");
-    raw.Exec(
-        "INSERT INTO tblALLGReorganisationProtokoll VALUES (9002, 46300, '05.10.2026', "
+        kGuidLess +
+        "', 1, ''), (9002, 46300, '05.10.2026', "
         "'09:30:00', 'Zu alt', 2, '{00000000-0000-4000-8000-000000000000}')");
   }
-  static void TearDownTestSuite() { delete dir; }
+  static void TearDownTestSuite() { dir.reset(); }
 
   static ToolRun RunHistory(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"--history", "--access-db", db};
@@ -50,25 +47,21 @@ class HistoryCommand : public ::testing::Test {
     return RunTool(dir->path(), args, {"KB6TRAY_TEST_NOW=2026-12-02 18:00:00"});
   }
 
-  static TempDir* dir;
-  static std::string db;
+  inline static std::unique_ptr<TempDir> dir;
+  inline static std::string db;
 };
-TempDir* HistoryCommand::dir = nullptr;
-std::string HistoryCommand::db;
 
 TEST_F(HistoryCommand, JsonHoldsEachCycleNewestFirst_SqliteOdbcDriverStandsInForTheServer) {
   const ToolRun r = RunHistory({"--json"});
   ASSERT_EQ(r.code, 0) << r.err;
   const json doc = json::parse(r.out);
   ASSERT_EQ(doc["cycles"].size(), 2u);
-  const json& trapped = doc["cycles"][0];
-  const json& full = doc["cycles"][1];
+  const json &trapped = doc["cycles"][0], &full = doc["cycles"][1];
   EXPECT_EQ(full["intervals"], json({"1-tägig", "1-wöchig", "2-wöchig"}));
   EXPECT_EQ(trapped["intervals"], json({"1-tägig"}));
-  EXPECT_EQ(full["errors"], 0);
-  EXPECT_EQ(trapped["errors"], 1);
-  EXPECT_TRUE(full["complete"]);
-  EXPECT_TRUE(trapped["complete"]);  // a trapped job ends, the interval goes on
+  EXPECT_EQ(json({full["errors"], trapped["errors"]}), json({0, 1}));
+  // A trapped job ends, the interval goes on.
+  EXPECT_EQ(json({full["complete"], trapped["complete"]}), json({true, true}));
 
   for (size_t c = 0; c < 2; ++c) {
     const json& cycle = doc["cycles"][c];

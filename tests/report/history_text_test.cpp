@@ -29,10 +29,9 @@ std::string Text(std::vector<LogRow> rows, const char* today) {
 }
 
 TEST(HistoryText, ControlCharactersAreShownAsEscapes) {
-  struct Case {
+  const struct {
     std::string stored, shown;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"rot \x1b[31mALARM\x1b[0m", "rot \\x1b[31mALARM\\x1b[0m"},
       {"eins\nzwei\r\tdrei\a", "eins\\nzwei\\r\\tdrei\\x07"},
       {"del\x7f nul", "del\\x7f nul"},
@@ -44,7 +43,7 @@ TEST(HistoryText, ControlCharactersAreShownAsEscapes) {
        "roh \\x9b2J \\xff"},                         // bytes that are no UTF-8
       {"Größe 5 € 🙂", "Größe 5 € 🙂"},  // text stays as it is
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.shown);
     const std::string out = Text({Row(1, "06.12.2026", "10:00:00", c.stored, "{G\x1b]0;x\a}"),
                                   Row(2, "06.12.2026", "10:00:01", c.stored, "")},
@@ -60,28 +59,24 @@ TEST(HistoryText, ControlCharactersAreShownAsEscapes) {
 class BerlinTime : public ::testing::Test {
  protected:
   void SetUp() override { Use("Europe/Berlin"); }
-  void TearDown() override { Use(saved_); }
-  static void Use(const std::optional<std::string>& tz) {
-    tz ? setenv("TZ", tz->c_str(), 1) : unsetenv("TZ");
+  void TearDown() override { Use(saved_ ? saved_->c_str() : nullptr); }
+  static void Use(const char* tz) {
+    tz ? setenv("TZ", tz, 1) : unsetenv("TZ");
     tzset();
   }
-  const char* tz_ = std::getenv("TZ");
-  const std::optional<std::string> saved_ = tz_ ? std::optional<std::string>(tz_) : std::nullopt;
+  const std::optional<std::string> saved_ =
+      std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
 };
 
 TEST_F(BerlinTime, CyclesAcrossTheClockChangeShowTheirRealLength) {
-  struct Case {
-    const char* name;
-    const char* day;
-    const char* start;
-    const char* end;
-  };
-  const Case cases[] = {
+  const struct {
+    const char *name, *day, *start, *end;
+  } cases[] = {
       {"spring forward", "29.03.2026", "01:59:50", "03:00:28"},
       {"fall back across the change", "25.10.2026", "02:59:50", "02:00:28"},
       {"fall back, in the repeated hour", "25.10.2026", "02:10:00", "02:10:38"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string out =
         Text({Row(7, c.day, c.start, kStart), Row(8, c.day, c.end, kEnd)}, c.day);
