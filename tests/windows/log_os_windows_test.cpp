@@ -19,18 +19,12 @@ char MissingDrive() {
   return '\0';
 }
 
-std::string Backslashed(std::string path) {
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 TEST(EnsureDirectoryWindows, DrivesRootsAndFolders) {
   const char missing = MissingDrive();
   ASSERT_NE(missing, '\0');
   const std::string x(1, missing);
   TempDir dir;
-  const std::string base = Backslashed(dir.path());
+  const std::string base = std::filesystem::path(dir.path()).make_preferred().string();
   const struct {
     std::string path;
     bool create;

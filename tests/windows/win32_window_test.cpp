@@ -17,25 +17,20 @@
 namespace kb6::test {
 namespace {
 
-NOTIFYICONDATAW IconOf(const Win32Window& window) {
+// The shell's answer to `message` about the window's icon: a change
+// (NIM_MODIFY) succeeds for an icon it knows and fails for one it lacks.
+bool NotifyShell(const Win32Window& window, DWORD message) {
   NOTIFYICONDATAW data{};
   data.cbSize = sizeof data;
   data.hWnd = window.handle();
   data.uID = 1;
-  return data;
-}
-
-// The shell answers a change of an icon it knows, and refuses one it lacks.
-bool ShellKnowsIcon(const Win32Window& window) {
-  NOTIFYICONDATAW data = IconOf(window);
   data.uFlags = NIF_MESSAGE;
   data.uCallbackMessage = ShellTray::kCallbackMessage;
-  return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+  return Shell_NotifyIconW(message, &data) != FALSE;
 }
 
 void ShellRestarts(const Win32Window& window) {
-  NOTIFYICONDATAW data = IconOf(window);
-  Shell_NotifyIconW(NIM_DELETE, &data);
+  NotifyShell(window, NIM_DELETE);
   DWORD_PTR result = 0;
   SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
                       SMTO_ABORTIFHUNG, 5000, &result);
@@ -47,10 +42,10 @@ TEST(ShellRestart, TaskbarCreatedBringsBackOnlyAShownIcon) {
   tray.SetIcon();
   tray.SetToolTip("In Arbeit (01TG): \r\nDatensatz 100 von 300 wird verarbeitet ...");
   tray.Add();
-  ASSERT_TRUE(ShellKnowsIcon(window));
+  ASSERT_TRUE(NotifyShell(window, NIM_MODIFY));
 
   ShellRestarts(window);
-  EXPECT_TRUE(ShellKnowsIcon(window));
+  EXPECT_TRUE(NotifyShell(window, NIM_MODIFY));
   EXPECT_TRUE(tray.Shown());
 
   // Texts beyond the shell's fields are cut, not refused.
@@ -60,11 +55,11 @@ TEST(ShellRestart, TaskbarCreatedBringsBackOnlyAShownIcon) {
 
   tray.Remove();
   ShellRestarts(window);
-  EXPECT_FALSE(ShellKnowsIcon(window));
+  EXPECT_FALSE(NotifyShell(window, NIM_MODIFY));
   EXPECT_FALSE(tray.Shown());
   EXPECT_NO_THROW(tray.Remove());  // removing a removed icon asks nothing of the shell
   tray.Add();                      // loading again shows it again
-  EXPECT_TRUE(ShellKnowsIcon(window));
+  EXPECT_TRUE(NotifyShell(window, NIM_MODIFY));
 }
 
 // The progress wait's pump serves the window's messages, and a quit request

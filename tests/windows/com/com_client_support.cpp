@@ -13,16 +13,14 @@
 namespace kb6test {
 namespace fs = std::filesystem;
 
-std::wstring ServerPath() {
-  std::wstring self(MAX_PATH, L'\0');
-  self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-  return (fs::path(self).parent_path() / L"KB6TRAY.exe").wstring();
-}
-
 Server::Server(const std::wstring& args, const std::vector<Setting>& settings) {
   // The child inherits the settings; the test's own environment keeps none.
   for (const auto& [name, value] : settings) SetEnvironmentVariableW(name, value);
-  std::wstring line = L"\"" + ServerPath() + L"\" " + args;
+  // KB6TRAY.exe beside the test program.
+  std::wstring self(MAX_PATH, L'\0');
+  self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+  std::wstring line =
+      L"\"" + (fs::path(self).parent_path() / L"KB6TRAY.exe").wstring() + L"\" " + args;
   STARTUPINFOW si{};
   si.cb = sizeof si;
   ok_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
@@ -96,16 +94,12 @@ std::vector<std::string> ReadLogTable(const std::wstring& club) {
   return entries;
 }
 
-HANDLE OpenServerProcess() {
-  DWORD id = 0;
-  if (HWND window = FindWindowW(L"KB6TRAY_fMain", nullptr)) GetWindowThreadProcessId(window, &id);
-  return id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id) : nullptr;
-}
-
-bool WaitForExit(HANDLE process) {
-  // The close is honoured at the end of the next cycle; a few short timer
-  // intervals at most. The bound only keeps a hung server from hanging CI.
-  return WaitForSingleObject(process, 120000) == WAIT_OBJECT_0;
+HWND MainWindow() {
+  for (int i = 0; i < 600; ++i) {
+    if (HWND w = FindWindowW(L"KB6TRAY_fMain", nullptr)) return w;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return nullptr;
 }
 
 }  // namespace kb6test

@@ -1,5 +1,5 @@
-// What the COM client tests share: the server's path, a scratch folder with a
-// demo club file, the apartment, the server process and the run's traces.
+// What the COM client tests share: a scratch folder with a demo club file,
+// the server process, its main window and the run's traces.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +14,6 @@
 namespace kb6test {
 
 using Microsoft::WRL::ComPtr;
-
-// KB6TRAY.exe beside the test program.
-std::wstring ServerPath();
 
 // KB6TRAY.exe started with `args` and test settings in its environment
 // (KB6TRAY_TIMER_MS, ...); ended by force if it still runs at the end.
@@ -54,23 +51,7 @@ bool WaitForLogLines(const std::wstring& datenpfad, const std::string& tail, int
 // The log table's entries (reoEintrag), in order.
 std::vector<std::string> ReadLogTable(const std::wstring& club);
 
-// The one running KB6TRAY.exe, opened for waiting; null when none runs.
-HANDLE OpenServerProcess();
-// Waits for the process to end (bounded at two minutes); true when it ended.
-bool WaitForExit(HANDLE process);
-
-// A BSTR owned by the test.
-class Text {
- public:
-  explicit Text(const std::wstring& s) : value_(SysAllocStringLen(s.data(), s.size())) {}
-  ~Text() { SysFreeString(value_); }
-  Text(const Text&) = delete;
-  Text& operator=(const Text&) = delete;
-  BSTR* ref() { return &value_; }
-  BSTR get() const { return value_; }
-
- private:
-  BSTR value_;
-};
+// The monitor's hidden main window, once it is there; null after a minute.
+HWND MainWindow();
 
 }  // namespace kb6test

@@ -4,9 +4,7 @@
 // with whole log lines, a log entry saying so, and a sound club file.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "com_client_support.h"
 
@@ -15,25 +13,14 @@ namespace {
 
 // KB6TRAY.exe on the scratch club file with the timer and progress pause
 // given.
-std::wstring OnClub(const Scratch& scratch) {
-  return L"--access-db \"" + scratch.club + L"\" --datenpfad \"" + scratch.dir + L"\"";
-}
-std::vector<Server::Setting> Timing(const wchar_t* timer_ms, const wchar_t* pause) {
-  return {{L"KB6TRAY_TIMER_MS", timer_ms}, {L"KB6TRAY_PROGRESS_PAUSE", pause}};
-}
-
-// The monitor's hidden main window, once it is there.
-HWND MainWindow() {
-  for (int i = 0; i < 600; ++i) {
-    if (HWND w = FindWindowW(L"KB6TRAY_fMain", nullptr)) return w;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return nullptr;
+Server OnClub(const Scratch& scratch, const wchar_t* timer_ms, const wchar_t* pause) {
+  return Server(L"--access-db \"" + scratch.club + L"\" --datenpfad \"" + scratch.dir + L"\"",
+                {{L"KB6TRAY_TIMER_MS", timer_ms}, {L"KB6TRAY_PROGRESS_PAUSE", pause}});
 }
 
 TEST(MonitorEndings, WmCloseEndsAnIdleMonitorBeforeItsFirstTick) {
   Scratch scratch;
-  Server monitor(OnClub(scratch), Timing(L"60000", L"0"));
+  Server monitor = OnClub(scratch, L"60000", L"0");
   const HWND window = MainWindow();
   ASSERT_NE(window, nullptr);
   PostMessageW(window, WM_CLOSE, 0, 0);
@@ -53,7 +40,7 @@ TEST(MonitorEndings, EmbeddingServerThatServesNoObjectEnds) {
 TEST(MonitorEndings, SessionEndDuringACycleEndsAtItsProgressWait) {
   Scratch scratch;
   // One second after each progress text: the cycle takes minutes.
-  Server monitor(OnClub(scratch), Timing(L"200", L"1"));
+  Server monitor = OnClub(scratch, L"200", L"1");
   const HWND window = MainWindow();
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(WaitForLogLines(scratch.dir, " wird gestartet ...", 1));

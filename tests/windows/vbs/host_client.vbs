@@ -22,12 +22,9 @@ Sub CheckError(number, what)
   Err.Clear
 End Sub
 
-Dim club, datenpfad
-club = WScript.Arguments(0)
-datenpfad = WScript.Arguments(1)
-
-Dim app
-Set app = CreateObject("KB6TRAY.clsApplication")
+Dim club : club = WScript.Arguments(0)
+Dim datenpfad : datenpfad = WScript.Arguments(1)
+Dim app : Set app = CreateObject("KB6TRAY.clsApplication")
 
 ' Variables of each kind; literals and the variables themselves.
 Dim host, wide, real, flag, nothingAtAll, numberAsText
@@ -37,7 +34,6 @@ real = 601.4
 flag = True
 numberAsText = "602"
 On Error Resume Next
-Err.Clear
 app.Datenpfad = datenpfad : CheckError 0, "Datenpfad from a String variable"
 app.AccessDatenbank = club : CheckError 0, "AccessDatenbank from a String variable with umlauts"
 app.SQLServer_Host = host : CheckError 0, "SQLServer_Host from a String variable"
@@ -74,25 +70,21 @@ End Function
 ' Wine's cscript has no WScript.Sleep: ping waits about a second, and
 ' where it cannot, the loop spins out the half second itself.
 Dim shell : Set shell = CreateObject("WScript.Shell")
-Sub Pause()
-  Dim t : t = Timer
+Dim waited, t : waited = 0
+Do While RunsEnded() < 3 And waited < 600
+  t = Timer
   shell.Run "ping -n 2 127.0.0.1", 0, True
   Do While Timer - t < 0.5 And Timer >= t
   Loop
-End Sub
-Dim waited : waited = 0
-Do While RunsEnded() < 3 And waited < 600
-  Pause
   waited = waited + 1
 Loop
 Check RunsEnded() = 3, "a cycle ran its three intervals"
 
 ' Jobs by name: one without a result, one with.
 Dim jobs : Set jobs = CreateObject("KB6TRAY.clsAufgaben")
-Dim result
 On Error Resume Next
 jobs.gfUpdateAdressen : CheckError 0, "gfUpdateAdressen"
-result = jobs.gfRefreshAbteilungsuebersicht : CheckError 0, "gfRefreshAbteilungsuebersicht"
+Dim result : result = jobs.gfRefreshAbteilungsuebersicht : CheckError 0, "gfRefreshAbteilungsuebersicht"
 Check result = True, "gfRefreshAbteilungsuebersicht returns True"
 Set jobs = Nothing
 
