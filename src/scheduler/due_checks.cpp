@@ -115,10 +115,9 @@ Release ReleaseFailedInterval(Database& db, const RegionalSettings& r, const Clo
   Database::CloseRecordset(rs);
   Release release;
   release.again = runs < kRunsPerDay;
-  const bool again = release.again;
   // Due at the next cycle, or first on the next day; only while the row
   // still holds this claim, so that a stamp another monitor wrote stays.
-  const double next = again ? today - days : today - days + 1;
+  const double next = release.again ? today - days : today - days + 1;
   release.written =
       next == today ||
       db.ExecuteSQL("UPDATE PARAMETER SET WERT = '" + r.FormatDate(next, "dd/mm/yyyy") +

@@ -54,7 +54,7 @@ void LivePorts::IntervalFailed(const IntervalReport& interval) {
   const int runs_here = found == runs_.end() ? 1 : found->second.second;
   const Release release =
       ReleaseFailedInterval(db_, regional_, clock_, interval.key, interval.days, runs_here);
-  if (!release.written) unreleased_[interval.key] = interval.days;
+  if (!release.written) unreleased_.insert(interval.key);
   if (release.again) return;
   log_.WriteLog("Die Datenreorganisation " + IntervalName(interval.days) + " ist heute " +
                     std::to_string(kRunsPerDay) +

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -49,7 +50,7 @@ class LivePorts final : public CyclePorts {
   std::map<std::string, std::pair<double, int>> runs_;
   // Intervals whose stamp could not be given back (a full disk): tried
   // again before their next due-check.
-  std::map<std::string, int> unreleased_;
+  std::set<std::string> unreleased_;
 };
 
 }  // namespace kb6
