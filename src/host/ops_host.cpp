@@ -3,14 +3,13 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <ctime>
 #include <fstream>
 #include <sstream>
 
-#include "common/dates.h"
 #include "common/operator_notice.h"
 #include "host/status_check.h"
 #include "host/status_read.h"
+#include "report/local_time.h"
 
 namespace kb6 {
 namespace {
@@ -51,16 +50,9 @@ std::string ReadWhole(const std::string& path) {
 }  // namespace
 
 double UnixTimeOfLocal(double serial) {
-  const CivilDateTime c = CivilFromSerial(serial);
-  std::tm tm{};
-  tm.tm_year = c.year - 1900;
-  tm.tm_mon = c.month - 1;
-  tm.tm_mday = c.day;
-  tm.tm_hour = c.hour;
-  tm.tm_min = c.minute;
-  tm.tm_sec = c.second;
-  tm.tm_isdst = -1;
-  return static_cast<double>(std::mktime(&tm));
+  // In the hour a change back from daylight saving time repeats, the later
+  // reading: a metric never claims a run ended before it did.
+  return static_cast<double>(report::LocalInstants(serial).back());
 }
 
 OpsHost::OpsHost(const OpsOptions& ops, const MonitorOptions& monitor, SdNotifier notifier)

@@ -59,10 +59,10 @@ std::vector<int64_t> Instants(double serial, OffsetCache& cache) {
     }
     it = cache.emplace(hour_start, std::move(offsets)).first;
   }
-  // Local seconds from 1899 to seconds since 1970: 25569 days.
-  constexpr int64_t kEpochShift = 25569LL * 86400;
+  // An offset is mktime's instant minus the local seconds: it carries the
+  // shift from 1899 to 1970 with it.
   std::vector<int64_t> out;
-  for (int64_t offset : it->second) out.push_back(local - kEpochShift + offset);
+  for (int64_t offset : it->second) out.push_back(local + offset);
   return out;
 }
 
