@@ -8,7 +8,7 @@
 
 #include "common/operator_notice.h"
 #include "host/status_check.h"
-#include "host/status_read.h"
+#include "report/history_command.h"
 #include "report/local_time.h"
 
 namespace kb6 {
@@ -107,7 +107,8 @@ void OpsHost::AfterCycle(const CycleReport& report) {
   // The intervals' last runs come from the run log, so that a process that
   // has not run an interval itself (a restart, --once) still shows it.
   if (report.opened && (!intervals_read_ || !report.intervals.empty())) {
-    const LogRead read = ReadRunLog(choice_);
+    const SystemClock clock;
+    const report::LogRead read = report::ReadRunLog(choice_, clock);
     if (read.open_error.empty() && read.read_error.empty()) {
       intervals_read_ = true;
       const report::History history = WholeHistory(read.rows, report.ended);

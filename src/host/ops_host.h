@@ -31,7 +31,7 @@ class OpsHost {
   // GLib's default context: a loop that is not dispatched (a hung cycle)
   // sends no more pings. The progress waits dispatch it.
   void Started();
-  // Rewrites the metrics file; `clock` converts the report's local times.
+  // Rewrites the metrics file from the cycle's report and the run log.
   void AfterCycle(const CycleReport& report);
   void Stopping();
 

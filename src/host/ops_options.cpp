@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "host/status_check.h"
-#include "host/status_read.h"
 #include "host/test_clock.h"
+#include "report/history_command.h"
 
 namespace kb6 {
 namespace {
@@ -89,12 +89,13 @@ std::optional<int> RunStatusCommand(const OpsOptions& ops, const MonitorOptions&
                  (missing.starts_with(head) ? missing.substr(head.size()) : missing));
     return static_cast<int>(StatusState::kUnknown);
   }
-  LogRead read = ReadRunLog(DatabaseChoiceOf(monitor));
+  const auto clock = MakeProcessClock(std::getenv("KB6TRAY_TEST_NOW"));
+  report::LogRead read = report::ReadRunLog(DatabaseChoiceOf(monitor), *clock);
   StatusInput in;
   in.open_error = std::move(read.open_error);
   in.read_error = std::move(read.read_error);
   in.rows = std::move(read.rows);
-  in.now = MakeProcessClock(std::getenv("KB6TRAY_TEST_NOW"))->Now();
+  in.now = clock->Now();
   in.max_age_days = ops.max_age_days;
   const StatusResult result = EvaluateStatus(std::move(in));
   std::cout << (ops.json && *ops.json ? StatusJson(result) : StatusLine(result) + "\n")

@@ -10,8 +10,7 @@
 
 namespace kb6::report {
 
-int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, const Clock& clock,
-               std::ostream& out, std::ostream& err) {
+LogRead ReadRunLog(const DatabaseChoice& choice, const Clock& clock) {
   Settings settings;
   settings.AccessDatenbank = choice.access_db;
   settings.SQLServer_Host = choice.sqlserver_host.empty() ? "lokal" : choice.sqlserver_host;
@@ -23,20 +22,30 @@ int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, cons
   RegisterSqliteProvider(providers);
   RegisterOdbcProvider(providers);
   Database db(settings, regional, clock, providers);
-  // The history only reads: a read-only file or mount serves.
   db.SetReadOnly(true);
+  LogRead read;
   if (!db.OpenDatabase()) {
-    err << "KB6TRAY: Die Datenbank kann nicht geöffnet werden: " << db.LastConnectError() << "\n";
-    return 2;
+    read.open_error = db.LastConnectError();
+    return read;
   }
-  std::vector<LogRow> rows;
-  const std::string read = ReadLogRows(db, regional, rows);
+  read.read_error = ReadLogRows(db, regional, read.rows);
   db.CloseDatabase();
-  if (!read.empty()) {
-    err << "KB6TRAY: Das Protokoll tblALLGReorganisationProtokoll kann nicht gelesen werden: "
-        << read << "\n";
+  return read;
+}
+
+int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, const Clock& clock,
+               std::ostream& out, std::ostream& err) {
+  LogRead read = ReadRunLog(choice, clock);
+  if (!read.open_error.empty()) {
+    err << "KB6TRAY: Die Datenbank kann nicht geöffnet werden: " << read.open_error << "\n";
     return 2;
   }
+  if (!read.read_error.empty()) {
+    err << "KB6TRAY: Das Protokoll tblALLGReorganisationProtokoll kann nicht gelesen werden: "
+        << read.read_error << "\n";
+    return 2;
+  }
+  std::vector<LogRow> rows = std::move(read.rows);
   const History history = BuildHistory(std::move(rows), clock.Now(), request.days);
   if (!request.html_file.empty()) {
     std::ofstream page(request.html_file, std::ios::binary | std::ios::trunc);

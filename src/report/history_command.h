@@ -4,8 +4,10 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "common/clock.h"
+#include "report/history.h"
 
 namespace kb6::report {
 
@@ -22,6 +24,15 @@ struct HistoryRequest {
 
 // Exit code 0, or 2 with a message on `err` when the database or its log
 // table cannot be read or the page cannot be written.
+// The run log of the chosen database, opened only to read (a read-only
+// file or mount serves; no -wal/-shm left behind).
+struct LogRead {
+  std::string open_error;  // the database did not open
+  std::string read_error;  // it opened, the log table could not be read
+  std::vector<LogRow> rows;
+};
+LogRead ReadRunLog(const DatabaseChoice& choice, const Clock& clock);
+
 int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, const Clock& clock,
                std::ostream& out, std::ostream& err);
 
