@@ -68,14 +68,11 @@ gboolean OnCloseSignal(gpointer data) {
   // During a cycle (its progress wait pumps the loop) this only asks to close
   // at the end of the cycle; while idle the window goes at once, which ends
   // the main loop.
-  try {
+  // What fails here is told; a second signal still ends the process.
+  kb6::TellOperatorIfThrows("Beenden", [&] {
     if (target->app) target->app->CloseTrayIcon();
     if (!target->in_cycle && target->window) target->window->Unload();
-  } catch (const std::exception& e) {
-    // No exception may unwind through GLib's C frames; a second signal
-    // still ends the process.
-    kb6::TellOperator(kb6::NoticeLevel::kError, e.what());
-  }
+  });
   return G_SOURCE_CONTINUE;
 }
 

@@ -28,14 +28,9 @@ void GlibTimer::SetEnabled(bool enabled) {
 
 gboolean GlibTimer::OnTick(gpointer self) {
   auto* timer = static_cast<GlibTimer*>(self);
-  // GLib calls this from C: an exception of the cycle ends here, told to the operator.
-  try {
+  TellOperatorIfThrows("Zyklus abgebrochen", [&] {
     if (timer->on_tick_) timer->on_tick_();
-  } catch (const std::exception& e) {
-    TellOperator(NoticeLevel::kError, std::string("Zyklus abgebrochen: ") + e.what());
-  } catch (...) {
-    TellOperator(NoticeLevel::kError, "Zyklus abgebrochen: unbekannter Fehler");
-  }
+  });
   // A handler that disabled the timer (and perhaps enabled it again) has
   // already removed this source; GLib then drops it whatever is returned
   // here. Otherwise the source stays and fires again.

@@ -62,19 +62,6 @@ GVariant* BuildPixmaps() {
   return g_variant_ref_sink(g_variant_builder_end(&builder));
 }
 
-// GLib calls the handlers below from C: no exception may leave them. What
-// one throws (out of memory, at worst) is told to the operator instead.
-template <typename Body>
-void Guarded(const char* where, Body&& body) {
-  try {
-    body();
-  } catch (const std::exception& e) {
-    TellOperator(NoticeLevel::kError, std::string(where) + ": " + e.what());
-  } catch (...) {
-    TellOperator(NoticeLevel::kError, std::string(where) + ": unbekannter Fehler");
-  }
-}
-
 GVariant* EmptyPixmaps() { return g_variant_new_array(G_VARIANT_TYPE("(iiay)"), nullptr, 0); }
 
 // What a RequestName reply needs to know when it arrives.
@@ -162,7 +149,8 @@ void SniTray::OnRequestNameReply(GObject* bus, GAsyncResult* result, gpointer re
   guint32 answer = 0;
   g_variant_get(reply, "(u)", &answer);
   g_variant_unref(reply);
-  Guarded("Symbol im Infobereich", [&] { req->tray->NameAnswered(answer, req->name); });
+  TellOperatorIfThrows("Symbol im Infobereich",
+                       [&] { req->tray->NameAnswered(answer, req->name); });
 }
 
 void SniTray::NameAnswered(guint32 answer, const std::string& name) {
@@ -206,14 +194,14 @@ void SniTray::RegisterWithWatcher() {
 void SniTray::OnWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self) {
   auto* tray = static_cast<SniTray*>(self);
   tray->watcher_present_ = true;
-  Guarded("Symbol im Infobereich", [&] { tray->RegisterWithWatcher(); });
+  TellOperatorIfThrows("Symbol im Infobereich", [&] { tray->RegisterWithWatcher(); });
 }
 
 void SniTray::OnWatcherVanished(GDBusConnection*, const gchar*, gpointer self) {
   // Called when the watcher goes and once at the start when there is none.
   auto* tray = static_cast<SniTray*>(self);
   tray->watcher_present_ = false;
-  Guarded("Symbol im Infobereich", [&] {
+  TellOperatorIfThrows("Symbol im Infobereich", [&] {
     tray->err_ << "KB6TRAY: Kein Infobereich auf dem Sitzungsbus (" << kWatcherName
                << "); das Symbol erscheint, sobald einer da ist." << std::endl;
   });
@@ -227,8 +215,8 @@ GVariant* SniTray::ToolTipValue() const {
 GVariant* SniTray::GetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                const gchar* name, GError** error, gpointer self) {
   GVariant* value = nullptr;
-  Guarded("Symbol im Infobereich",
-          [&] { value = static_cast<const SniTray*>(self)->Property(name); });
+  TellOperatorIfThrows("Symbol im Infobereich",
+                       [&] { value = static_cast<const SniTray*>(self)->Property(name); });
   if (!value) g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_FAILED, "%s", name);
   return value;
 }
