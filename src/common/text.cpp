@@ -62,4 +62,25 @@ size_t FindNoCase(std::string_view haystack, std::string_view needle) {
   return std::string_view::npos;
 }
 
+size_t Utf8SequenceAt(std::string_view s, size_t i, char32_t& cp) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = byte(i);
+  const size_t length = lead < 0x80   ? 1
+                        : lead < 0xC2 ? 0  // a continuation byte or an overlong lead
+                        : lead < 0xE0 ? 2
+                        : lead < 0xF0 ? 3
+                        : lead < 0xF5 ? 4
+                                      : 0;
+  if (length == 0 || i + length > s.size()) return 0;
+  char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    c = c << 6 | (byte(i + k) & 0x3F);
+  }
+  if (length == 3 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) return 0;
+  if (length == 4 && (c < 0x10000 || c > 0x10FFFF)) return 0;
+  cp = c;
+  return length;
+}
+
 }  // namespace kb6

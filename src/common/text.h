@@ -35,6 +35,10 @@ size_t FindNoCase(std::string_view haystack, std::string_view needle);
 std::string ReplaceAll(std::string s, std::string_view from, std::string_view to);
 // Two digits, zero-padded: 7 gives "07".
 std::string Pad2(int n);
+// The length (1 to 4) of the well-formed UTF-8 sequence at s[i], its code
+// point in `cp`; 0 where none starts (a stray or missing continuation byte,
+// an overlong form, a surrogate, a value past U+10FFFF).
+size_t Utf8SequenceAt(std::string_view s, size_t i, char32_t& cp);
 
 // The pieces one after another, in one allocation: statements built in loops
 // would otherwise allocate once per "+".

@@ -1,8 +1,8 @@
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "common/dates.h"
+#include "common/text.h"
 #include "report/history_output.h"
 
 namespace kb6::report {
@@ -45,27 +45,8 @@ std::string Visible(const std::string& s) {
       ++i;
       continue;
     }
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
-      continue;
-    }
-    // The length of a well-formed UTF-8 sequence starting here, else 0.
-    size_t n = b >= 0xC2 && b <= 0xDF   ? 2
-               : b >= 0xE0 && b <= 0xEF ? 3
-               : b >= 0xF0 && b <= 0xF4 ? 4
-                                        : 0;
-    uint32_t cp = n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-    for (size_t k = 1; k < n; ++k) {
-      const auto c = i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0;
-      if ((c & 0xC0) != 0x80) {
-        n = 0;
-        break;
-      }
-      cp = cp << 6 | (c & 0x3F);
-    }
-    if (n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) n = 0;
-    if (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) n = 0;
+    char32_t cp = 0;
+    const size_t n = Utf8SequenceAt(s, i, cp);
     if (n == 0) {
       std::snprintf(buf, sizeof buf, "\\x%02x", b);
       out += buf;

@@ -1,5 +1,7 @@
 #include "db/odbc/utf16.h"
 
+#include "common/text.h"
+
 namespace kb6 {
 namespace {
 
@@ -29,24 +31,9 @@ std::u16string Utf16FromUtf8(const std::string& text) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    const size_t length = lead < 0x80   ? 1
-                          : lead < 0xC2 ? 0  // a continuation byte or an overlong lead
-                          : lead < 0xE0 ? 2
-                          : lead < 0xF0 ? 3
-                          : lead < 0xF5 ? 4
-                                        : 0;
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    bool valid = length != 0 && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      valid = (byte(i + k) & 0xC0) == 0x80;
-      c = c << 6 | (byte(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not text.
-    if (valid && length == 3) valid = c >= 0x800 && (c < 0xD800 || c >= 0xE000);
-    if (valid && length == 4) valid = c >= 0x10000 && c <= 0x10FFFF;
-    if (!valid) {
+    char32_t c = 0;
+    const size_t length = Utf8SequenceAt(text, i, c);
+    if (length == 0) {
       out += static_cast<char16_t>(kReplacement);
       ++i;
       continue;
