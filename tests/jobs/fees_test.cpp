@@ -101,11 +101,9 @@ TEST_F(Fees, ADepartmentNumberThatIsNoNumberNamesOnlyItsOwnRow) {
       "(2, 1, '4 OR 1=1', 0), (3, 4, 3, 55), (4, 1, 'x''y', 0), (5, 2, NULL, 42)");
   raw->Exec("INSERT INTO BEITRAGSSCHLUESSEL (ADR_INR, NR_ABTEILUNG, NR_BS) VALUES (1, 3, 1)");
   jobs->gfUpdateAbteilungen();
-  // The former member's row (3) is no job's business; the odd rows get their
-  // own 0; the Null number keeps its fee.
+  // Row 3 is a former member's; the Null number keeps its fee.
   EXPECT_EQ(raw->Column("SELECT abtBeitrag FROM ABTEILUNGEN ORDER BY ID"),
             (std::vector<std::string>{"10.0", "0.0", "55.0", "0.0", "42.0"}));
-  // The statement built with the Null number fails: counted and told.
   EXPECT_EQ(Entries(), (std::vector<std::string>{
                            "Es wurden 4 Abteilung(en) aktualisiert.",
                            "Es wurden 1 Änderung(en) nicht geschrieben. Erste Ursache: incomplete "

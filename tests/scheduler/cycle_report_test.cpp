@@ -63,11 +63,6 @@ TEST_F(Cycle, ReportNamesEveryJobWithTheNumberOfItsResultLine) {
   EXPECT_TRUE(cycle.LastReport().intervals.empty());
   EXPECT_TRUE(cycle.LastReport().jobs.empty());
 
-  settings.AccessDatenbank = dir.File("gone.db");
-  cycle.Run();
-  EXPECT_FALSE(cycle.LastReport().opened);
-  EXPECT_NE(cycle.LastReport().open_error.find("gone.db"), std::string::npos);
-
   // No file named is no database: no jobs, no log lines.
   settings.AccessDatenbank = "";
   settings.Datenpfad = dir.File("empty-name");
