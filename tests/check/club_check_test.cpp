@@ -187,10 +187,8 @@ TEST_F(CheckFaults, WhatTheCycleTripsOnIsReported) {
     std::vector<std::string> out_has;
   };
   const Case cases[] = {
-      {"dropped column",
-       {"ALTER TABLE ADRESSEN DROP COLUMN BR_ANREDE"},
-       {"Spalten fehlen, die die Jobs lesen oder schreiben", "Spalten: BR_ANREDE\n"}},
-      {"dropped table", {"DROP TABLE HISTORY"}, {"HISTORY\n  (Tabelle)", "Tabelle fehlt"}},
+      {"dropped column", {"ALTER TABLE ADRESSEN DROP COLUMN BR_ANREDE"}, {"Spalten: BR_ANREDE\n"}},
+      {"dropped table", {"DROP TABLE HISTORY"}, {"HISTORY\n  (Tabelle)"}},
       {"infinite date",
        {"UPDATE ADRESSEN SET GEBTAG = 9e999 WHERE ADR_INR = {a1}"},
        {"unendlicher Wert (±Inf): jede Umrechnung scheitert, der Job übergeht die "

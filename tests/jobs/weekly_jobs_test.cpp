@@ -15,8 +15,7 @@ class Overview : public JobTest {
         "INSERT INTO STAMM1 (ART, NR, NAME, BERECH_ART, JB, JB2, JB3, ANZ_PERS1, ANZ_PERS2, "
         "ANZ_PERS3) VALUES ('B', 12, 'Grund', 1, 1234.5, NULL, NULL, NULL, NULL, NULL),"
         " ('B', 13, 'Zähler', 3, 0.5, NULL, NULL, NULL, NULL, NULL),"
-        " ('B', 14, 'Familie', 4, 50, 80, 100, 1, 2, 3), ('B', 15, 'Alt', 5, 10, NULL, NULL, NULL, "
-        "NULL, NULL)");
+        " ('B', 14, 'Familie', 4, 50, 80, 100, 1, 2, 3)");
   }
   std::vector<std::string> Rows(int adr) {
     return raw->Rows(

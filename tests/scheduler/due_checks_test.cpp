@@ -27,7 +27,6 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
       {"AUFGABENTRAY1", 1, "05.12.2026 08:00", false},  // limit day with a time of day
       {"AUFGABENTRAY7", 7, "30.11.2026", false},        // six days ago
       {"AUFGABENTRAY7", 7, "29.11.2026", true},         // seven days ago
-      {"AUFGABENTRAY14", 14, "22.11.2026", true},       // fourteen days ago
   };
   for (const Case& c : cases) {
     raw->Exec("DELETE FROM PARAMETER");
