@@ -78,25 +78,17 @@ pid_t SpawnWithStderrPipe(const std::vector<std::string>& args, int& read_fd,
   return pid;
 }
 
-ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string& err_file,
-                         const std::vector<std::string>& env) {
-  std::vector<std::string> all = {KB6TRAY_EXE};
-  all.insert(all.end(), args.begin(), args.end());
-  const pid_t pid = Spawn(all, err_file, "/dev/null", env);
-  ProcessResult r;
-  waitpid(pid, &r.status, 0);
-  r.err = ReadFile(err_file);
-  return r;
-}
-
 std::vector<std::string> OnceCommand(const std::string& db, const std::string& data_dir) {
   return {KB6TRAY_EXE, "--once", "--access-db", db, "--datenpfad", data_dir};
 }
 
 ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
                              const std::string& err_file) {
-  const std::vector<std::string> command = OnceCommand(db, data_dir);
-  return RunKb6Tray({command.begin() + 1, command.end()}, err_file, {kNoProgressPause});
+  const pid_t pid = Spawn(OnceCommand(db, data_dir), err_file, "/dev/null", {kNoProgressPause});
+  ProcessResult r;
+  waitpid(pid, &r.status, 0);
+  r.err = ReadFile(err_file);
+  return r;
 }
 
 bool WaitWithDeadline(pid_t pid, int& status, double seconds) {

