@@ -14,11 +14,11 @@ using Application = ClubTest;
 TEST_F(Application, ClosedConnectionObjectIsNotReopened) {
   settings.AccessDatenbank = dir.File("fehlt.db");
   EXPECT_FALSE(db->OpenDatabase());
-  EXPECT_FALSE(std::filesystem::exists(settings.AccessDatenbank));  // not created
   Recordset rs;
   std::string sql = "SELECT 1 AS X";
   EXPECT_EQ(db->OpenRecordset(sql, rs),
             "Die Verbindung zur Datenbank konnte nicht hergestellt werden.");
+  EXPECT_FALSE(std::filesystem::exists(settings.AccessDatenbank));  // not created
 }
 
 }  // namespace

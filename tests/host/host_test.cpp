@@ -16,9 +16,8 @@
 namespace kb6::test {
 namespace {
 
-// FIFOs in the places of today's log and of the metrics file: neither is
-// read from, blocked on or replaced (for root, a renamed file could replace
-// a device such as /dev/null).
+// FIFOs in place of the log and the metrics file are not blocked on nor
+// replaced (root's rename could replace a device such as /dev/null).
 TEST(Host, FifosInThePlacesOfTheLogAndTheMetricsDoNotBlockTheCycle) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {5, 3});

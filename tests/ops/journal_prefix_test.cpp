@@ -1,7 +1,5 @@
-// Operator lines carry their syslog priority ("<3>") only when standard
-// error is the journal's stream, as JOURNAL_STREAM names it by device and
-// inode; on a terminal, a file or a pipe of someone else's they stay as
-// they were.
+// Operator lines carry their syslog priority only when standard error is
+// the stream JOURNAL_STREAM names by device and inode.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,9 +13,7 @@
 namespace kb6::test {
 namespace {
 
-// What TellOperator writes with fd 2 on `file` and JOURNAL_STREAM as given
-// (nullptr: not set here, an inherited one never names the file; "match":
-// the file's own device and inode).
+// What TellOperator writes to `file` as fd 2; stream "match" names the file.
 std::string Told(const std::string& file, const char* stream, NoticeLevel level) {
   const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int saved = dup(2);
@@ -42,7 +38,6 @@ TEST(JournalPrefix, OnlyWhenStderrIsTheJournalsStream) {
     std::string line;
   } cases[] = {
       {"match", NoticeLevel::kError, "<3>KB6TRAY: Zeile eins\n"},
-      {"match", NoticeLevel::kWarning, "<4>KB6TRAY: Zeile eins\n"},
       {"match", NoticeLevel::kInfo, "<6>KB6TRAY: Zeile eins\n"},
       {nullptr, NoticeLevel::kError, "KB6TRAY: Zeile eins\n"},
       {"1:1", NoticeLevel::kError, "KB6TRAY: Zeile eins\n"},  // another stream

@@ -1,7 +1,5 @@
-// Faults in a club file that cost a cycle's work: each is counted in the
-// cycle's report, told in the log after the job's own result line, and the
-// interval runs again at the next cycle, at most three times a day. A table
-// an older file lacks stays silent.
+// Faults that cost a cycle's work: counted, told in the log, and redone at
+// most three times a day. A table an older file lacks stays silent.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -28,8 +26,6 @@ class FailuresTold : public ::testing::Test {
   FixedClock clock{Day(2026, 12, 7, 10, 0)};
 };
 
-// Each fault, what the log says after the job's result line, and the job's
-// report.
 TEST_F(FailuresTold, EachFaultIsToldAfterTheResultLineOfItsJob) {
   const std::string first = "(SELECT MIN(ADR_INR) FROM ADRESSEN WHERE KZEHEMALIG = 0)";
   const struct {
@@ -85,9 +81,7 @@ TEST_F(FailuresTold, EachFaultIsToldAfterTheResultLineOfItsJob) {
   }
 }
 
-// Work lost to a trigger is redone by the next cycles of the day, three runs
-// in all, then the interval waits for the next day and says so. Two monitors
-// on the file share the count and never run the interval at once.
+// Two monitors on the file share the count of failed runs.
 TEST_F(FailuresTold, FailedIntervalRunsAgainThreeTimesADayThenWaits) {
   RawDb(path).Exec(
       "UPDATE ADRESSEN SET BR_ANREDE = NULL; CREATE TRIGGER nein BEFORE UPDATE OF BR_ANREDE ON "

@@ -1,5 +1,4 @@
-// A KB6TRAY command run to its end with its standard output kept: the
-// history and check commands print their results there.
+// A KB6TRAY command run to its end, its standard output kept.
 #pragma once
 
 #include <string>
