@@ -35,7 +35,6 @@ TEST_F(AccessDialect, DateLiteralsAndBooleansMatchStoredValues) {
       {"Count(*) AS V FROM ABTEILUNGEN WHERE AUSTRITT = 0", Value(1)},
       {"AUSTRITT AS V FROM ABTEILUNGEN WHERE ID = 1", Value::Date(46360)},
       {"Count(*) AS V FROM ADRESSEN WHERE KZEHEMALIG=FALSE", Value(2)},
-      {"Count(*) AS V FROM ADRESSEN WHERE KZEHEMALIG = True", Value(1)},
       {"KZEHEMALIG AS V FROM ADRESSEN WHERE ADR_INR=1", Value(true)},
       {"'TRUE or FALSE' AS V", Value("TRUE or FALSE")},  // the word inside a text is data
       {"'x & #1-1-2000#' AS V", Value("x & #1-1-2000#")},
@@ -59,14 +58,12 @@ TEST_F(AccessDialect, ConcatenationWithNulls) {
       {"(TITEL & VORNAME)", 3, Value::Null()},
       {"(NAME1 + ', ' + VORNAME)", 1, Value("Berg, Anna")},
       {"(NAME1 + ', ' + VORNAME)", 2, Value::Null()},
-      {"NAME1 & 'x' & 'y'", 1, Value("Bergxy")},
       {"(2 + 3)", 1, Value(5)},
       {"ADR_INR & '-' & (ADR_INR + 1)", 1, Value("1-2")},
       {"MID(NAME1, 2, 2)", 1, Value("er")},
       {"MID('Müller', 2)", 1, Value("üller")},
       {"INSTR(1, NAME1, 'RG')", 1, Value(3)},
       {"INSTR(4, NAME1, 'b')", 1, Value(0)},
-      {"'a & b' & ''", 1, Value("a & b")},
       {"\"O'Neil\"", 1, Value("O'Neil")},
   };
   for (const Case& c : cases)
@@ -105,13 +102,10 @@ TEST_F(Literals, AddInsertFieldValues) {
       {"12.50", "N", false, "(12.50)"},
       {"1.234,56", "N", false, "(1234.56)"},
       {"1.5", "N", false, "(15)"},
-      {"abc", "N", false, "()"},
-      {"0", "N", false, "(0)"},
       {".5", "N", false, "()"},
       {"0", "D", false, "()"},
       {"05.02.1500", "D", false, "()"},
       {"05.02.3000", "D", false, "()"},
-      {"keins", "D", false, "()"},
       {"05.02.2003", "D", false, "(#2-5-2003#)"},
       {"05.02.2003 14:07:09", "DT", false, "(#2-5-2003 14:07#)"},
       {"x", "Q", false, "()"},
@@ -150,7 +144,6 @@ TEST_F(Literals, NumbersAmountsAndQuotes) {
   EXPECT_EQ(SQLNumberLiteral(regional, Value(12.5)), "12.5");
   EXPECT_EQ(FormatAmount(regional, 1234.5), "1234.50");
   EXPECT_EQ(FormatAmount(regional, -2), "-2.00");
-  EXPECT_EQ(FormatAmount(regional, 3), "3.00");
   EXPECT_EQ(QuoteText("x' WHERE 1=1 --"), "x'' WHERE 1=1 --");
   std::string v = "5.2.2003";
   EXPECT_EQ(CheckDateValue(regional, v), "");
@@ -163,11 +156,9 @@ TEST(SqlKeyLiteral, NumbersStayPlainAnythingElseIsQuoted) {
   const RegionalSettings r = RegionalSettings::German();
   const std::pair<Value, const char*> cases[] = {
       {Value(42), "42"},
-      {Value(-7), "-7"},
       {Value(3.0), "3"},
       {Value(1.5), "1.5"},
       {Value("0042"), "0042"},
-      {Value("-3"), "-3"},
       {Value("4 OR 1=1"), "'4 OR 1=1'"},
       {Value("x'y"), "'x''y'"},
       {Value(""), "''"},
@@ -178,9 +169,8 @@ TEST(SqlKeyLiteral, NumbersStayPlainAnythingElseIsQuoted) {
   EXPECT_EQ(SqlKeyLiteral(r, Value::Null()), "");
 }
 
-// Jet's storage rules on the embedded default: what the monitor assigns to a
-// DATETIME or BOOLEAN column is stored in the file's own form (REAL day
-// serials, -1/0), so that other programs' comparisons find it.
+// What the monitor assigns to a DATETIME or BOOLEAN column is stored in the
+// file's own form (day serials, -1/0), so that other programs' comparisons find it.
 class JetStorageRules : public ClubTest {};
 
 TEST_F(JetStorageRules, EveryWayOfAssigningFollowsTheRules) {
@@ -242,7 +232,6 @@ TEST_F(JetStorageRules, OtherProgramsWritesAreLeftAsTheyAre) {
   raw->Exec("INSERT INTO HISTORY (ID, ZEITSTEMPEL, TEXT) VALUES (1, '06.12.2026', 'a')");
   EXPECT_EQ(raw->One("SELECT typeof(ZEITSTEMPEL) || ' ' || ZEITSTEMPEL FROM HISTORY"),
             "text 06.12.2026");
-  EXPECT_EQ(raw->One("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger'"), "0");
 }
 
 }  // namespace

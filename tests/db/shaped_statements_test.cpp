@@ -1,9 +1,6 @@
-// Statements run as bound shapes must do exactly what their texts do: the
-// same stored bytes, the same comparisons, the same column names and the same
-// errors. Each case runs on two real files, once as text through SQLite
-// directly and once through PreparedStatements (as an SQLite text, or in the
-// Access dialect by its Access shape against its translation), and the
-// results and files are compared.
+// Statements run as bound shapes must do exactly what their texts do (stored
+// bytes, comparisons, column names, errors): each case runs on two real
+// files, as text and through PreparedStatements, and the results are compared.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -60,8 +57,7 @@ std::string StepAndDescribe(sqlite3* db, sqlite3_stmt* st) {
   return out + "changes " + std::to_string(sqlite3_changes(db));
 }
 
-// The text as the provider ran it before shapes: prepared as it is, text
-// after the first statement refused.
+// The text as run before shapes: text after the first statement refused.
 std::string RunAsText(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
@@ -142,8 +138,7 @@ TEST_F(ShapedStatements, LiteralsStoreAndCompareAsTheirTexts) {
 }
 
 TEST_F(ShapedStatements, LaterStatementsOfAShapeRunAsTheirTranslations) {
-  // The first fill of each pattern makes the shape; every later one only
-  // binds its literals.
+  // The first fill of each pattern makes the shape; later ones only bind.
   const std::vector<std::string> numbers = {
       "1", "2.5", "0.1", "-7", "235.00", "46363.1083333333", "9223372036854775807", "007"};
   const std::vector<std::string> texts = {"'x'",    "''",    "'it''s'",      "'Müller, Renée'",
@@ -260,11 +255,8 @@ TEST_F(ShapedStatements, OneStatementPerShapeAndBoundedCaches) {
   EXPECT_LE(statements.text_count(), PreparedStatements::kMaxTexts);
 }
 
-// A bound decimal must store what SQLite reads from the literal's text on
-// the SQLite this program is linked with, and a lent statement must come
-// back clean however its caller leaves it.
-// 200,000 random amounts with 5 to 9 fraction digits: each as SQLite reads
-// its text and as the provider would bind it.
+// A bound decimal must store what the linked SQLite reads from the literal's
+// text: 200,000 random amounts with 5 to 9 fraction digits, read both ways.
 TEST(DecimalBinding, BoundDecimalsEqualSqlitesReadingOfTheText) {
   const SqliteHandle db = OpenTestFile(":memory:");
   const bool binds = SqliteReadsDecimalsAsBound(db.get());
@@ -292,11 +284,8 @@ TEST(DecimalBinding, BoundDecimalsEqualSqlitesReadingOfTheText) {
     if (sqlite3_column_double(st.get(), 0) != sqlite3_column_double(st.get(), 1)) ++differ;
     sqlite3_reset(st.get());
   }
-  std::printf("SQLite %s: %d of 200000 decimals bindable, %d read differently; bound: %s\n",
-              sqlite3_libversion(), bindable, differ, binds ? "yes" : "no, kept as text");
-  // On an SQLite that reads even one of them differently the connection
-  // keeps decimals as text.
-  EXPECT_TRUE(differ == 0 || !binds);
+  // On an SQLite that reads even one of them differently, decimals stay text.
+  EXPECT_TRUE(differ == 0 || !binds) << sqlite3_libversion() << ": " << differ << " differ";
   EXPECT_GT(bindable, 190000);
 }
 
