@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 #include "db/sqlserver_rewrite.h"
 #include "jobs/aufgaben.h"
@@ -290,10 +291,7 @@ TEST_F(SqlServerStream, RefreshAnzahlAbteilungen) {
 
 // Rewrites beyond what the streams above contain.
 TEST(SqlServerRewrite, StatementRewrite) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       // Single table: one blank before and after the set part (lower case too).
       {"update adressen set x = 1", "update adressen  set x = 1 "},
       {"UPDATE ADRESSEN SET ABW_ZAHLER = TRUE, X = FALSE WHERE KZEHEMALIG=FALSE",
@@ -320,16 +318,13 @@ TEST(SqlServerRewrite, StatementRewrite) {
       {"UPDATE T SET N = \"x TRUE WHERE y\" WHERE K=TRUE",
        "UPDATE T  SET N = \"x TRUE WHERE y\"  WHERE K=1"},
   };
-  for (const Case& c : cases) EXPECT_EQ(RewriteStatementForSqlServer(c.in), c.out) << c.in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(RewriteStatementForSqlServer(in), out) << in;
   // WHERE before SET is a failure.
   EXPECT_THROW(RewriteStatementForSqlServer("UPDATE T WHERE X=1 SET Y=2"), RuntimeError);
 }
 
 TEST(SqlServerRewrite, QueryRewrite) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"SELECT X FROM A WHERE B=False OR C=true", "SELECT X FROM A WHERE B=0 OR C=1"},
       {"SELECT X FROM A WHERE B=fAlSe", "SELECT X FROM A WHERE B=fAlSe"},
       {"SELECT X FROM A WHERE N=\"Berg\"", "SELECT X FROM A WHERE N='Berg'"},
@@ -345,7 +340,7 @@ TEST(SqlServerRewrite, QueryRewrite) {
       {"SELECT INSTR(1, NAME1, ', ') FROM T", "SELECT  CHARINDEX(', ', NAME1, 1) FROM T"},
       {"SELECT \"a\"'b' FROM T", "SELECT 'a' 'b' FROM T"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ConvertQueryForSQLServer(c.in), c.out) << c.in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(ConvertQueryForSQLServer(in), out) << in;
 }
 
 TEST(SqlServerRewrite, GetToken) {

@@ -65,8 +65,6 @@ PrivateBus::~PrivateBus() {
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
-// --------------------------------------------------------------- FakeDesktop
-
 FakeDesktop::FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications)
     : context_(g_main_context_new()),
       loop_(g_main_loop_new(context_, FALSE)),

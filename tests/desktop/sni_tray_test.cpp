@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <sstream>
+#include <utility>
 
 #include "fake_desktop.h"
 #include "host/tray_choice.h"
@@ -49,20 +50,18 @@ TEST_F(DesktopTray, ToolTipsAndBalloonsReachThePanelAndTheNotifier) {
   FakeDesktop desktop(bus, true, true);
   ShowDesktopTray();
   ASSERT_TRUE(desktop.WaitFor("tooltip"));
-  const struct {
-    std::string text, line;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {kProgress, "tooltip In Arbeit (01TG): |Datensatz 300 von 1250 wird verarbeitet ..."},
       {kProgress, ""},  // unchanged: no announcement
       {"In Arbeit (): \r\nZeile\r\nnoch eine", "tooltip In Arbeit (): |Zeile\r\nnoch eine"},
       {"ein Zeichen \xff ungültig", "tooltip ein Zeichen \xef\xbf\xbd ungültig|"},
   };
   size_t expected = 1;
-  for (const auto& c : cases) {
-    tray->SetToolTip(c.text);
-    if (c.line.empty()) continue;
+  for (const auto& [text, line] : cases) {
+    tray->SetToolTip(text);
+    if (line.empty()) continue;
     ASSERT_TRUE(desktop.WaitFor("tooltip", ++expected)) << testing::PrintToString(desktop.Lines());
-    EXPECT_EQ(desktop.Lines("tooltip").back(), c.line);
+    EXPECT_EQ(desktop.Lines("tooltip").back(), line);
   }
   tray->ShowBalloon("Hinweis", "Die Datenreorganisation wird gestartet ...", 1);
   tray->ShowBalloon("", "ohne Symbol", 0);
