@@ -27,15 +27,13 @@ TEST_F(DatabaseTest, BackEndChoiceIsExactlyLokal) {
 }
 
 // A ";" in the file name cannot add an attribute of its own.
-TEST_F(DatabaseTest, ConnectionStringQuotesTheFileName) {
+TEST_F(DatabaseTest, OddAndMissingFileNames) {
   const std::string odd = dir.File("a;Provider=x.db");
   std::filesystem::copy_file(db_path, odd);
   settings.AccessDatenbank = odd;
   EXPECT_TRUE(db->OpenDatabase());
   EXPECT_EQ(ConnectionAttributes::Parse(db->AccessConnectionString()).Get("Data Source"), odd);
-}
-
-TEST_F(DatabaseTest, MissingFileIsNotCreated) {
+  // A missing file is not created.
   settings.AccessDatenbank = dir.File("missing.db");
   EXPECT_FALSE(db->OpenDatabase());
   EXPECT_NE(db->ConnectAccess().find("nicht gefunden"), std::string::npos);

@@ -72,7 +72,7 @@ TEST_F(DesktopTray, ToolTipsAndBalloonsReachThePanelAndTheNotifier) {
                                       "notify KB6TRAY|||ohne Symbol|-1"}));
 }
 
-TEST_F(DesktopTray, ThePanelComingLaterOrAgainAndRemoveAddGetTheItem) {
+TEST_F(DesktopTray, ItemOutlivesPanelRestartsRemoveAddAndTheBus) {
   FakeDesktop desktop(bus, false, false);
   ShowDesktopTray();
   // Until a panel comes the item waits and says so once.
@@ -98,12 +98,7 @@ TEST_F(DesktopTray, ThePanelComingLaterOrAgainAndRemoveAddGetTheItem) {
   ASSERT_TRUE(desktop.WaitFor("register " + ItemName(2)))
       << testing::PrintToString(desktop.Lines());
   EXPECT_EQ(desktop.Lines("unregister").size(), 1u);
-}
-
-TEST_F(DesktopTray, ABusThatGoesAwayLeavesTheTrayUsable) {
-  FakeDesktop desktop(bus, true, true);
-  ShowDesktopTray();
-  ASSERT_TRUE(desktop.WaitFor("register " + ItemName(1)));
+  // The bus goes away: the tray stays usable.
   bus.Kill();
   // With GDBus's default the closed connection would end this process.
   for (int i = 0; i < 200; ++i) {
@@ -126,10 +121,7 @@ TEST_F(DesktopTray, AutoTakesTheDesktopOnlyWhenThereIsANotificationArea) {
     FakeDesktop desktop(bus, false, false);
     EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
   }
-}
-
-// A socket listened on and never accepted: the monitor must not hang at start-up.
-TEST_F(DesktopTray, AFrozenBusIsGivenUpWithinSeconds) {
+  // A socket listened on and never accepted: the monitor must not hang at start-up.
   TempDir dir;
   g_autoptr(GSocket) listener =
       g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
