@@ -157,21 +157,13 @@ TEST_F(ShapedStatements, LaterStatementsOfAShapeRunAsTheirTranslations) {
       "SELECT {t} AS V, {n} AS W FROM t WHERE id IN ({k}, {l})"};
   for (size_t k = 0; k < 8; ++k)
     for (const std::string pattern : patterns) {
+      const std::string fills[] = {std::to_string(k + 1),       std::to_string(k + 2),
+                                   numbers[k % numbers.size()], texts[k % texts.size()],
+                                   quoted[k % quoted.size()],   dates[k % dates.size()]};
       std::string sql;
-      for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] != '{') {
-          sql += pattern[i];
-          continue;
-        }
-        const char c = pattern[++i];
-        ++i;  // the closing brace
-        sql += c == 'k'   ? std::to_string(k + 1)
-               : c == 'l' ? std::to_string(k + 2)
-               : c == 'n' ? numbers[k % numbers.size()]
-               : c == 't' ? texts[k % texts.size()]
-               : c == 'q' ? quoted[k % quoted.size()]
-                          : dates[k % dates.size()];
-      }
+      for (size_t i = 0; i < pattern.size(); i += pattern[i] == '{' ? 3 : 1)
+        sql += pattern[i] == '{' ? fills[std::string("klntqd").find(pattern[i + 1])]
+                                 : std::string(1, pattern[i]);
       ExpectSameAccess(sql);
     }
   // A joined UPDATE moves its tables behind SET: the parameters follow.
