@@ -14,12 +14,6 @@ namespace {
 // The name the SQLite ODBC driver registers itself under in odbcinst.ini.
 constexpr const char* kSqliteOdbcDriver = "SQLite3";
 
-class ScopedDriver {
- public:
-  explicit ScopedDriver(const char* name) { setenv(kOdbcDriverVariable, name, 1); }
-  ~ScopedDriver() { unsetenv(kOdbcDriverVariable); }
-};
-
 // Windows passes the login as a connection string.
 TEST(OdbcConnectionString, ValuesThatCouldAddAttributesAreBraced) {
   EXPECT_EQ(BuildOdbcConnectionString(OdbcLoginFromAttributes(
@@ -80,6 +74,7 @@ class OdbcDatabaseTest : public OdbcSessionTest {
  protected:
   void SetUp() override {
     OdbcSessionTest::SetUp();
+    setenv(kOdbcDriverVariable, kSqliteOdbcDriver, 1);
     RegisterOdbcProvider(providers);
     settings.SQLServer_Host = "127.0.0.1";
     settings.SQLServer_DB = path;
@@ -87,7 +82,7 @@ class OdbcDatabaseTest : public OdbcSessionTest {
     db = std::make_unique<Database>(settings, regional, clock, providers);
     db->SetErrorLog([this](const std::string& text) { logged.push_back(text); });
   }
-  ScopedDriver driver{kSqliteOdbcDriver};
+  void TearDown() override { unsetenv(kOdbcDriverVariable); }
   FixedClock clock{Day(2026, 12, 6)};
   RegionalSettings regional = RegionalSettings::German();
   Settings settings;
