@@ -100,13 +100,11 @@ TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsWritesAndSchema) {
   raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', 'alt')");
   ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
   EXPECT_THROW(rs.Field("SEIT"), RuntimeError);
-  // Written by another connection between two identical queries: a kept
-  // statement must not keep the old snapshot.
+  // A kept statement must not hide another connection's write (old snapshot).
   raw->Exec("UPDATE PARAMETER SET WERT='neu'");
   ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
   EXPECT_EQ(rs.Field("WERT"), Value("neu"));
-  // The kept statement is prepared anew by SQLite; its columns must follow,
-  // names and values alike, and a date column must read as a date.
+  // Prepared anew by SQLite: names, values and the date type must follow.
   raw->Exec("ALTER TABLE PARAMETER ADD COLUMN SEIT DATETIME DEFAULT 46362");
   ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
   EXPECT_EQ(rs.Field("SEIT"), Value::Date(46362));

@@ -172,8 +172,7 @@ TEST_F(ShapedStatements, LaterStatementsOfAShapeRunAsTheirTranslations) {
   ExpectSameAccess("DELETE FROM t WHERE id = 3");
   ExpectSameAccess("SELECT * FROM t ORDER BY id");
   ExpectSameAccess("SELECT * FROM w ORDER BY id");
-  // Every statement ran by its Access shape: nothing reached the split of a
-  // translated text, and no text was prepared.
+  // Every statement ran by its Access shape, none as a translated text.
   EXPECT_EQ(statements.shape_count(), 0u);
   EXPECT_EQ(statements.text_count(), 0u);
 }
