@@ -114,12 +114,11 @@ TEST_F(DesktopTray, ItemOutlivesPanelRestartsRemoveAddAndTheBus) {
 
 TEST_F(DesktopTray, AutoTakesTheDesktopOnlyWhenThereIsANotificationArea) {
   {
-    FakeDesktop desktop(bus, true, false);
-    EXPECT_NE(dynamic_cast<SniTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
-  }
-  {
     FakeDesktop desktop(bus, false, false);
     EXPECT_NE(dynamic_cast<ConsoleTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
+    desktop.StartWatcher();
+    ASSERT_TRUE(desktop.WaitFor("watcher up"));
+    EXPECT_NE(dynamic_cast<SniTray*>(MakeTray(TrayChoice::kAuto, err).get()), nullptr);
   }
   // A socket listened on and never accepted: the monitor must not hang at start-up.
   TempDir dir;
