@@ -26,20 +26,14 @@ TEST_F(DatabaseTest, BackEndChoiceIsExactlyLokal) {
   EXPECT_EQ(db->DbKind(), "ACCESS");
 }
 
-TEST_F(DatabaseTest, ConnectionStringIsLetterForLetterAndQuotedWhenNeeded) {
-  db->ConnectAccess();
-  EXPECT_EQ(db->AccessConnectionString(),
-            "Provider=Microsoft Jet 4.0 OLE DB Provider;Data Source=" + db_path +
-                ";Jet OLEDB:Database Password=.keepclear-4");
-  // A ";" in the file name cannot add an attribute of its own.
+// A ";" in the file name cannot add an attribute of its own.
+TEST_F(DatabaseTest, OddAndMissingFileNames) {
   const std::string odd = dir.File("a;Provider=x.db");
   std::filesystem::copy_file(db_path, odd);
   settings.AccessDatenbank = odd;
   EXPECT_TRUE(db->OpenDatabase());
   EXPECT_EQ(ConnectionAttributes::Parse(db->AccessConnectionString()).Get("Data Source"), odd);
-}
-
-TEST_F(DatabaseTest, MissingFileIsNotCreated) {
+  // A missing file is not created.
   settings.AccessDatenbank = dir.File("missing.db");
   EXPECT_FALSE(db->OpenDatabase());
   EXPECT_NE(db->ConnectAccess().find("nicht gefunden"), std::string::npos);
@@ -102,29 +96,18 @@ TEST_F(DatabaseTest, ExecuteSqlResultsAndLogging) {
   EXPECT_EQ(db->ExecuteSQL("UPDATE FUNKTIONEN SET ADR_INR = ADR_INR + 1", true), 40000);
 }
 
-TEST_F(DatabaseTest, RepeatedStatementSeesOtherWriters) {
-  raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', 'alt')");
-  for (const char* want : {"alt", "neu"}) {
-    Recordset rs;
-    std::string sql = "SELECT WERT FROM PARAMETER WHERE FELD='A'";
-    ASSERT_EQ(db->OpenRecordset(sql, rs), "");
-    EXPECT_EQ(rs.Field("WERT"), Value(want));
-    // Another connection writes between the two identical queries: a kept
-    // statement must not keep the old snapshot with it.
-    raw->Exec("UPDATE PARAMETER SET WERT='neu'");
-  }
-}
-
-TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsSchemaChange) {
+TEST_F(DatabaseTest, KeptQueryFollowsAnotherProgramsWritesAndSchema) {
   raw->Exec("INSERT INTO PARAMETER VALUES (1, 'A', 'alt')");
   ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
   EXPECT_THROW(rs.Field("SEIT"), RuntimeError);
-  // The kept statement is prepared anew by SQLite; its columns must follow,
-  // names and values alike, and a date column must read as a date.
+  // A kept statement must not hide another connection's write (old snapshot).
+  raw->Exec("UPDATE PARAMETER SET WERT='neu'");
+  ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
+  EXPECT_EQ(rs.Field("WERT"), Value("neu"));
+  // Prepared anew by SQLite: names, values and the date type must follow.
   raw->Exec("ALTER TABLE PARAMETER ADD COLUMN SEIT DATETIME DEFAULT 46362");
   ASSERT_EQ(Open("SELECT * FROM PARAMETER WHERE FELD='A'"), "");
   EXPECT_EQ(rs.Field("SEIT"), Value::Date(46362));
-  EXPECT_EQ(rs.Field("WERT"), Value("alt"));
   // A dropped column in the middle: described before the kept statement ran,
   // the names would be the old ones, and B's value would come under A.
   raw->Exec("CREATE TABLE KX (ID INTEGER, A TEXT, B TEXT); INSERT INTO KX VALUES (1, 'a', 'b')");
@@ -153,7 +136,6 @@ TEST_F(DatabaseTest, RecordCounterEndsOnUnusableRowsAndAtItsLimit) {
   EXPECT_GE(logged.size(), 2u);
   EXPECT_LE(logged.size(), 10u);
   // No counter row yet, the highest key is the largest there is.
-  EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
   EXPECT_EQ(db->GetNextID("EHRUNGEN", "ID"), 0);
   EXPECT_EQ(raw->One("SELECT WERT FROM SATZZAEHLER WHERE TABELLE='EHRUNGEN'"), "2147483647");
   // A counter one below the limit hands out the last key once.

@@ -65,8 +65,6 @@ PrivateBus::~PrivateBus() {
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
-// --------------------------------------------------------------- FakeDesktop
-
 FakeDesktop::FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications)
     : context_(g_main_context_new()),
       loop_(g_main_loop_new(context_, FALSE)),
@@ -150,8 +148,7 @@ void FakeDesktop::StopWatcher() {
       this);
 }
 
-// Like a panel: read every property of the item, at its registration
-// (answered only then) and after each NewToolTip.
+// Reads the item like a panel: at registration (answered then) and after NewToolTip.
 void FakeDesktop::ReadItem(const std::string& name, GDBusMethodInvocation* registration) {
   g_dbus_connection_call(
       bus_, name.c_str(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "GetAll",
@@ -242,8 +239,7 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
           desktop->Add(std::string("unregister ") + name);
       },
       self, nullptr));
-  // Changes of a registered item's tool tip; subscribed before any item
-  // registers, so none is missed.
+  // Tool tip changes; subscribed before any item registers, so none is missed.
   self->subscriptions_.push_back(g_dbus_connection_signal_subscribe(
       self->bus_, nullptr, kItem, "NewToolTip", "/StatusNotifierItem", nullptr,
       G_DBUS_SIGNAL_FLAGS_NONE,
@@ -253,8 +249,7 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
         if (desktop->senders_.count(sender)) desktop->ReadItem(sender, nullptr);
       },
       self, nullptr));
-  // The bus handles a connection's messages in order: after this answer the
-  // match rules above are in place.
+  // Messages are handled in order: after this answer the match rules are in place.
   CallBus(self->bus_, "GetId", nullptr);
   self->Add("desktop up");
   if (self->want_watcher_) self->StartWatcher();

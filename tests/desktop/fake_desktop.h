@@ -1,7 +1,5 @@
-// A real private D-Bus session bus for one test, and a fake desktop on it:
-// a notification area (StatusNotifierWatcher that reads the item like a
-// panel does) and a notification server. Both are written on GDBus, run on
-// their own thread and record what arrives as text lines.
+// A private session bus, and a fake panel and notification server on it
+// that run on their own thread and record what arrives as text lines.
 #pragma once
 
 #include <gio/gio.h>
@@ -16,9 +14,7 @@
 
 namespace kb6::test {
 
-// GIO's test bus: a dbus-daemon with no activatable services (nothing on
-// this machine is started by a call to a missing name) that ends with the
-// test process. While it lives it is the session bus.
+// GIO's test bus (no activatable services); the session bus while it lives.
 class PrivateBus {
  public:
   PrivateBus();
@@ -27,7 +23,6 @@ class PrivateBus {
   PrivateBus& operator=(const PrivateBus&) = delete;
   bool Running() const { return !address_.empty(); }
   const std::string& Address() const { return address_; }
-  std::string EnvEntry() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
   void Kill() {
     g_test_dbus_stop(bus_);
     address_.clear();
@@ -59,9 +54,8 @@ class FakeDesktop {
   //   "notify APP|ICON|SUMMARY|BODY|TIMEOUT"
   //   "unregister NAME"               the registered name left the bus
   std::vector<std::string> Lines(const std::string& prefix = "");
-  // Waits at most 30 s until `n` lines start with `prefix`, meanwhile
-  // dispatching this thread's default main context (an item living in the
-  // test process must answer the watcher).
+  // Waits at most 30 s for `n` such lines, dispatching this thread's default
+  // context meanwhile (the item in the test process must answer the watcher).
   bool WaitFor(const std::string& prefix, size_t n = 1);
 
  private:
@@ -78,8 +72,7 @@ class FakeDesktop {
   guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0;
   bool want_watcher_, want_notifications_;
   std::vector<guint> subscriptions_;
-  // Touched on the desktop's thread only: registered item names, and the
-  // unique names of the items registered since the watcher came.
+  // Desktop thread only: registered item names and their senders.
   std::set<std::string> registered_, senders_;
   std::thread thread_;
 };
