@@ -64,6 +64,16 @@ TEST_F(Overview, RowsPerMembershipAndFeeKey) {
   EXPECT_EQ(Entries().back(), "Es wurde(n) bei 4 Adresse(n) die Übersicht aktualisiert.");
 }
 
+// The host reads the result as the job's success.
+TEST_F(Overview, NullDepartmentNameEndsTheRunWithFalse) {
+  raw->Exec(
+      "INSERT INTO STAMM1 (ART, NR, NAME) VALUES ('A', 8, NULL);"
+      "INSERT INTO ADRESSEN (ADR_INR) VALUES (1);"
+      "INSERT INTO ABTEILUNGEN (ADR_INR, NR_ABTEILUNG) VALUES (1, 8)");
+  EXPECT_FALSE(jobs->gfRefreshAbteilungsuebersicht());
+  EXPECT_EQ(Entries(), std::vector<std::string>{"Ungültige Verwendung von Null"});
+}
+
 using CompleteRun = JobTest;
 
 TEST_F(CompleteRun, DerivedAddressColumns) {
