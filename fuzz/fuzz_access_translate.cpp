@@ -1,7 +1,5 @@
-// The Access-dialect translation for SQLite: never crashes, every quoted text
-// (in either kind of quotes) arrives with the same content, and a statement
-// that runs by the Access shape of another one with the same key runs as its
-// own translation.
+// The Access-to-SQLite translation keeps every quoted text, and a statement
+// translated by the cached shape of another comes out as its own translation.
 #include "db/access_dialect.h"
 #include "db/access_shape.h"
 #include "db/access_translation.h"
@@ -10,8 +8,7 @@
 
 namespace {
 
-// `key` with other literals of each placeholder's kind: a quoted text with a
-// quote inside, a double-quoted one, and numbers and dates in turn.
+// `key` with other literals in its placeholders.
 std::string Sibling(const std::string& key) {
   static const char* const kNumbers[] = {"7", "2.5", "#1-2-2003 4:05#", "0.1", "#12-31-2026#"};
   std::string out;

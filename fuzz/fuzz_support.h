@@ -1,5 +1,4 @@
-// Shared pieces of the fuzz targets: splitting the input and reading the
-// literals of a statement.
+// Shared pieces of the fuzz targets.
 #pragma once
 
 #include <algorithm>
@@ -19,9 +18,8 @@ inline std::string_view AsText(const uint8_t* data, size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
 
-// The decoded texts of the quoted literals of `sql` (in either kind of
-// quotes), sorted: what a rewrite must keep. An unterminated one runs to the
-// end of the text and is marked "<open>".
+// The decoded texts of the quoted literals of `sql`, sorted; an unterminated
+// one is marked "<open>".
 inline std::vector<std::string> TextLiterals(std::string_view sql) {
   std::vector<std::string> out;
   for (const auto& t : TokenizeSql(sql)) {
@@ -43,9 +41,8 @@ inline std::vector<std::string> TextLiterals(std::string_view sql) {
   return out;
 }
 
-// True when the text ends inside a quoted literal or a "[name": such a
-// statement is refused wherever it is sent, so what a rewrite makes of it
-// does not matter.
+// True when the text ends inside a quoted literal or a "[name": refused
+// wherever it is sent, so its rewrite does not matter.
 inline bool EndsInOpenLiteral(std::string_view sql) {
   const auto tokens = TokenizeSql(sql);
   if (!tokens.empty() && tokens.back().text.front() == '[' && tokens.back().text.back() != ']')
@@ -61,21 +58,17 @@ inline bool EndsInOpenLiteral(std::string_view sql) {
   std::abort();
 }
 
-// What both SQL Server rewrites promise: texts may be repeated (the joined
-// UPDATE form) or dropped with surplus arguments (INSTR), but never altered
-// or made up. Aborts otherwise.
+// Texts may be repeated (the joined UPDATE form) or dropped with surplus
+// arguments (INSTR), never altered or made up.
 inline void ExpectSqlServerTextsKept(std::string_view in, std::string_view out) {
-  // The SQL Server dialect knows no #date# literals: a "#" is a plain
-  // character there, so it is hidden from the tokenizer.
+  // SQL Server knows no #date# literals: "#" is hidden from the tokenizer.
   std::string before(in), after(out);
   std::replace(before.begin(), before.end(), '#', '@');
   std::replace(after.begin(), after.end(), '#', '@');
   if (EndsInOpenLiteral(before)) return;
-  // Like the server, the rewrites know no quotes inside "[name]"; the
-  // tokenizer does, so such inputs are checked for crashes alone.
+  // The rewrites, like the server, know no quotes inside "[name]".
   if (before.find('[') != std::string::npos) return;
-  // The UPDATE rewrite moves the character before SET with the set part: a
-  // quote there means a text in the table list, which no statement has.
+  // A quote before SET would be a text in UPDATE's table list: none has one.
   std::string upper(before);
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (upper.rfind("UPDATE", 0) == 0 && upper.find_first_of("'\"") < upper.find("SET")) return;

@@ -31,13 +31,11 @@ TEST(EnsureDirectoryWindows, DrivesRootsAndFolders) {
     bool result;
   } cases[] = {
       {"", false, true},
-      {"C:", false, true},
       {"C:\\", false, true},
       {x + ":\\Verein\\Logfiles\\", true, false},
       {base + "\\a\\b\\c", false, false},
       {base + "\\a\\b\\c", true, true},  // with its missing parents
-      {base + "\\a\\b\\c\\", false, true},
-      {base + "/d/e\\", true, true},  // the system's other separator
+      {base + "/d/e\\", true, true},     // the system's other separator
       {"kb6-relative-without-separator", true, false},
   };
   for (const auto& c : cases)

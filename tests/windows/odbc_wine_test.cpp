@@ -1,7 +1,5 @@
-// The ODBC client of the Windows build through odbc32. Under Wine, odbc32
-// hands the calls to the host's unixODBC and its drivers, so the SQLite ODBC
-// driver stands in for a SQL Server, which cannot run here; the driver opens
-// host paths, not drive letters.
+// odbc32 under Wine hands the calls to the host's unixODBC, so the SQLite
+// ODBC driver stands in for a SQL Server; it opens host paths.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -36,13 +34,7 @@ TEST(OdbcUnderWine, StatementsAndUmlautsReachTheHostsDriver) {
   const RowSet r = session->Query("SELECT ID, NAME FROM T");
   ASSERT_EQ(r.rows.size(), 1u);
   EXPECT_EQ(r.rows[0][1], Value(std::string("Jürgen Größe")));
-  try {
-    OpenOdbcSession("DRIVER={no such driver};DATABASE={x}");
-    ADD_FAILURE() << "connected without a driver";
-  } catch (const DbError& e) {
-    EXPECT_NE(std::string(e.what()).find("[unixODBC][Driver Manager]"), std::string::npos)
-        << e.what();
-  }
+  EXPECT_THROW(OpenOdbcSession("DRIVER={no such driver};DATABASE={x}"), DbError);
 }
 
 }  // namespace

@@ -34,8 +34,7 @@ class Server {
 // Runs KB6TRAY.exe with `args` to its end; returns its exit code.
 long RunServer(const std::wstring& args);
 
-// A fresh folder below the temporary folder, with a demo club file
-// (300 active addresses) as club.db.
+// A fresh temporary folder with a demo club file of 300 active addresses.
 struct Scratch {
   Scratch();
   std::wstring dir;

@@ -1,22 +1,16 @@
-' A late-binding host as Visual Basic would be one, run by cscript against
-' the installed KB6TRAY.exe: every property written from script variables
-' of each kind, a timer cycle on the club file, the log read back, the
-' jobs called by name, the errors a script sees, CloseTrayIcon.
+' A late-binding host run by cscript against the installed KB6TRAY.exe.
 ' cscript //nologo host_client.vbs CLUB_FILE DATENPFAD
 Option Explicit
 
 Dim failures : failures = 0
 Sub Check(ok, what)
-  If ok Then
-    WScript.Echo "ok: " & what
-  Else
+  If Not ok Then
     WScript.Echo "FAIL: " & what
     failures = failures + 1
   End If
 End Sub
 
-' Statements run with "On Error Resume Next": each check reads the error
-' the statement before it raised (0: none) and clears it.
+' Reads and clears the error of the statement before (0: none).
 Sub CheckError(number, what)
   Check Err.Number = number, what & " (error " & Err.Number & ")"
   Err.Clear
@@ -53,11 +47,9 @@ app.Unbekannt = 1 : CheckError 438, "an unknown property"
 app.ShowTrayicon 1 : CheckError 450, "ShowTrayicon with an argument"
 On Error GoTo 0
 
-' A cycle on the club file, with the timer the test environment shortens.
 app.ShowTrayicon
 Dim fso : Set fso = CreateObject("Scripting.FileSystemObject")
 Dim logFolder : logFolder = fso.BuildPath(datenpfad, "Logfiles")
-' The finished runs in the log files: lines ending "ist abgeschlossen.".
 Function RunsEnded()
   Dim f, n : n = 0
   If fso.FolderExists(logFolder) Then
@@ -80,7 +72,6 @@ Do While RunsEnded() < 3 And waited < 600
 Loop
 Check RunsEnded() = 3, "a cycle ran its three intervals"
 
-' Jobs by name: one without a result, one with.
 Dim jobs : Set jobs = CreateObject("KB6TRAY.clsAufgaben")
 On Error Resume Next
 jobs.gfUpdateAdressen : CheckError 0, "gfUpdateAdressen"
