@@ -172,7 +172,6 @@ TEST_F(ShapedStatements, LaterStatementsOfAShapeRunAsTheirTranslations) {
   EXPECT_EQ(statements.text_count(), 0u);
 }
 
-// Each case as an SQLite text and in the Access dialect.
 TEST_F(ShapedStatements, PositionsNamesListsAndErrorsAsTheirTexts) {
   for (int id = 1; id <= 5; ++id)
     ExpectSame("INSERT INTO t (id, i, s) VALUES (" + std::to_string(id) + ", " +

@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -24,20 +25,14 @@ struct TdsLogin {
   std::string user, password, database;
 };
 
-// One TDS message of type `want`, its packets' payloads joined.
-bool ReadMessage(int fd, uint8_t want, std::vector<uint8_t>& payload) {
-  payload.clear();
-  for (uint8_t header[8];;) {
-    if (::recv(fd, header, sizeof header, MSG_WAITALL) != sizeof header || header[0] != want)
-      return false;
-    const size_t length = static_cast<size_t>(header[2]) << 8 | header[3];
-    if (length < sizeof header) return false;
-    const size_t old = payload.size(), more = length - sizeof header;
-    payload.resize(old + more);
-    if (::recv(fd, payload.data() + old, more, MSG_WAITALL) != static_cast<ssize_t>(more))
-      return false;
-    if (header[1] & 0x01) return true;  // end of message
-  }
+// One TDS packet of type `want`: the driver's pre-login and login fit one each.
+bool ReadPacket(int fd, uint8_t want, std::vector<uint8_t>& payload) {
+  uint8_t header[8];
+  if (::recv(fd, header, sizeof header, MSG_WAITALL) != sizeof header || header[0] != want)
+    return false;
+  payload.resize(std::max<size_t>(header[2] << 8 | header[3], sizeof header) - sizeof header);
+  return ::recv(fd, payload.data(), payload.size(), MSG_WAITALL) ==
+         static_cast<ssize_t>(payload.size());
 }
 
 // A LOGIN7 text by its offset/length at "at"; password bytes come obfuscated.
@@ -95,10 +90,10 @@ class SqlServerLoginFakeTdsTest : public ::testing::Test {
         const timeval limit{10, 0};
         ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         std::vector<uint8_t> m;
-        if (ReadMessage(c, 0x12, m) &&  // pre-login
+        if (ReadPacket(c, 0x12, m) &&  // pre-login
             ::send(c, kPreLoginReply, sizeof kPreLoginReply - 1, MSG_NOSIGNAL) ==
                 sizeof kPreLoginReply - 1 &&
-            ReadMessage(c, 0x10, m))  // LOGIN7
+            ReadPacket(c, 0x10, m))  // LOGIN7
           logins.push_back({Field(m, 40), Field(m, 44, true), Field(m, 68)});
       }
     });
