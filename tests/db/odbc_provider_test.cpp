@@ -11,7 +11,6 @@
 namespace kb6::test {
 namespace {
 
-// The name the SQLite ODBC driver registers itself under in odbcinst.ini.
 constexpr const char* kSqliteOdbcDriver = "SQLite3";
 
 // Windows passes the login as a connection string.

@@ -42,28 +42,23 @@ class SqlServerRecordingDouble {
     int64_t count = 1;
     int uses = -1;
   };
-  const Script* Record(bool query, const std::string& sql) {
+  const Script& Record(bool query, const std::string& sql) {
     statements.push_back((query ? "Q: " : "X: ") + sql);
     for (auto& s : scripts_) {
       if (s.query != query || s.uses == 0 || sql.find(s.needle) == std::string::npos) continue;
       if (s.uses > 0) --s.uses;
-      return &s;
+      return s;
     }
-    return nullptr;
+    return unscripted_;
   }
   struct Session final : ProviderSession {
     explicit Session(SqlServerRecordingDouble& d) : owner(d) {}
-    int64_t Execute(const std::string& sql) override {
-      const Script* s = owner.Record(false, sql);
-      return s ? s->count : 1;
-    }
-    void Query(const std::string& sql, RowSet& out) override {
-      const Script* s = owner.Record(true, sql);
-      out = s ? s->rows : RowSet{};
-    }
+    int64_t Execute(const std::string& sql) override { return owner.Record(false, sql).count; }
+    void Query(const std::string& sql, RowSet& out) override { out = owner.Record(true, sql).rows; }
     SqlServerRecordingDouble& owner;
   };
   std::vector<Script> scripts_;
+  const Script unscripted_{false, "", {}, 1, -1};
 };
 
 // Compares a stream with tests/golden/sqlserver/<name>.txt, one statement per
