@@ -52,7 +52,6 @@ TEST_F(DatabaseTest, OpenRecordsetResults) {
   EXPECT_EQ(Open("SELEC nonsense").rfind("1 - ", 0), 0u);
   EXPECT_EQ(rs.State(), 0);
   db->CloseDatabase();
-  db->CloseDatabase();  // twice does nothing
   // No connection object: recreated lazily for the kind of the last connect.
   EXPECT_EQ(Open("SELECT 1 AS X"), "");
   settings.AccessDatenbank = dir.File("gone.db");

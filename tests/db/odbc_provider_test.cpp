@@ -11,7 +11,6 @@
 namespace kb6::test {
 namespace {
 
-// The name the SQLite ODBC driver registers itself under in odbcinst.ini.
 constexpr const char* kSqliteOdbcDriver = "SQLite3";
 
 // Windows passes the login as a connection string.
@@ -24,10 +23,9 @@ TEST(OdbcConnectionString, ValuesThatCouldAddAttributesAreBraced) {
             "ClientCharset=UTF-8");
 }
 
-class OdbcSessionTest : public ::testing::Test {
+class OdbcTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path = dir.File("server.db");
     RawDb raw(path);
     raw.Exec(
         "CREATE TABLE T (ID INTEGER, BETRAG DOUBLE, NAME VARCHAR(20000), AKTIV BIT, "
@@ -36,16 +34,13 @@ class OdbcSessionTest : public ::testing::Test {
     raw.Exec("INSERT INTO T VALUES (2, -3, 'O''Neil', 0, '1999-01-31 00:00:00', 'x')");
     raw.Exec("INSERT INTO T VALUES (3, 0, '" + std::string(10000, 'z') + "', 0, NULL, NULL)");
   }
-  std::unique_ptr<ProviderSession> Open(const std::string& database) {
-    return OpenOdbcSession("DRIVER=" + QuoteOdbcValue(kSqliteOdbcDriver) +
-                           ";DATABASE=" + QuoteOdbcValue(database));
-  }
   TempDir dir;
-  std::string path;
+  std::string path = dir.File("server.db");
 };
 
-TEST_F(OdbcSessionTest, QueriesComeBackWholeTypedAndInUtf8) {
-  auto s = Open(path);
+TEST_F(OdbcTest, QueriesComeBackWholeTypedAndInUtf8) {
+  auto s = OpenOdbcSession("DRIVER=" + QuoteOdbcValue(kSqliteOdbcDriver) +
+                           ";DATABASE=" + QuoteOdbcValue(path));
   const RowSet r = s->Query("SELECT ID, BETRAG, NAME, AKTIV, AM, NOTIZ FROM T ORDER BY ID");
   EXPECT_EQ(r.columns, (std::vector<std::string>{"ID", "BETRAG", "NAME", "AKTIV", "AM", "NOTIZ"}));
   ASSERT_EQ(r.rows.size(), 3u);
@@ -70,47 +65,39 @@ TEST_F(OdbcSessionTest, QueriesComeBackWholeTypedAndInUtf8) {
 
 // The SQL Server path of the database module, end to end through the
 // registered provider; the SQLite driver reads "Initial Catalog" as its file.
-class OdbcDatabaseTest : public OdbcSessionTest {
- protected:
-  void SetUp() override {
-    OdbcSessionTest::SetUp();
-    setenv(kOdbcDriverVariable, kSqliteOdbcDriver, 1);
-    RegisterOdbcProvider(providers);
-    settings.SQLServer_Host = "127.0.0.1";
-    settings.SQLServer_DB = path;
-    settings.SQLServer_User = "u";
-    db = std::make_unique<Database>(settings, regional, clock, providers);
-    db->SetErrorLog([this](const std::string& text) { logged.push_back(text); });
-  }
-  void TearDown() override { unsetenv(kOdbcDriverVariable); }
-  FixedClock clock{Day(2026, 12, 6)};
-  RegionalSettings regional = RegionalSettings::German();
-  Settings settings;
+TEST_F(OdbcTest, StatementsAndErrorTextsThroughTheModule) {
+  setenv(kOdbcDriverVariable, kSqliteOdbcDriver, 1);
   ProviderRegistry providers;
-  std::unique_ptr<Database> db;
+  RegisterOdbcProvider(providers);
+  Settings settings;
+  settings.SQLServer_Host = "127.0.0.1";
+  settings.SQLServer_DB = path;
+  settings.SQLServer_User = "u";
+  FixedClock clock{Day(2026, 12, 6)};
+  const RegionalSettings regional = RegionalSettings::German();
+  Database db(settings, regional, clock, providers);
   std::vector<std::string> logged;
-};
-
-TEST_F(OdbcDatabaseTest, StatementsAndErrorTextsThroughTheModule) {
-  ASSERT_TRUE(db->OpenDatabase());
-  EXPECT_EQ(db->ExecuteSQL("UPDATE T SET AKTIV = TRUE WHERE ID = 2", false), 1);
+  db.SetErrorLog([&](const std::string& text) { logged.push_back(text); });
+  ASSERT_TRUE(db.OpenDatabase());
+  EXPECT_EQ(db.ExecuteSQL("UPDATE T SET AKTIV = TRUE WHERE ID = 2", false), 1);
   Recordset rs;
   std::string sql = "SELECT COUNT(*) AS N FROM T WHERE AKTIV = TRUE";
-  EXPECT_EQ(db->OpenRecordset(sql, rs), "");
+  EXPECT_EQ(db.OpenRecordset(sql, rs), "");
   EXPECT_EQ(sql, "SELECT COUNT(*) AS N FROM T WHERE AKTIV = 1");
   EXPECT_EQ(rs.Field("n"), Value(2));
 
   sql = "SELEC nonsense";
-  const std::string text = db->OpenRecordset(sql, rs);
+  const std::string text = db.OpenRecordset(sql, rs);
   EXPECT_NE(text.find(" - "), std::string::npos) << text;  // "native - message"
   EXPECT_NE(text.find("syntax error"), std::string::npos) << text;
-  EXPECT_EQ(db->ExecuteSQL("UPDATE NOSUCH SET A = 1", false), -99);
+  EXPECT_EQ(db.ExecuteSQL("UPDATE NOSUCH SET A = 1", false), -99);
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_NE(logged[0].find("NOSUCH"), std::string::npos) << logged[0];
 
-  db->CloseDatabase();
-  EXPECT_EQ(db->ExecuteSQL("UPDATE T SET ID = 0", false), -99);
+  db.CloseDatabase();
+  EXPECT_EQ(db.ExecuteSQL("UPDATE T SET ID = 0", false), -99);
   EXPECT_EQ(logged.back(), "Der Vorgang ist für ein geschlossenes Objekt nicht zulässig.");
+  unsetenv(kOdbcDriverVariable);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -25,24 +25,14 @@ struct TdsLogin {
   std::string user, password, database;
 };
 
-constexpr uint8_t kPreLogin = 0x12;
-constexpr uint8_t kLogin7 = 0x10;
-constexpr uint8_t kEndOfMessage = 0x01;
-
-// One TDS message: its packets' payloads joined; false when the peer left.
-bool ReadMessage(int fd, uint8_t& type, std::vector<uint8_t>& payload) {
-  payload.clear();
-  for (uint8_t header[8];;) {
-    if (::recv(fd, header, sizeof header, MSG_WAITALL) != sizeof header) return false;
-    const size_t length = static_cast<size_t>(header[2]) << 8 | header[3];
-    if (length < sizeof header) return false;
-    type = header[0];
-    const size_t old = payload.size(), more = length - sizeof header;
-    payload.resize(old + more);
-    if (::recv(fd, payload.data() + old, more, MSG_WAITALL) != static_cast<ssize_t>(more))
-      return false;
-    if (header[1] & kEndOfMessage) return true;
-  }
+// One TDS packet of type `want`: the driver's pre-login and login fit one each.
+bool ReadPacket(int fd, uint8_t want, std::vector<uint8_t>& payload) {
+  uint8_t header[8];
+  if (::recv(fd, header, sizeof header, MSG_WAITALL) != sizeof header || header[0] != want)
+    return false;
+  payload.resize(std::max<size_t>(header[2] << 8 | header[3], sizeof header) - sizeof header);
+  return ::recv(fd, payload.data(), payload.size(), MSG_WAITALL) ==
+         static_cast<ssize_t>(payload.size());
 }
 
 // A LOGIN7 text by its offset/length at "at"; password bytes come obfuscated.
@@ -62,71 +52,15 @@ std::string Field(const std::vector<uint8_t>& login, size_t at, bool password = 
   return Utf8FromUtf16(text);
 }
 
-TdsLogin DecodeLogin7(const std::vector<uint8_t>& login) {
-  return {Field(login, 40), Field(login, 44, true), Field(login, 68)};
-}
-
 // VERSION 15.0.2000 and no encryption, so the login comes in the clear.
 constexpr char kPreLoginReply[] =
     "\x04\x01\x00\x1a\x00\x00\x01\x00"              // header: tabular result, end of message
     "\x00\x00\x0b\x00\x06\x01\x00\x11\x00\x01\xff"  // VERSION at 11, ENCRYPTION at 17
     "\x0f\x00\x07\xd0\x00\x00\x02";                 // 15.0.2000, encryption not supported
 
-// A SQL Server cannot run here: this stand-in on 127.0.0.1 answers the
-// pre-login, decodes each LOGIN7 packet and hangs up (a failed login).
-class FakeTdsServer {
- public:
-  FakeTdsServer() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) ||
-        ::listen(listener_, 4) ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size)) {
-      if (listener_ >= 0) ::close(listener_);
-      throw std::runtime_error("socket/bind/listen");
-    }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~FakeTdsServer() {
-    ::shutdown(listener_, SHUT_RDWR);  // wakes the accept
-    thread_.join();
-    ::close(listener_);
-  }
-  int port() const { return port_; }
-  std::vector<TdsLogin> Logins() {
-    std::lock_guard lock(mutex_);
-    return logins_;
-  }
-
- private:
-  void Serve() {
-    for (;;) {
-      const int connection = ::accept(listener_, nullptr, nullptr);
-      if (connection < 0) return;
-      // A driver that stops talking must not keep the test waiting for ever.
-      timeval limit{10, 0};
-      ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-      uint8_t type = 0;
-      std::vector<uint8_t> payload;
-      if (ReadMessage(connection, type, payload) && type == kPreLogin &&
-          ::send(connection, kPreLoginReply, sizeof kPreLoginReply - 1, MSG_NOSIGNAL) ==
-              sizeof kPreLoginReply - 1 &&
-          ReadMessage(connection, type, payload) && type == kLogin7) {
-        std::lock_guard lock(mutex_);
-        logins_.push_back(DecodeLogin7(payload));
-      }
-      ::close(connection);
-    }
-  }
-
-  int listener_;
-  int port_ = 0;
-  std::mutex mutex_;
-  std::vector<TdsLogin> logins_;
-  std::thread thread_;
+struct Socket {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  ~Socket() { ::close(fd); }
 };
 
 class SqlServerLoginFakeTdsTest : public ::testing::Test {
@@ -134,15 +68,40 @@ class SqlServerLoginFakeTdsTest : public ::testing::Test {
   void SetUp() override {
     unsetenv(kOdbcDriverVariable);  // the default driver, FreeTDS
     RegisterOdbcProvider(providers);
-    settings.SQLServer_Host = "127.0.0.1," + std::to_string(server.port());
   }
-  // Logs in with the settings; the fake server always hangs up afterwards.
-  std::vector<TdsLogin> LogIn() {
-    Database db(settings, regional, clock, providers);
-    EXPECT_FALSE(db.OpenDatabase());
-    return server.Logins();
+  // A SQL Server cannot run here: a stand-in on 127.0.0.1 answers the
+  // pre-login, decodes each LOGIN7 packet and hangs up (a failed login)
+  // until the driver gives up. The host is "127.0.0.1" + before_port + port.
+  std::vector<TdsLogin> LogIn(const std::string& before_port = ",") {
+    Socket listener;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(listener.fd, reinterpret_cast<sockaddr*>(&address), size) ||
+        ::listen(listener.fd, 4) ||
+        ::getsockname(listener.fd, reinterpret_cast<sockaddr*>(&address), &size))
+      throw std::runtime_error("socket/bind/listen");
+    settings.SQLServer_Host = "127.0.0.1" + before_port + std::to_string(ntohs(address.sin_port));
+    std::vector<TdsLogin> logins;
+    std::thread serve([&] {
+      for (int c; (c = ::accept(listener.fd, nullptr, nullptr)) >= 0; ::close(c)) {
+        // A driver that stops talking must not keep the test waiting for ever.
+        const timeval limit{10, 0};
+        ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        std::vector<uint8_t> m;
+        if (ReadPacket(c, 0x12, m) &&  // pre-login
+            ::send(c, kPreLoginReply, sizeof kPreLoginReply - 1, MSG_NOSIGNAL) ==
+                sizeof kPreLoginReply - 1 &&
+            ReadPacket(c, 0x10, m))  // LOGIN7
+          logins.push_back({Field(m, 40), Field(m, 44, true), Field(m, 68)});
+      }
+    });
+    EXPECT_FALSE(Database(settings, regional, clock, providers).OpenDatabase());
+    ::shutdown(listener.fd, SHUT_RDWR);  // wakes the accept
+    serve.join();
+    return logins;
   }
-  FakeTdsServer server;
   FixedClock clock{Day(2026, 12, 6)};
   RegionalSettings regional = RegionalSettings::German();
   Settings settings;
@@ -155,46 +114,33 @@ TEST_F(SqlServerLoginFakeTdsTest, LoginValuesArriveByteForByteOrAreRefused) {
   TempDir temp;
   setenv("TMPDIR", temp.path().c_str(), 1);
   setenv("ODBCINI", "/nonexistent/odbc.ini", 1);
-  const char* values[] = {"x};SERVER=10.0.0.1;PORT=1434;DATABASE=master;y",
-                          "{a}}",
-                          " \tedges\t ",
-                          "Müller€\xf0\x9f\x98\x80",
-                          "\"q'uo\"te'",
-                          "p;UID=sa"};
   const std::string database = "Verein; #1=[x]";
   settings.SQLServer_DB = database;
-  size_t arrived = 0;
-  for (const bool in_user : {false, true}) {
-    for (const char* value : values) {
-      SCOPED_TRACE(std::string(in_user ? "user " : "password ") + value);
-      settings.SQLServer_User = in_user ? value : "kbtray";
-      settings.SQLServer_Passwort = in_user ? "geheim" : value;
-      const std::vector<TdsLogin> logins = LogIn();
-      // Only this server's port can have received it: a value that moved
-      // the driver elsewhere leaves the list as it was.
-      ASSERT_GT(logins.size(), arrived);
-      for (size_t i = arrived; i < logins.size(); ++i) {
-        EXPECT_EQ(logins[i].user, settings.SQLServer_User);
-        EXPECT_EQ(logins[i].password, settings.SQLServer_Passwort);
-        EXPECT_EQ(logins[i].database, database);
-      }
-      arrived = logins.size();
+  for (const std::string value :
+       {"x};SERVER=10.0.0.1;PORT=1434;DATABASE=master;y", "{a}}", " \tedges\t ",
+        "Müller€\xf0\x9f\x98\x80", "\"q'uo\"te'", "p;UID=sa"}) {
+    settings.SQLServer_User = settings.SQLServer_Passwort = value;
+    // Only this server's port can have received it: a value that moved
+    // the driver elsewhere leaves the list empty.
+    const std::vector<TdsLogin> logins = LogIn();
+    ASSERT_FALSE(logins.empty()) << value;
+    for (const TdsLogin& l : logins) {
+      EXPECT_EQ(l.user, value);
+      EXPECT_EQ(l.password, value);
+      EXPECT_EQ(l.database, database);
     }
   }
   // A line break would start a setting of its own; the reader trims edges.
   for (const char* database : {"Verein\nPort = 1", " Verein", "Verein\t", "Ver\rein"}) {
     settings.SQLServer_DB = database;
-    EXPECT_EQ(LogIn().size(), arrived) << database;
+    EXPECT_TRUE(LogIn().empty()) << database;
   }
   settings.SQLServer_DB = "Verein";
-  settings.SQLServer_Host = "127.0.0.1\nPort = 1434";
-  EXPECT_EQ(LogIn().size(), arrived);
-  const std::string ini = std::getenv("ODBCINI") ? std::getenv("ODBCINI") : "(unset)";
-  const bool empty = std::filesystem::is_empty(temp.path());
+  EXPECT_TRUE(LogIn("\nPort = ").empty());
+  EXPECT_STREQ(std::getenv("ODBCINI"), "/nonexistent/odbc.ini");
+  EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
   unsetenv("ODBCINI");
   unsetenv("TMPDIR");
-  EXPECT_EQ(ini, "/nonexistent/odbc.ini");
-  EXPECT_TRUE(empty);
 }
 
 }  // namespace
