@@ -25,7 +25,7 @@ std::vector<Finding> Findings(const std::string& path) {
 }
 
 const Finding* Get(const std::vector<Finding>& all, const std::string& table,
-                   const std::string& column, const std::string& problem_start = "") {
+                   const std::string& column, const std::string& problem_start) {
   for (const Finding& f : all)
     if (f.table == table && f.column == column && f.problem.rfind(problem_start, 0) == 0) return &f;
   return nullptr;
@@ -117,25 +117,11 @@ TEST_F(ClubCheck, CheckNeverWritesAndFixConvertsOnlyWhatReadsOneWay) {
 
   const ToolRun fixed = RunTool(dir.path(), {"--check", "--fix", "--access-db", faulty});
   EXPECT_EQ(fixed.code, 1) << fixed.err;  // what needs a decision stays
-  for (const std::string& change :
-       {"ADRESSEN.GEBTAG ADR_INR=" + a1 + ": '1980-02-01' -> 29252 (01.02.1980)",
-        "ADRESSEN.GEBTAG ADR_INR=" + a2 + ": '01.03.1981' -> 29646 (01.03.1981)",
-        "ADRESSEN.OFFEN ADR_INR=" + a1 + ": '12,50' -> 12.5",
-        "ADRESSEN.OFFEN ADR_INR=" + a2 + ": '1.234,56' -> 1234.56",
-        "ADRESSEN.ABW_ZAHLER ADR_INR=" + a1 + ": '1' -> -1", std::string("5 Änderungen")})
-    EXPECT_NE(fixed.out.find(change), std::string::npos) << change << "\n" << fixed.out;
-
-  const std::vector<Finding> left = Findings(faulty);
-  for (const auto& [column, count] : std::vector<std::pair<std::string, int64_t>>{
-           {"GEBTAG", 1}, {"OFFEN", 1}, {"ABW_ZAHLER", 2}}) {
-    const Finding* f = Get(left, "ADRESSEN", column);
-    ASSERT_NE(f, nullptr) << column;
-    EXPECT_EQ(f->count, count) << column;
-    EXPECT_EQ(f->fixable, 0) << column;
-  }
-  RawDb raw(faulty);
-  EXPECT_EQ(raw.One("SELECT GEBTAG FROM ADRESSEN WHERE ADR_INR = " + a3), "31.02.1980");
-  EXPECT_EQ(raw.One("SELECT OFFEN FROM ADRESSEN WHERE ADR_INR = " + a3), "12 EUR");
+  EXPECT_NE(fixed.out.find("5 Änderungen"), std::string::npos) << fixed.out;
+  EXPECT_EQ(RawDb(faulty).One("SELECT group_concat(quote(GEBTAG) || ' ' || quote(OFFEN) || ' ' || "
+                              "quote(ABW_ZAHLER), '; ') FROM ADRESSEN WHERE ADR_INR IN (" +
+                              a1 + ", " + a2 + ", " + a3 + ")"),
+            "29252 12.5 -1; 29646 1234.56 2; '31.02.1980' '12 EUR' 'Ja'");
 }
 
 TEST(ClubCheckReadings, AmountsAreConvertedOnlyWhenTheyReadOneWay) {

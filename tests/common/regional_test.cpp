@@ -48,10 +48,6 @@ TEST(Regional, TextFormOfValues) {
     Value v;
     const char* text;
   } cases[] = {
-      {Value(), ""},
-      {Value(true), "Wahr"},
-      {Value(int32_t{-42}), "-42"},
-      {Value(12.5), "12,5"},
       {Value(0.1 + 0.2), "0,3"},
       // Whole numbers: below 10^15 every digit, from there on 15 significant ones.
       {Value(999999999999999.0), "999999999999999"},
@@ -69,7 +65,6 @@ TEST(Regional, DateTextsUnderGermanSettings) {
     const char* text;
     double serial;
   } cases[] = {
-      {"04.12.2026", D(2026, 12, 4)},
       {" 29.02.2000 ", D(2000, 2, 29)},
       {"04.12.26", D(2026, 12, 4)},
       {"04.12.75", D(1975, 12, 4)},
