@@ -63,7 +63,6 @@ TEST_F(HistoryCommand, JsonHoldsEachCycleNewestFirst_SqliteOdbcDriverStandsInFor
     EXPECT_EQ(jobs["gfUpdateAdressen"]["count"], 40);
     EXPECT_EQ(jobs.count("gfUpdateSpendenliste"), c == 0 ? 0u : 1u);  // trapped: no result
   }
-  // The summary and the entry without run id: in their text form below.
   EXPECT_EQ(doc["without_run_id"].size(), 1u);
   // The SQL Server options read the same history; SQLite's ODBC driver
   // stands in for the server.
