@@ -225,7 +225,6 @@ TEST_F(CheckFaults, FilesThatCannotBeCheckedEndWithTwo) {
   ToolRun check;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--check", "--access-db", dir.File("text.db")},
-           {"--check", "--access-db", dir.File("missing.db")},
            {"--check", "--access-db", db, "--sqlserver-host", "srv"},
            {"--check", "--access-db", db}}) {
     check = RunTool(dir.path(), args);
