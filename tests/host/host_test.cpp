@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -22,18 +21,13 @@ TEST(Host, FifosInThePlacesOfTheLogAndTheMetricsDoNotBlockTheCycle) {
   TempDir dir;
   GenerateClubDatabase(dir.File("club.db"), {5, 3});
   std::filesystem::create_directories(dir.File("Logfiles"));
-  // Today's and, should the run cross midnight, tomorrow's name.
-  for (int day = 0; day < 2; ++day) {
-    const std::time_t t = std::time(nullptr) + day * 86400;
-    char name[32];
-    std::strftime(name, sizeof name, "KB6TRAY_%y%m%d.log", std::localtime(&t));
-    ASSERT_EQ(mkfifo(dir.File("Logfiles/" + std::string(name)).c_str(), 0644), 0);
-  }
+  ASSERT_EQ(mkfifo(dir.File("Logfiles/KB6TRAY_261201.log").c_str(), 0644), 0);
   const std::string prom = dir.File("kb6tray.prom");
   ASSERT_EQ(mkfifo(prom.c_str(), 0644), 0);
   std::vector<std::string> command = OnceCommand(dir.File("club.db"), dir.path());
   command.insert(command.end(), {"--metrics", prom});
-  const pid_t pid = Spawn(command, dir.File("err"), "/dev/null", {kNoProgressPause});
+  const pid_t pid = Spawn(command, dir.File("err"), "/dev/null",
+                          {kNoProgressPause, "KB6TRAY_TEST_NOW=2026-12-01 10:00:00"});
   int status = 0;
   ASSERT_TRUE(WaitWithDeadline(pid, status, 20)) << "blocked on a FIFO";
   EXPECT_TRUE(std::filesystem::is_fifo(prom));

@@ -1,8 +1,13 @@
-// A KB6TRAY command run to its end, its standard output kept.
+// KB6TRAY commands run to their end, and club files logged by real runs.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "test_support.h"
 
 namespace kb6::test {
 
@@ -14,11 +19,23 @@ struct ToolRun {
 ToolRun RunTool(const std::string& dir, const std::vector<std::string>& args,
                 const std::vector<std::string>& env = {});
 
-// A --once cycle on `db` with the clock faked to `when`; its exit code.
-int OnceAt(const std::string& dir, const std::string& db, const std::string& when);
-
-class RawDb;
 // The day number (as `Day`) of the newest run log entry matching `where`.
 double NewestEntryDay(RawDb& raw, const std::string& where);
+
+// Club files logged by real --once runs, clock faked: `fresh` ran all
+// intervals on 01.12.2026, the one-day one on 02.12.2026 and nothing two
+// hours later; its copy `trapped` ran the one-day one on 03.12.2026, the
+// donation job trapped by a kind-4 booking without its fee-key master.
+class LoggedClub : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite() { dir.reset(); }
+  // KB6TRAY with `args`, its clock at `when`.
+  static ToolRun At(const std::string& when, const std::vector<std::string>& args) {
+    return RunTool(dir->path(), args, {"KB6TRAY_TEST_NOW=" + when});
+  }
+  inline static std::unique_ptr<TempDir> dir;
+  inline static std::string fresh, trapped;
+};
 
 }  // namespace kb6::test
