@@ -40,7 +40,4 @@ ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
 // the suite.
 bool WaitWithDeadline(pid_t pid, int& status, double seconds);
 
-// Ended by itself with exit code 0.
-bool ExitedCleanly(const ProcessResult& r);
-
 }  // namespace kb6::test

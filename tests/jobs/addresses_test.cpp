@@ -8,7 +8,7 @@ namespace {
 using Addresses = JobTest;
 
 TEST_F(Addresses, BirthdayColumnsAndAge) {
-  SetNow(Day(2010, 4, 18, 9));
+  clock.Set(Day(2010, 4, 18, 9));
   const std::string b75 = Dt(Day(1975, 12, 24));
   raw->Exec("INSERT INTO ADRESSEN (ADR_INR, GEBTAG, adrAlter, BR_ANREDE) VALUES (1, " + b75 +
             ", NULL, 'x'), (2, " + Dt(Day(1980, 2, 29)) + ", NULL, 'x'), (3, " + b75 +
@@ -24,7 +24,7 @@ TEST_F(Addresses, BirthdayColumnsAndAge) {
                                       "4|-|-|-|-",   // age 0 against a Null stored age
                                       "5|-|-|-|12",  // no date of birth
                                       "6|" + in2000(5, 3) + "|03.05|5|19"}));
-  SetNow(Day(2010, 12, 24, 9));
+  clock.Set(Day(2010, 12, 24, 9));
   jobs->gfUpdateAdressen();
   EXPECT_EQ(raw->One("SELECT adrAlter FROM ADRESSEN WHERE ADR_INR=1"), "35");
 }
