@@ -42,8 +42,6 @@ TEST(Reliability, KilledMidCycleLosesNothing) {
   GenerateClubDatabase(clean, {2000, 11});
   std::filesystem::copy_file(clean, killed);
   const std::string clean_data = dir.File("clean-data"), killed_data = dir.File("killed-data");
-  std::filesystem::create_directories(clean_data);
-  std::filesystem::create_directories(killed_data);
 
   const auto start = std::chrono::steady_clock::now();
   const ProcessResult reference = RunOnceQuickly(clean, clean_data, dir.File("err"));

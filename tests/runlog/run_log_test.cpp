@@ -38,8 +38,6 @@ TEST_F(RunLogTest, FolderWithAndWithoutSlashAndMissingParents) {
   settings.Datenpfad = "";
   log->WriteLog("y", LogTypeInfo);  // below the executable's folder (here: the test folder)
   EXPECT_TRUE(std::filesystem::exists(dir.File("Logfiles/KB6TRAY_261206.log")));
-  log->WriteLog("z", LogTypeInfo, "", "", dir.File("other"));
-  EXPECT_TRUE(std::filesystem::exists(dir.File("other/Logfiles/KB6TRAY_261206.log")));
 }
 
 TEST_F(RunLogTest, FailingCounterOrMissingTableLeaveTheFileLine) {

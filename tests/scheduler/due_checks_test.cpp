@@ -41,14 +41,13 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
   }
 }
 
-TEST_F(DueChecks, AFailingQueryReportsDueAndTheUniqueKeyKeepsOneRow) {
+TEST_F(DueChecks, UnusualParameterTables) {
+  // A failing query reports due; the unique key keeps one row.
   raw->Exec("INSERT INTO PARAMETER (ID, FELD, WERT) VALUES (1, 'AUFGABENTRAY1', '06.12.2026')");
   raw->Exec("ALTER TABLE PARAMETER RENAME COLUMN WERT TO WERT_ALT");
   EXPECT_TRUE(XF_DoAufgabenEintaegig(*db, regional, clock));
   EXPECT_EQ(raw->One("SELECT Count(*) FROM PARAMETER"), "1");
-}
-
-TEST_F(DueChecks, OnAFileWithoutUniqueFeldOrTextAffinity) {
+  // Without a unique FELD and without text affinity of WERT:
   raw->Exec("DROP TABLE PARAMETER");
   raw->Exec("CREATE TABLE PARAMETER (ID INTEGER, FELD TEXT COLLATE NOCASE, WERT)");
   // The other monitor's row arrives right after this check's insert; both
