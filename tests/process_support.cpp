@@ -102,8 +102,4 @@ bool WaitWithDeadline(pid_t pid, int& status, double seconds) {
   return false;
 }
 
-bool ExitedCleanly(const ProcessResult& r) {
-  return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0;
-}
-
 }  // namespace kb6::test

@@ -28,19 +28,14 @@ pid_t SpawnWithStderrPipe(const std::vector<std::string>& args, int& read_fd,
 // The environment entry that shortens the progress pause to a millisecond.
 inline const std::string kNoProgressPause = "KB6TRAY_PROGRESS_PAUSE=0";
 
-// "KB6TRAY --once --access-db db --datenpfad data_dir", the executable first.
 std::vector<std::string> OnceCommand(const std::string& db, const std::string& data_dir);
 
 // One cycle of KB6TRAY on `db` without the progress pause, waited for.
 ProcessResult RunOnceQuickly(const std::string& db, const std::string& data_dir,
                              const std::string& err_file);
 
-// Waits for `pid` at most `seconds`; a process still running then is killed
-// with SIGKILL and reaped, and false is returned. Keeps a hang from hanging
-// the suite.
+// Waits for `pid` at most `seconds`, then kills and reaps it and returns
+// false: a hang does not hang the suite.
 bool WaitWithDeadline(pid_t pid, int& status, double seconds);
-
-// Ended by itself with exit code 0.
-bool ExitedCleanly(const ProcessResult& r);
 
 }  // namespace kb6::test

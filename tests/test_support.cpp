@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 #ifndef _WIN32
@@ -36,9 +36,7 @@ TempDir::~TempDir() {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 #ifndef _WIN32

@@ -82,7 +82,6 @@ class ClubTest : public ::testing::Test {
  protected:
   ClubTest();
   void SetUp() override;
-  void SetNow(double serial) { clock.Set(serial); }
   std::vector<std::string> LogLines();
 
   TempDir dir;

@@ -65,13 +65,10 @@ PrivateBus::~PrivateBus() {
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
-FakeDesktop::FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications)
-    : context_(g_main_context_new()),
-      loop_(g_main_loop_new(context_, FALSE)),
-      want_watcher_(watcher),
-      want_notifications_(notifications) {
+FakeDesktop::FakeDesktop(const PrivateBus& bus)
+    : context_(g_main_context_new()), loop_(g_main_loop_new(context_, FALSE)) {
   thread_ = std::thread(&FakeDesktop::Run, this, bus.Address());
-  WaitFor(watcher ? "watcher up" : "desktop up");
+  WaitFor("desktop up");
 }
 
 FakeDesktop::~FakeDesktop() {
@@ -122,11 +119,8 @@ void FakeDesktop::StartWatcher() {
         auto* self = static_cast<FakeDesktop*>(data);
         if (self->watcher_name_ != 0) return G_SOURCE_REMOVE;
         self->watcher_name_ = g_bus_own_name_on_connection(
-            self->bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
-            +[](GDBusConnection*, const gchar*, gpointer me) {
-              static_cast<FakeDesktop*>(me)->Add("watcher up");
-            },
-            nullptr, self, nullptr);
+            self->bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
+            nullptr, nullptr, nullptr);
         return G_SOURCE_REMOVE;
       },
       this);
@@ -205,27 +199,25 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
   // Served from the start; owning its name makes it visible.
   self->watcher_object_ =
       Serve(self->bus_, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher", watcher, self);
-  if (self->want_notifications_) {
-    static const GDBusInterfaceVTable vtable = {
-        // Notify, the one method of this server.
-        +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-            GVariant* args, GDBusMethodInvocation* invocation, gpointer me) {
-          const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
-          gint32 timeout = 0;
-          g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, nullptr, &icon, &summary, &body,
-                        nullptr, nullptr, &timeout);
-          static_cast<FakeDesktop*>(me)->Add(std::string("notify ") + app + "|" + icon + "|" +
-                                             summary + "|" + body + "|" + std::to_string(timeout));
-          g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", 1u));
-        },
-        nullptr,
-        nullptr,
-        {}};
-    self->notify_object_ = Serve(self->bus_, "/org/freedesktop/Notifications",
-                                 "org.freedesktop.Notifications", vtable, self);
-    // Owned at once, so that no test races the server's start.
-    CallBus(self->bus_, "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 0u));
-  }
+  static const GDBusInterfaceVTable notifier = {
+      // Notify, the one method of this server.
+      +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* args,
+          GDBusMethodInvocation* invocation, gpointer me) {
+        const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+        gint32 timeout = 0;
+        g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", &app, nullptr, &icon, &summary, &body, nullptr,
+                      nullptr, &timeout);
+        static_cast<FakeDesktop*>(me)->Add(std::string("notify ") + app + "|" + icon + "|" +
+                                           summary + "|" + body + "|" + std::to_string(timeout));
+        g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", 1u));
+      },
+      nullptr,
+      nullptr,
+      {}};
+  self->notify_object_ = Serve(self->bus_, "/org/freedesktop/Notifications",
+                               "org.freedesktop.Notifications", notifier, self);
+  // Owned at once, so that no test races the server's start.
+  CallBus(self->bus_, "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 0u));
   // A registered item leaves when its name has no owner any more.
   self->subscriptions_.push_back(g_dbus_connection_signal_subscribe(
       self->bus_, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
@@ -252,12 +244,11 @@ void FakeDesktop::Run(FakeDesktop* self, std::string address) {
   // Messages are handled in order: after this answer the match rules are in place.
   CallBus(self->bus_, "GetId", nullptr);
   self->Add("desktop up");
-  if (self->want_watcher_) self->StartWatcher();
   g_main_loop_run(self->loop_);
   for (guint id : self->subscriptions_) g_dbus_connection_signal_unsubscribe(self->bus_, id);
   if (self->watcher_name_) g_bus_unown_name(self->watcher_name_);
   g_dbus_connection_unregister_object(self->bus_, self->watcher_object_);
-  if (self->notify_object_) g_dbus_connection_unregister_object(self->bus_, self->notify_object_);
+  g_dbus_connection_unregister_object(self->bus_, self->notify_object_);
   g_dbus_connection_close_sync(self->bus_, nullptr, nullptr);
   g_object_unref(self->bus_);
   // Let GDBus drop what it still queued for this context.

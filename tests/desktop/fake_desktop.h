@@ -37,8 +37,8 @@ class PrivateBus {
 
 class FakeDesktop {
  public:
-  // Returns once the desktop (and the watcher, if wanted) is up.
-  FakeDesktop(const PrivateBus& bus, bool watcher, bool notifications);
+  // Returns once the notification server is up; the panel comes with StartWatcher.
+  explicit FakeDesktop(const PrivateBus& bus);
   ~FakeDesktop();
   FakeDesktop(const FakeDesktop&) = delete;
   FakeDesktop& operator=(const FakeDesktop&) = delete;
@@ -48,7 +48,7 @@ class FakeDesktop {
   void StopWatcher();
 
   // The lines starting with `prefix`, in order of arrival:
-  //   "watcher up" / "watcher down"
+  //   "watcher down"                  StopWatcher done
   //   "register NAME"                 RegisterStatusNotifierItem
   //   "tooltip TITLE|DESCRIPTION"     read at registration and after each NewToolTip
   //   "notify APP|ICON|SUMMARY|BODY|TIMEOUT"
@@ -70,7 +70,6 @@ class FakeDesktop {
   std::vector<std::string> lines_;
   GDBusConnection* bus_ = nullptr;
   guint watcher_object_ = 0, watcher_name_ = 0, notify_object_ = 0;
-  bool want_watcher_, want_notifications_;
   std::vector<guint> subscriptions_;
   // Desktop thread only: registered item names and their senders.
   std::set<std::string> registered_, senders_;

@@ -42,7 +42,6 @@ TEST_F(Fees, FeeKeyRules) {
       {"kind 2", bj, ", 2, 12.5", ", ZAHL2", ", 3", 1, 37.5},
       {"kind 2 without quantity", bj, ", 2, 12.5", "", "", 1, 0},
       {"kind 3", bj, ", 3, 0.5", ", ZAHL2, ZAHL3", ", 100, 130", 1, 15},
-      {"kind 3 equal", bj, ", 3, 0.5", ", ZAHL2, ZAHL3", ", 100, 100", 1, 0},
       {"kind 4 household of three", bj + ladder, ", 4, 50, 80, 100, 1, 2, 3", "", "", 1, 100},
       {"kind 4 no matching size", ", BERECH_ART, JB, JB2, ANZ_PERS1, ANZ_PERS2",
        ", 4, 50, 80, 1, 2", "", "", 1, 50},

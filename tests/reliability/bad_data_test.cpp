@@ -83,10 +83,9 @@ TEST(Reliability, BadDataNeverCrashesAndLosesNoRow) {
   const std::string log = LogText(dir.path());
   EXPECT_EQ(FirstBrokenLogLine(log), "");
   EXPECT_NE(log.find("Die Datenreorganisation 2-wöchig ist abgeschlossen."), std::string::npos);
-  RawDb db(path);
-  const auto traps =
-      db.Column("SELECT reoEintrag FROM tblALLGReorganisationProtokoll WHERE reoTyp = 1");
-  for (const auto& t : traps) EXPECT_NE(log.find(t.substr(0, 40)), std::string::npos) << t;
+  for (const auto& t :
+       RawDb(path).Column("SELECT reoEintrag FROM tblALLGReorganisationProtokoll WHERE reoTyp = 1"))
+    EXPECT_NE(log.find(t.substr(0, 40)), std::string::npos) << t;
 }
 
 }  // namespace
