@@ -1,6 +1,7 @@
 // Files the monitor must leave alone: quiet cycle, every byte kept, nothing
-// created beside it, one line for the operator naming the cause.
+// created beside it, one error line for the journal naming the cause.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kCauseLine = "KB6TRAY: Die Datenbank kann nicht geöffnet werden: ";
+constexpr const char* kCauseLine = "<3>KB6TRAY: Die Datenbank kann nicht geöffnet werden: ";
 constexpr const char* kSetpriv = "/usr/bin/setpriv";
 
 // Run as root, the test plays user nobody with setpriv: root itself may
@@ -64,8 +65,13 @@ TEST(UnopenableDatabase, FilesThatAreNoClubFileOrNotWritableStayUntouched) {
     std::vector<std::string> args;
     if (root) args = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
     for (const auto& a : OnceCommand(db, data)) args.push_back(a);
+    { std::ofstream(err) << ""; }  // keeps its inode when the child opens it again
+    struct stat st {};
+    stat(err.c_str(), &st);
+    const std::string journal =
+        "JOURNAL_STREAM=" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     int status = 0;
-    waitpid(Spawn(args, err, "/dev/null", {kNoProgressPause}), &status, 0);
+    waitpid(Spawn(args, err, "/dev/null", {kNoProgressPause, journal}), &status, 0);
     const std::string text = ReadFile(err);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << text;  // not opened
     EXPECT_EQ(ReadFile(db), before);
