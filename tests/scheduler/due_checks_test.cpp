@@ -32,12 +32,7 @@ TEST_F(DueChecks, StoredValuesAgainstTheInterval) {
               (c.stored ? std::string("'") + c.stored + "'" : "NULL") + ")");
     EXPECT_EQ(IntervalDue(*db, regional, clock, c.key, c.days), c.due)
         << c.key << " " << (c.stored ? c.stored : "Null");
-    const std::string after = Stored(c.key);
-    if (c.due) {
-      EXPECT_EQ(after, "06.12.2026");
-    } else {
-      EXPECT_EQ(after, c.stored);
-    }
+    EXPECT_EQ(Stored(c.key), c.due ? "06.12.2026" : c.stored);
   }
 }
 
