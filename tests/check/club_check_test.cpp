@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -17,19 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using check::Finding;
-
-// The file's findings, read through a read-only connection.
-std::vector<Finding> Findings(const std::string& path) {
-  SqliteHandle db = OpenSqliteFile(path, SqliteAccess::kReadOnly);
-  return check::CheckClubFile(db.get());
-}
-
-const Finding* Get(const std::vector<Finding>& all, const std::string& table,
-                   const std::string& column, const std::string& problem_start) {
-  for (const Finding& f : all)
-    if (f.table == table && f.column == column && f.problem.rfind(problem_start, 0) == 0) return &f;
-  return nullptr;
-}
 
 class ClubCheck : public ::testing::Test {
  protected:
@@ -70,7 +58,8 @@ class ClubCheck : public ::testing::Test {
 };
 
 TEST_F(ClubCheck, EachPlantedFaultIsReportedWithCountFixablePartAndExamples) {
-  const std::vector<Finding> all = Findings(faulty);
+  const std::vector<Finding> all =
+      check::CheckClubFile(OpenSqliteFile(faulty, SqliteAccess::kReadOnly).get());
   const struct {
     const char* table;
     const char* column;
@@ -96,8 +85,10 @@ TEST_F(ClubCheck, EachPlantedFaultIsReportedWithCountFixablePartAndExamples) {
   };
   for (const auto& e : expected) {
     SCOPED_TRACE(std::string(e.table) + "." + e.column);
-    const Finding* f = Get(all, e.table, e.column, e.problem);
-    ASSERT_NE(f, nullptr);
+    const auto f = std::find_if(all.begin(), all.end(), [&](const Finding& x) {
+      return x.table == e.table && x.column == e.column && x.problem.rfind(e.problem, 0) == 0;
+    });
+    ASSERT_NE(f, all.end());
     EXPECT_EQ(f->count, e.count);
     EXPECT_EQ(f->fixable, e.fixable);
     EXPECT_TRUE(e.first_example.empty() || f->examples.front().rfind(e.first_example, 0) == 0)
@@ -231,8 +222,6 @@ TEST_F(CheckFaults, FilesThatCannotBeCheckedEndWithTwo) {
   EXPECT_EQ(once.err.find("kann nicht beschrieben werden"), std::string::npos) << once.err;
 }
 
-// --history, --check and --status read a file without changing a byte and without
-// making anything beside it; on a read-only mount as well.
 TEST_F(CheckFaults, ReadingCommandsWorkOnReadOnlyFilesAndMounts) {
   std::vector<std::string> places = {dir.File("ro")};
   fs::create_directories(places[0]);

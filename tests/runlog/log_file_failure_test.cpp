@@ -1,4 +1,3 @@
-// A log file that cannot be written.
 #include <gtest/gtest.h>
 
 #include <cerrno>
