@@ -19,9 +19,8 @@ namespace kb6::test {
 // Shows nothing; keeps the state the cycle left and can fail like a broken tray.
 struct SilentWindow final : CycleWindow {
   bool timer = true, unloaded = false, balloon_fails = false;
-  std::string tip;
   void SetTimerEnabled(bool enabled) override { timer = enabled; }
-  void SetToolTip(const std::string& text) override { tip = text; }
+  void SetToolTip(const std::string&) override {}
   void ShowBalloon(const std::string&, const std::string&, int32_t) override {
     if (balloon_fails) throw std::runtime_error("Automatisierungsfehler");
   }
