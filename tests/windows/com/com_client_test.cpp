@@ -5,7 +5,6 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -38,7 +37,7 @@ ComPtr<Interface> Create(const wchar_t* prog_id, REFIID iid) {
 class ComClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(RunServer(L"/RegServer /AllUsers"), 0);
+    ASSERT_EQ(Server(L"/RegServer /AllUsers").ExitCodeWithin(120000), 0);
     // COM starts the server as our child: these settings reach it.
     SetEnvironmentVariableW(L"KB6TRAY_TIMER_MS", L"300");
     SetEnvironmentVariableW(L"KB6TRAY_PROGRESS_PAUSE", L"0");
@@ -46,7 +45,7 @@ class ComClient : public ::testing::Test {
   }
   void TearDown() override {
     CoUninitialize();
-    EXPECT_EQ(RunServer(L"/UnregServer /AllUsers"), 0);
+    EXPECT_EQ(Server(L"/UnregServer /AllUsers").ExitCodeWithin(120000), 0);
   }
 };
 
@@ -123,7 +122,6 @@ TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   VariantInit(&result);
   ASSERT_EQ(jobs->gfUpdateAdressen(&result), S_OK);
   ASSERT_EQ(sink.events.size(), 4u);
-  EXPECT_EQ(sink.events[0].text, "Es werden nun 300 Datensätze verarbeitet ...");
   EXPECT_EQ(sink.events[3].text, "Datensatz 300 von 300 wird verarbeitet ...");
   EXPECT_EQ(sink.events[3].part, "01TG");
   // Disconnected, the sink hears nothing more.
@@ -131,8 +129,6 @@ TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   sink.events.clear();
   ASSERT_EQ(jobs->gfUpdateAbteilungen(&result), S_OK);
   EXPECT_TRUE(sink.events.empty());
-  const std::vector<std::string> lines = LogLines(scratch.dir);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Es wurden 300 Adresse(n) aktualisiert."), 2);
 
   // The server outlives neither the close nor the last reference.
   point.Reset();
