@@ -22,9 +22,7 @@ char MissingDrive() {
 TEST(EnsureDirectoryWindows, DrivesRootsAndFolders) {
   const char missing = MissingDrive();
   ASSERT_NE(missing, '\0');
-  const std::string x(1, missing);
   TempDir dir;
-  const std::string base = std::filesystem::path(dir.path()).make_preferred().string();
   const struct {
     std::string path;
     bool create;
@@ -32,8 +30,8 @@ TEST(EnsureDirectoryWindows, DrivesRootsAndFolders) {
   } cases[] = {
       {"", false, true},
       {"C:\\", false, true},
-      {x + ":\\Verein\\Logfiles\\", true, false},
-      {base + "\\a\\b\\c", false, false},
+      {std::string(1, missing) + ":\\Verein\\Logfiles\\", true, false},
+      {std::filesystem::path(dir.path()).make_preferred().string() + "\\a\\b\\c", false, false},
       {"kb6-relative-without-separator", true, false},
   };
   for (const auto& c : cases)

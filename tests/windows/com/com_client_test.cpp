@@ -23,13 +23,13 @@ struct Text {
 };
 
 template <typename Interface>
-ComPtr<Interface> Create(const wchar_t* prog_id, REFIID iid) {
+ComPtr<Interface> Create(const wchar_t* prog_id) {
   CLSID clsid{};
   EXPECT_EQ(CLSIDFromProgID(prog_id, &clsid), S_OK);
   ComPtr<Interface> object;
-  EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, iid,
-                             reinterpret_cast<void**>(object.GetAddressOf())),
-            S_OK);
+  EXPECT_EQ(
+      CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(object.GetAddressOf())),
+      S_OK);
   return object;
 }
 
@@ -91,8 +91,7 @@ class TrayTextSink final : public IDispatch {
 
 TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   Scratch scratch;
-  ComPtr<_clsApplication> app =
-      Create<_clsApplication>(L"KB6TRAY.clsApplication", IID__clsApplication);
+  ComPtr<_clsApplication> app = Create<_clsApplication>(L"KB6TRAY.clsApplication");
   ASSERT_TRUE(app);
   Text data(scratch.dir), club(scratch.club), lokal(L"lokal");
   ASSERT_EQ(app->put_Datenpfad(&data.value), S_OK);
@@ -109,7 +108,7 @@ TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   ASSERT_TRUE(WaitForLogLines(scratch.dir, " ist abgeschlossen.", 3))
       << "no full cycle in the log below the Datenpfad";
 
-  ComPtr<_clsAufgaben> jobs = Create<_clsAufgaben>(L"KB6TRAY.clsAufgaben", IID__clsAufgaben);
+  ComPtr<_clsAufgaben> jobs = Create<_clsAufgaben>(L"KB6TRAY.clsAufgaben");
   ASSERT_TRUE(jobs);
   ComPtr<IConnectionPointContainer> container;
   ASSERT_EQ(jobs.As(&container), S_OK);
