@@ -14,7 +14,6 @@
 namespace kb6test {
 namespace {
 
-// A BSTR owned by the test.
 struct Text {
   explicit Text(const std::wstring& s) : value(SysAllocStringLen(s.data(), s.size())) {}
   ~Text() { SysFreeString(value); }
