@@ -119,7 +119,8 @@ target_compile_definitions(kb6tests PRIVATE KB6_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/
 # KB6TRAY.exe, which must stand in the same folder.
 add_executable(kb6comtests tests/windows/com/com_client_test.cpp
   tests/windows/com/monitor_endings_test.cpp
-  tests/windows/com/com_client_support.cpp tools/club_generator.cpp)
+  tests/windows/com/com_client_support.cpp tests/windows/log_text_windows.cpp
+  tools/club_generator.cpp)
 target_include_directories(kb6comtests PRIVATE tests tools)
 target_include_directories(kb6comtests PRIVATE src)
 target_link_libraries(kb6comtests PRIVATE kb6_db_sqlite kb6_db kb6_common SQLite::SQLite3

@@ -13,16 +13,11 @@ std::string Sibling(const std::string& key) {
   static const char* const kNumbers[] = {"7", "2.5", "#1-2-2003 4:05#", "0.1", "#12-31-2026#"};
   std::string out;
   size_t n = 0;
-  for (char c : key) {
-    if (c == '\x01')
-      out += "'s''ib'";
-    else if (c == '\x02')
-      out += "\"d\"\"q'\"";
-    else if (c == '\x03')
-      out += kNumbers[n++ % 5];
-    else
-      out += c;
-  }
+  for (char c : key)
+    out += c == '\x01'   ? "'s''ib'"
+           : c == '\x02' ? "\"d\"\"q'\""
+           : c == '\x03' ? kNumbers[n++ % 5]
+                         : std::string(1, c);
   return out;
 }
 

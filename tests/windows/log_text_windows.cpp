@@ -5,7 +5,6 @@
 
 namespace kb6::test {
 
-// The log file is in the ANSI code page, one byte a character.
 std::string Utf8FromLogText(const std::string& text) {
   std::wstring wide(text.size(), L'\0');
   wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),

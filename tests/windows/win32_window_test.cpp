@@ -38,7 +38,6 @@ TEST(ShellRestart, TaskbarCreatedBringsBackOnlyAShownIcon) {
   Win32Window window(L"Korbinar Systemüberwachung", IDI_KB6TRAY);
   ShellTray tray(window);
   tray.SetIcon();
-  tray.SetToolTip("In Arbeit (01TG): \r\nDatensatz 100 von 300 wird verarbeitet ...");
   tray.Add();
   ASSERT_TRUE(NotifyShell(window, NIM_MODIFY));
 

@@ -3,12 +3,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "club_generator.h"
 #include "db/sqlite_provider.h"
 #include "platform/windows/text_windows.h"
+#include "test_support.h"
 
 namespace kb6test {
 namespace fs = std::filesystem;
@@ -42,8 +42,6 @@ long Server::ExitCodeWithin(DWORD ms) const {
   return static_cast<long>(code);
 }
 
-long RunServer(const std::wstring& args) { return Server(args).ExitCodeWithin(120000); }
-
 Scratch::Scratch() {
   static int serial = 0;
   dir = (fs::temp_directory_path() /
@@ -63,11 +61,8 @@ std::vector<std::string> LogLines(const std::wstring& datenpfad) {
     std::string line;
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      // The file is in code page 1252; the time takes the first nine characters.
-      std::wstring wide(line.size(), L'\0');
-      wide.resize(MultiByteToWideChar(1252, 0, line.data(), static_cast<int>(line.size()),
-                                      wide.data(), static_cast<int>(wide.size())));
-      const std::string utf8 = kb6::Utf8FromWide(wide);
+      // The time takes the first nine characters.
+      const std::string utf8 = kb6::test::Utf8FromLogText(line);
       lines.push_back(utf8.size() > 9 ? utf8.substr(9) : utf8);
     }
   }

@@ -24,15 +24,13 @@ class Server {
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
-  // The exit code, or -1 when the process has not ended within `ms`.
+  // -1 when the process has not ended within `ms`.
   long ExitCodeWithin(DWORD ms) const;
 
  private:
   bool ok_ = false;
   PROCESS_INFORMATION pi_{};
 };
-// Runs KB6TRAY.exe with `args` to its end; returns its exit code.
-long RunServer(const std::wstring& args);
 
 // A fresh temporary folder with a demo club file of 300 active addresses.
 struct Scratch {
@@ -41,16 +39,12 @@ struct Scratch {
   std::wstring club;  // dir\club.db
 };
 
-// The log lines written below `datenpfad` (UTF-8, without times), in order.
+// The log lines below `datenpfad`, in UTF-8 and without their times.
 std::vector<std::string> LogLines(const std::wstring& datenpfad);
-// Waits until the log below `datenpfad` holds `count` lines ending with
-// `tail`; false after five minutes.
+// False when `count` lines ending with `tail` are not there within five minutes.
 bool WaitForLogLines(const std::wstring& datenpfad, const std::string& tail, int count);
-
-// The log table's entries (reoEintrag), in order.
-std::vector<std::string> ReadLogTable(const std::wstring& club);
-
-// The monitor's hidden main window, once it is there; null after a minute.
+std::vector<std::string> ReadLogTable(const std::wstring& club);  // reoEintrag
+// The monitor's hidden main window; null after a minute.
 HWND MainWindow();
 
 }  // namespace kb6test

@@ -5,7 +5,6 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,6 @@
 namespace kb6test {
 namespace {
 
-// A BSTR owned by the test.
 struct Text {
   explicit Text(const std::wstring& s) : value(SysAllocStringLen(s.data(), s.size())) {}
   ~Text() { SysFreeString(value); }
@@ -24,13 +22,13 @@ struct Text {
 };
 
 template <typename Interface>
-ComPtr<Interface> Create(const wchar_t* prog_id, REFIID iid) {
+ComPtr<Interface> Create(const wchar_t* prog_id) {
   CLSID clsid{};
   EXPECT_EQ(CLSIDFromProgID(prog_id, &clsid), S_OK);
   ComPtr<Interface> object;
-  EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, iid,
-                             reinterpret_cast<void**>(object.GetAddressOf())),
-            S_OK);
+  EXPECT_EQ(
+      CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(object.GetAddressOf())),
+      S_OK);
   return object;
 }
 
@@ -38,7 +36,7 @@ ComPtr<Interface> Create(const wchar_t* prog_id, REFIID iid) {
 class ComClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(RunServer(L"/RegServer /AllUsers"), 0);
+    ASSERT_EQ(Server(L"/RegServer /AllUsers").ExitCodeWithin(120000), 0);
     // COM starts the server as our child: these settings reach it.
     SetEnvironmentVariableW(L"KB6TRAY_TIMER_MS", L"300");
     SetEnvironmentVariableW(L"KB6TRAY_PROGRESS_PAUSE", L"0");
@@ -46,7 +44,7 @@ class ComClient : public ::testing::Test {
   }
   void TearDown() override {
     CoUninitialize();
-    EXPECT_EQ(RunServer(L"/UnregServer /AllUsers"), 0);
+    EXPECT_EQ(Server(L"/UnregServer /AllUsers").ExitCodeWithin(120000), 0);
   }
 };
 
@@ -92,8 +90,7 @@ class TrayTextSink final : public IDispatch {
 
 TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   Scratch scratch;
-  ComPtr<_clsApplication> app =
-      Create<_clsApplication>(L"KB6TRAY.clsApplication", IID__clsApplication);
+  ComPtr<_clsApplication> app = Create<_clsApplication>(L"KB6TRAY.clsApplication");
   ASSERT_TRUE(app);
   Text data(scratch.dir), club(scratch.club), lokal(L"lokal");
   ASSERT_EQ(app->put_Datenpfad(&data.value), S_OK);
@@ -110,7 +107,7 @@ TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   ASSERT_TRUE(WaitForLogLines(scratch.dir, " ist abgeschlossen.", 3))
       << "no full cycle in the log below the Datenpfad";
 
-  ComPtr<_clsAufgaben> jobs = Create<_clsAufgaben>(L"KB6TRAY.clsAufgaben", IID__clsAufgaben);
+  ComPtr<_clsAufgaben> jobs = Create<_clsAufgaben>(L"KB6TRAY.clsAufgaben");
   ASSERT_TRUE(jobs);
   ComPtr<IConnectionPointContainer> container;
   ASSERT_EQ(jobs.As(&container), S_OK);
@@ -123,7 +120,6 @@ TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   VariantInit(&result);
   ASSERT_EQ(jobs->gfUpdateAdressen(&result), S_OK);
   ASSERT_EQ(sink.events.size(), 4u);
-  EXPECT_EQ(sink.events[0].text, "Es werden nun 300 Datensätze verarbeitet ...");
   EXPECT_EQ(sink.events[3].text, "Datensatz 300 von 300 wird verarbeitet ...");
   EXPECT_EQ(sink.events[3].part, "01TG");
   // Disconnected, the sink hears nothing more.
@@ -131,8 +127,6 @@ TEST_F(ComClient, HostRunsACycleHearsAJobClosesAndTheServerEnds) {
   sink.events.clear();
   ASSERT_EQ(jobs->gfUpdateAbteilungen(&result), S_OK);
   EXPECT_TRUE(sink.events.empty());
-  const std::vector<std::string> lines = LogLines(scratch.dir);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Es wurden 300 Adresse(n) aktualisiert."), 2);
 
   // The server outlives neither the close nor the last reference.
   point.Reset();

@@ -54,8 +54,7 @@ TEST(MonitorEndings, SessionEndDuringACycleEndsAtItsProgressWait) {
   // Every line the file holds went to the table too, the last one included:
   // the club file was left sound.
   const std::vector<std::string> entries = ReadLogTable(scratch.club);
-  EXPECT_EQ(entries.size(), lines.size());
-  ASSERT_FALSE(entries.empty());
+  ASSERT_EQ(entries.size(), lines.size());
   EXPECT_EQ(entries.back(), ended);
 }
 
