@@ -93,8 +93,8 @@ int RunOne(int addresses, const test::PrivateBus& bus, bool panel) {
   const std::string db_file = dir + "/club.db";
   GenerateClubDatabase(db_file, {addresses, 1});
 
-  test::FakeDesktop desktop(bus, panel, true);
-  if (panel) desktop.WaitFor("watcher up");
+  test::FakeDesktop desktop(bus);
+  if (panel) desktop.StartWatcher();  // the tray registers once the name is owned
 
   SystemClock clock;
   const RegionalSettings regional = RegionalSettings::German();
