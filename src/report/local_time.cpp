@@ -23,6 +23,10 @@ std::tm TmFrom(const CivilDateTime& c, int dst) {
 // The offsets (instant minus local seconds) the local hour starting at
 // `c` can have. Clock changes fall on whole hours, so one look per hour
 // serves every time in it.
+// The offset that reads a local time as UTC: the days from 30.12.1899 to
+// 1.1.1970. Where the zone's rules give no answer, that reading is the best.
+constexpr int64_t kOffsetAsUtc = -25569LL * 86400;
+
 std::vector<int64_t> HourOffsets(const CivilDateTime& c, int64_t local) {
   std::vector<int64_t> out;
   for (int dst : {0, 1}) {
@@ -36,7 +40,8 @@ std::vector<int64_t> HourOffsets(const CivilDateTime& c, int64_t local) {
   if (out.empty()) {  // the hour a change to daylight saving time skips
     std::tm tm = TmFrom(c, -1);
     const std::time_t t = std::mktime(&tm);
-    out.push_back(t == static_cast<std::time_t>(-1) ? 0 : static_cast<int64_t>(t) - local);
+    out.push_back(t == static_cast<std::time_t>(-1) ? kOffsetAsUtc
+                                                    : static_cast<int64_t>(t) - local);
   }
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
@@ -55,7 +60,7 @@ std::vector<int64_t> Instants(double serial, OffsetCache& cache) {
     try {
       offsets = HourOffsets(CivilFromSerial(static_cast<double>(hour_start) / 86400.0), hour_start);
     } catch (...) {
-      offsets = {0};
+      offsets = {kOffsetAsUtc};
     }
     it = cache.emplace(hour_start, std::move(offsets)).first;
   }

@@ -9,6 +9,7 @@
 
 #include "report/history.h"
 #include "report/history_output.h"
+#include "report/local_time.h"
 
 namespace kb6::report {
 namespace {
@@ -64,6 +65,13 @@ class BerlinTime : public ::testing::Test {
   const std::optional<std::string> saved_ =
       std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
 };
+
+// Seconds since 1970: both readings of the repeated hour; a time past the
+// zone's rules read as UTC.
+TEST_F(BerlinTime, LocalInstantsAreUnixTimes) {
+  EXPECT_EQ(LocalInstants(46320 + 2.5 / 24), (std::vector<int64_t>{1792888200, 1792891800}));
+  EXPECT_EQ(LocalInstants(3e6), std::vector<int64_t>{(3000000 - 25569) * 86400LL});
+}
 
 TEST_F(BerlinTime, CyclesAcrossTheClockChangeShowTheirRealLength) {
   const struct {
