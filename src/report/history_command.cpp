@@ -45,8 +45,7 @@ int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, cons
         << read.read_error << "\n";
     return 2;
   }
-  std::vector<LogRow> rows = std::move(read.rows);
-  const History history = BuildHistory(std::move(rows), clock.Now(), request.days);
+  const History history = BuildHistory(std::move(read.rows), clock.Now(), request.days);
   if (!request.html_file.empty()) {
     std::ofstream page(request.html_file, std::ios::binary | std::ios::trunc);
     page << HistoryHtml(history);

@@ -22,8 +22,6 @@ struct HistoryRequest {
   std::string html_file;  // empty: no page
 };
 
-// Exit code 0, or 2 with a message on `err` when the database or its log
-// table cannot be read or the page cannot be written.
 // The run log of the chosen database, opened only to read (a read-only
 // file or mount serves; no -wal/-shm left behind).
 struct LogRead {
@@ -33,6 +31,8 @@ struct LogRead {
 };
 LogRead ReadRunLog(const DatabaseChoice& choice, const Clock& clock);
 
+// Exit code 0, or 2 with a message on `err` when the database or its log
+// table cannot be read or the page cannot be written.
 int RunHistory(const DatabaseChoice& choice, const HistoryRequest& request, const Clock& clock,
                std::ostream& out, std::ostream& err);
 
